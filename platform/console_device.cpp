@@ -1,0 +1,42 @@
+#include "platform/console_device.h"
+
+#include "platform/system.h"
+
+namespace platform {
+
+namespace {
+ConsoleDevice* installed = nullptr;
+}
+
+ConsoleDevice* installConsoleDevice(ConsoleDevice* device) {
+    ConsoleDevice* previous = installed;
+    installed = device;
+    return previous;
+}
+
+Bool GetConsoleScreenBufferInfo(Handle handle, ConsoleScreenBufferInfo* info) {
+    return installed ? installed->getConsoleScreenBufferInfo(handle, info)
+                     : system::GetConsoleScreenBufferInfo(handle, info);
+}
+
+Bool SetConsoleTextAttribute(Handle handle, Word attributes) {
+    return installed ? installed->setConsoleTextAttribute(handle, attributes)
+                     : system::SetConsoleTextAttribute(handle, attributes);
+}
+
+Bool WriteConsoleW(Handle handle, const char16_t* text, Dword count, Dword* written) {
+    return installed ? installed->writeConsole(handle, text, count, written)
+                     : system::WriteConsoleW(handle, text, count, written);
+}
+
+Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written) {
+    return installed ? installed->writeFile(handle, bytes, size, written)
+                     : system::WriteFile(handle, bytes, size, written);
+}
+
+int MessageBoxW(void* window, const char16_t* text, const char16_t* caption, Dword type) {
+    return installed ? installed->messageBox(text, caption, type)
+                     : system::MessageBoxW(window, text, caption, type);
+}
+
+}  // namespace platform

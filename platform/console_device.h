@@ -1,0 +1,26 @@
+// A seam for the console services.
+//
+// The console writer's behaviour is defined by the calls it makes (how many
+// writes, of what length), so tests install a device of their own in place of
+// the system's and look at each call. Production code never installs one.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace platform {
+
+class ConsoleDevice {
+public:
+    virtual ~ConsoleDevice() = default;
+    virtual Bool getConsoleScreenBufferInfo(Handle handle, ConsoleScreenBufferInfo* info) = 0;
+    virtual Bool setConsoleTextAttribute(Handle handle, Word attributes) = 0;
+    virtual Bool writeConsole(Handle handle, const char16_t* text, Dword count, Dword* written) = 0;
+    virtual Bool writeFile(Handle handle, const void* bytes, Dword size, Dword* written) = 0;
+    virtual int messageBox(const char16_t* text, const char16_t* caption, Dword type) = 0;
+};
+
+// Puts device in place of the system's console services; null puts the
+// system's back. Returns the device that was installed before.
+ConsoleDevice* installConsoleDevice(ConsoleDevice* device);
+
+}  // namespace platform

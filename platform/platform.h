@@ -1,0 +1,145 @@
+// The only gate to the operating system.
+//
+// Every layer above platform/ reaches kernel32, user32 and the C run-time
+// library through the functions declared here, and through nothing else. They
+// carry the Win32 names and contracts so that the code above reads as it would
+// against the Windows API; the Windows backend forwards to the real services,
+// the POSIX backend builds each of them from POSIX calls.
+//
+// Text is UTF-16 (char16_t) on both sides of this header. Nothing here may
+// include <windows.h> or a POSIX header: the types below stand in for the
+// Windows ones, and constant names differ from the Windows macros so that the
+// Windows backend can include both.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+using Bool = int;
+using Dword = std::uint32_t;
+using Word = std::uint16_t;
+
+// An open system object: a standard handle or a find handle.
+using Handle = void*;
+inline Handle const invalidHandleValue = reinterpret_cast<Handle>(~std::uintptr_t{0});
+
+// GetStdHandle selectors, with their Windows values.
+constexpr Dword stdInputHandle = static_cast<Dword>(-10);
+constexpr Dword stdOutputHandle = static_cast<Dword>(-11);
+
+constexpr Dword invalidFileAttributes = 0xFFFFFFFF;
+constexpr Dword fileAttributeDirectory = 0x10;
+constexpr Dword fileAttributeReparsePoint = 0x400;
+
+// The system's ANSI code page, for WideCharToMultiByte and MultiByteToWideChar.
+constexpr unsigned cpAcp = 0;
+
+constexpr Dword mbOk = 0;
+
+// What getchar returns at the end of input.
+constexpr int eof = -1;
+
+// _wsetlocale categories.
+enum class LocaleCategory { all, ctype };
+
+// Windows error codes that callers may see from GetLastError.
+constexpr Dword errorSuccess = 0;
+constexpr Dword errorFileNotFound = 2;
+constexpr Dword errorPathNotFound = 3;
+constexpr Dword errorAccessDenied = 5;
+constexpr Dword errorInvalidHandle = 6;
+constexpr Dword errorNotEnoughMemory = 8;
+constexpr Dword errorNotSameDevice = 17;
+constexpr Dword errorNoMoreFiles = 18;
+constexpr Dword errorSharingViolation = 32;
+constexpr Dword errorFileExists = 80;
+constexpr Dword errorInvalidParameter = 87;
+constexpr Dword errorInsufficientBuffer = 122;
+constexpr Dword errorInvalidName = 123;
+constexpr Dword errorDirNotEmpty = 145;
+constexpr Dword errorAlreadyExists = 183;
+constexpr Dword errorFilenameExcedRange = 206;
+constexpr Dword errorNoUnicodeTranslation = 1113;
+constexpr Dword errorCantResolveFilename = 1921;
+
+// Longest name component that a find record holds, terminator included.
+constexpr std::size_t maxPath = 260;
+
+// Stands in for WIN32_FIND_DATAW: the parts of a find record that callers read.
+struct FindData {
+    Dword dwFileAttributes = 0;
+    char16_t cFileName[maxPath] = {};
+};
+
+// Stands in for CONSOLE_SCREEN_BUFFER_INFO: the text attributes are all that
+// callers read.
+struct ConsoleScreenBufferInfo {
+    Word wAttributes = 0;
+};
+
+using HandlerRoutine = Bool (*)(Dword controlType);
+
+// --- Process and console -------------------------------------------------
+
+const char16_t* GetCommandLineW();
+Handle GetStdHandle(Dword which);
+Bool GetConsoleMode(Handle handle, Dword* mode);
+Bool GetConsoleScreenBufferInfo(Handle handle, ConsoleScreenBufferInfo* info);
+Bool SetConsoleTextAttribute(Handle handle, Word attributes);
+Bool WriteConsoleW(Handle handle, const char16_t* text, Dword count, Dword* written);
+Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written);
+void* GetConsoleWindow();
+// The routine is called on a thread of the system (of the backend, on POSIX)
+// for every console control event; TRUE means the event was handled.
+Bool SetConsoleCtrlHandler(HandlerRoutine routine, Bool add);
+int MessageBoxW(void* window, const char16_t* text, const char16_t* caption, Dword type);
+
+// --- Strings and code pages ----------------------------------------------
+
+int lstrlenW(const char16_t* text);
+int lstrcmpW(const char16_t* a, const char16_t* b);
+// Lower case of one UTF-16 unit (the single-character form of CharLowerW).
+char16_t CharLowerW(char16_t c);
+int WideCharToMultiByte(unsigned codePage, Dword flags, const char16_t* text, int length, char* out,
+                        int outSize, const char* defaultChar, Bool* usedDefault);
+int MultiByteToWideChar(unsigned codePage, Dword flags, const char* bytes, int length,
+                        char16_t* out, int outSize);
+// The code page that cpAcp stands for.
+unsigned GetACP();
+
+// --- File system -----------------------------------------------------------
+
+// FindFirstFileW: enumerates the entries that a pattern matches.
+Handle FindFirstFileW(const char16_t* pattern, FindData* found);
+// FindFirstFileExW with FindExInfoStandard, FindExSearchNameMatch, no search
+// filter and no flags.
+Handle FindFirstFileExW(const char16_t* pattern, FindData* found);
+Bool FindNextFileW(Handle search, FindData* found);
+Bool FindClose(Handle search);
+Dword GetFileAttributesW(const char16_t* path);
+Dword GetFullPathNameW(const char16_t* path, Dword size, char16_t* buffer, char16_t** filePart);
+Dword GetCurrentDirectoryW(Dword size, char16_t* buffer);
+Bool SetCurrentDirectoryW(const char16_t* path);
+// Never replaces an existing entry; succeeds when source and target are the
+// same existing name.
+Bool MoveFileW(const char16_t* from, const char16_t* to);
+Dword GetLastError();
+
+// --- C run-time library -----------------------------------------------------
+
+// Returns the name of the locale now in force for the category, or null.
+const char16_t* _wsetlocale(LocaleCategory category, const char16_t* locale);
+// Microsoft semantics: %s takes a UTF-16 string, %c a UTF-16 unit.
+int _vscwprintf(const char16_t* format, std::va_list args);
+// Writes at most count units, terminator included when it fits; returns the
+// length written, or a negative value when the text did not fit.
+int _vsnwprintf(char16_t* buffer, std::size_t count, const char16_t* format, std::va_list args);
+// fgetws, getchar and _wfreopen on the standard input stream.
+char16_t* fgetws(char16_t* buffer, int count);
+int getchar();
+Bool _wfreopen(const char16_t* path, const char16_t* mode);
+
+}  // namespace platform
