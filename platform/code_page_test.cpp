@@ -1,0 +1,143 @@
+// Conversions to and from the ANSI code page, as the name fold uses them.
+// The same cases run natively and under Wine against Windows' own tables,
+// under code page 932 and again under 1252, so each expectation is one that
+// both give.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+bool japanese() {
+    return GetACP() == 932;
+}
+
+// The round trip of the name fold: sizing and converting each way, with
+// "_" for what the code page cannot hold.
+std::u16string folded(const std::u16string& name) {
+    int const size = WideCharToMultiByte(cpAcp, 0, name.c_str(), -1, nullptr, 0, "_", nullptr);
+    EXPECT_GT(size, 0);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    EXPECT_EQ(WideCharToMultiByte(cpAcp, 0, name.c_str(), -1, bytes.data(), size, "_", nullptr),
+              size);
+    int const units = MultiByteToWideChar(cpAcp, 0, bytes.c_str(), -1, nullptr, 0);
+    EXPECT_GT(units, 0);
+    std::u16string text(static_cast<std::size_t>(units), u'\0');
+    EXPECT_EQ(MultiByteToWideChar(cpAcp, 0, bytes.c_str(), -1, text.data(), units), units);
+    text.resize(text.find(u'\0'));
+    return text;
+}
+
+TEST(AnsiCodePage, IsOneOfTheTwoTheTestsRunUnder) {
+    EXPECT_TRUE(GetACP() == 932 || GetACP() == 1252) << GetACP();
+}
+
+TEST(AnsiCodePage, FoldsTable) {
+    struct Row {
+        std::u16string name;
+        std::u16string in932;
+        std::u16string in1252;
+    } const rows[] = {
+        {u"notes.txt", u"notes.txt", u"notes.txt"},
+        {u"", u"", u""},
+        {u"a b~c\\d", u"a b~c\\d", u"a b~c\\d"},
+        {u"\uAC00.txt", u"_.txt", u"_.txt"},  // Hangul: in neither
+        {u"\U0001F600", u"__", u"__"},        // outside the BMP: one "_" per unit
+        {u"a\xD800z", u"a_z", u"a_z"},        // lone high surrogate
+        {u"a\xDC00z", u"a_z", u"a_z"},        // lone low surrogate
+        {u"\u3042\u30A2\u4E00", u"\u3042\u30A2\u4E00", u"___"},
+        {u"caf\u00E9", u"cafe", u"caf\u00E9"},
+        {u"\u00F1\u00D8\u00DF\u00C6\u00FF", u"nOsAy", u"\u00F1\u00D8\u00DF\u00C6\u00FF"},
+        {u"\uFF21\uFF42\uFF10\uFF01", u"\uFF21\uFF42\uFF10\uFF01", u"Ab0!"},
+        {u"\u20AC", u"_", u"\u20AC"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.name));
+        EXPECT_EQ(folded(row.name), japanese() ? row.in932 : row.in1252);
+    }
+}
+
+// Latin Extended-A has no substitutes in Wine's 932 tables, but 1252 maps
+// it to plain letters everywhere.
+TEST(AnsiCodePage, LatinExtendedFallsBackToPlainLettersUnder1252) {
+    if (japanese()) {
+        GTEST_SKIP() << "the substitutes differ between the 932 tables";
+    }
+    EXPECT_EQ(folded(u"\u0141\u00F3d\u017A \u010Cesk\u00FD \u0131\u0127"),
+              u"L\u00F3dz Cesk\u00FD ih");
+}
+
+TEST(AnsiCodePage, ReportsWhetherTheDefaultCharacterWasUsed) {
+    char bytes[16];
+    Bool used = 7;
+    ASSERT_GT(WideCharToMultiByte(cpAcp, 0, u"ab", -1, bytes, 16, "_", &used), 0);
+    EXPECT_EQ(used, 0);
+    used = 7;
+    ASSERT_GT(WideCharToMultiByte(cpAcp, 0, u"\uAC00", -1, bytes, 16, "_", &used), 0);
+    EXPECT_NE(used, 0);
+    used = 7;  // a best-fit substitute is no default character
+    ASSERT_GT(WideCharToMultiByte(cpAcp, 0, japanese() ? u"\u00E9" : u"\uFF21", -1, bytes, 16, "_",
+                                  &used),
+              0);
+    EXPECT_EQ(used, 0);
+}
+
+TEST(AnsiCodePage, DefaultCharacterIsAQuestionMarkWhenNoneIsGiven) {
+    char bytes[8] = {};
+    EXPECT_EQ(WideCharToMultiByte(cpAcp, 0, u"\U0001F600", -1, bytes, 8, nullptr, nullptr), 3);
+    EXPECT_STREQ(bytes, "??");
+}
+
+TEST(AnsiCodePage, SizesCountTheTerminatorOnlyForTerminatedInput) {
+    EXPECT_EQ(WideCharToMultiByte(cpAcp, 0, u"abc", -1, nullptr, 0, "_", nullptr), 4);
+    EXPECT_EQ(WideCharToMultiByte(cpAcp, 0, u"abc", 3, nullptr, 0, "_", nullptr), 3);
+    EXPECT_EQ(WideCharToMultiByte(cpAcp, 0, u"", -1, nullptr, 0, "_", nullptr), 1);
+    EXPECT_EQ(MultiByteToWideChar(cpAcp, 0, "abc", -1, nullptr, 0), 4);
+    EXPECT_EQ(MultiByteToWideChar(cpAcp, 0, "abc", 3, nullptr, 0), 3);
+    EXPECT_EQ(MultiByteToWideChar(cpAcp, 0, "", -1, nullptr, 0), 1);
+    // A Japanese character takes two bytes under 932 and one "_" under 1252.
+    EXPECT_EQ(WideCharToMultiByte(cpAcp, 0, u"\u3042", -1, nullptr, 0, "_", nullptr),
+              japanese() ? 3 : 2);
+}
+
+TEST(AnsiCodePage, TooSmallABufferFails) {
+    char bytes[3];
+    EXPECT_EQ(WideCharToMultiByte(cpAcp, 0, u"abc", -1, bytes, 3, "_", nullptr), 0);
+    EXPECT_EQ(GetLastError(), errorInsufficientBuffer);
+    char16_t units[3];
+    EXPECT_EQ(MultiByteToWideChar(cpAcp, 0, "abc", -1, units, 3), 0);
+    EXPECT_EQ(GetLastError(), errorInsufficientBuffer);
+    if (japanese()) {
+        EXPECT_EQ(WideCharToMultiByte(cpAcp, 0, u"\u3042", 1, bytes, 1, "_", nullptr), 0);
+        EXPECT_EQ(GetLastError(), errorInsufficientBuffer);
+    }
+}
+
+TEST(AnsiCodePage, EmptyInputWithoutTerminatorIsRejected) {
+    char bytes[4];
+    EXPECT_EQ(WideCharToMultiByte(cpAcp, 0, u"abc", 0, bytes, 4, "_", nullptr), 0);
+    EXPECT_EQ(GetLastError(), errorInvalidParameter);
+    char16_t units[4];
+    EXPECT_EQ(MultiByteToWideChar(cpAcp, 0, "abc", 0, units, 4), 0);
+    EXPECT_EQ(GetLastError(), errorInvalidParameter);
+}
+
+// Explicit code pages do not depend on the user's.
+TEST(CodePageConversion, ExplicitCodePages) {
+    char bytes[8] = {};
+    EXPECT_EQ(WideCharToMultiByte(932, 0, u"\u3042\uFF21", -1, bytes, 8, "_", nullptr), 5);
+    EXPECT_STREQ(bytes, "\x82\xA0\x82\x60");
+    EXPECT_EQ(WideCharToMultiByte(1252, 0, u"\u00E9\u20AC", -1, bytes, 8, "_", nullptr), 3);
+    EXPECT_STREQ(bytes, "\xE9\x80");
+    char16_t units[8] = {};
+    EXPECT_EQ(MultiByteToWideChar(932, 0, "\x82\xA0z", -1, units, 8), 3);
+    EXPECT_EQ(std::u16string(units), u"\u3042z");
+    EXPECT_EQ(MultiByteToWideChar(1252, 0, "\xE9\x80", -1, units, 8), 3);
+    EXPECT_EQ(std::u16string(units), u"\u00E9\u20AC");
+}
+
+}  // namespace
+}  // namespace platform

@@ -1,0 +1,14 @@
+// The ANSI code page of a POSIX user: the one Windows would pick for the
+// language and territory of the user's locale, so that names fold here as
+// they would for the same user on Windows.
+#pragma once
+
+#include <string_view>
+
+namespace platform::posix {
+
+// The Windows ANSI code page for a locale name such as "ja_JP.UTF-8",
+// "sr_RS@latin" or "C"; 1252 for every language without one of its own.
+unsigned codePageForLocale(std::string_view locale);
+
+}  // namespace platform::posix

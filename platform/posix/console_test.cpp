@@ -1,0 +1,157 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdio>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/system.h"
+
+namespace platform {
+namespace {
+
+// Points a standard descriptor at a pipe for one test and back afterwards.
+class Captured {
+public:
+    explicit Captured(int fd) : fd_(fd), saved_(::dup(fd)) {
+        std::fflush(nullptr);
+        EXPECT_EQ(::pipe(pipe_), 0);
+        ::fcntl(pipe_[0], F_SETFL, O_NONBLOCK);
+        ::dup2(pipe_[1], fd_);
+        ::close(pipe_[1]);
+    }
+    ~Captured() {
+        ::dup2(saved_, fd_);
+        ::close(saved_);
+        if (pipe_[0] >= 0) {
+            ::close(pipe_[0]);
+        }
+    }
+    Captured(const Captured&) = delete;
+    Captured& operator=(const Captured&) = delete;
+
+    std::string text() {
+        std::string bytes;
+        char chunk[256];
+        ssize_t n = 0;
+        while ((n = ::read(pipe_[0], chunk, sizeof chunk)) > 0) {
+            bytes.append(chunk, static_cast<std::size_t>(n));
+        }
+        return bytes;
+    }
+    void closeReader() {
+        ::close(pipe_[0]);
+        pipe_[0] = -1;
+    }
+
+private:
+    int fd_;
+    int saved_;
+    int pipe_[2] = {-1, -1};
+};
+
+// Standard error on a pseudo-terminal: nothing else asks whether standard
+// error is a terminal, so its handle is still free to learn it here.
+class OnTerminal {
+public:
+    OnTerminal() : saved_(::dup(STDERR_FILENO)), master_(::posix_openpt(O_RDWR | O_NOCTTY)) {
+        std::fflush(nullptr);
+        ::grantpt(master_);
+        ::unlockpt(master_);
+        int const terminal = ::open(::ptsname(master_), O_RDWR | O_NOCTTY);
+        termios raw{};
+        ::tcgetattr(terminal, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(terminal, TCSANOW, &raw);
+        ::dup2(terminal, STDERR_FILENO);
+        ::close(terminal);
+    }
+    ~OnTerminal() {
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        ::close(master_);
+    }
+    OnTerminal(const OnTerminal&) = delete;
+    OnTerminal& operator=(const OnTerminal&) = delete;
+
+    // What the terminal received, once size bytes are there: the terminal
+    // passes them on to its master side a moment later.
+    std::string shown(std::size_t size) {
+        std::string bytes;
+        char chunk[256];
+        pollfd ready{master_, POLLIN, 0};
+        while (bytes.size() < size && ::poll(&ready, 1, 2000) > 0) {
+            ssize_t const n = ::read(master_, chunk, sizeof chunk);
+            if (n <= 0) {
+                break;
+            }
+            bytes.append(chunk, static_cast<std::size_t>(n));
+        }
+        return bytes;
+    }
+
+private:
+    int saved_;
+    int master_;
+};
+
+TEST(Console, TerminalIsAConsoleThatShowsTextInTheLocalesEncoding) {
+    std::string const saved = std::setlocale(LC_CTYPE, nullptr);
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+    OnTerminal terminal;
+    Handle const handle = GetStdHandle(static_cast<Dword>(-12));
+    ConsoleScreenBufferInfo info;
+    ASSERT_TRUE(system::GetConsoleScreenBufferInfo(handle, &info));
+    EXPECT_EQ(info.wAttributes, 0x07);
+    EXPECT_TRUE(system::SetConsoleTextAttribute(handle, 0x1F));
+    Dword mode = 0;
+    EXPECT_TRUE(GetConsoleMode(handle, &mode));
+
+    // The pair that a chunk cuts in two is written whole with the next one.
+    std::u16string const text = u"a\xDCFF\U0001F600";
+    Dword written = 0;
+    ASSERT_TRUE(system::WriteConsoleW(handle, text.c_str(), 3, &written));
+    EXPECT_EQ(written, 2U);
+    ASSERT_TRUE(system::WriteConsoleW(handle, text.c_str() + 2, 2, &written));
+    EXPECT_EQ(written, 2U);
+    std::string const expected = "a\xFF\xF0\x9F\x98\x80";
+    EXPECT_EQ(terminal.shown(expected.size()), expected);
+    std::setlocale(LC_CTYPE, saved.c_str());
+}
+
+TEST(Console, RedirectedOutputTakesTheRawBytes) {
+    Captured output(STDOUT_FILENO);
+    Dword written = 0;
+    char16_t const text[] = u"a\u3042\n";
+    EXPECT_TRUE(system::WriteFile(GetStdHandle(stdOutputHandle), text, 6, &written));
+    EXPECT_EQ(written, 6U);
+    EXPECT_EQ(output.text(), std::string("a\0\x42\x30\n\0", 6));
+}
+
+// A reader that went away makes the write fail, as it does on Windows,
+// instead of ending the process.
+TEST(Console, WriteToAClosedPipeFails) {
+    Captured output(STDOUT_FILENO);
+    output.closeReader();
+    Dword written = 7;
+    EXPECT_FALSE(system::WriteFile(GetStdHandle(stdOutputHandle), "ab", 2, &written));
+    EXPECT_EQ(written, 0U);
+}
+
+TEST(Console, MessageBoxIsOneLineOnStandardError) {
+    std::string const saved = std::setlocale(LC_CTYPE, nullptr);
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+    Captured error(STDERR_FILENO);
+    EXPECT_EQ(system::MessageBoxW(nullptr, u"C:\\\xDCFF\u3042\r\n[2]", nullptr, mbOk), 1);
+    EXPECT_EQ(system::MessageBoxW(nullptr, nullptr, nullptr, mbOk), 1);
+    EXPECT_EQ(error.text(), "C:\\\xFF\xE3\x81\x82  [2]\n\n");
+    std::setlocale(LC_CTYPE, saved.c_str());
+}
+
+}  // namespace
+}  // namespace platform

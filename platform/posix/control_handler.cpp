@@ -1,0 +1,148 @@
+// Console control events from signals. Windows calls control handlers on a
+// thread of its own, so the signals that stand for the events (SIGINT for
+// Ctrl+C, SIGQUIT for the Ctrl+Break of a terminal, SIGHUP for the console
+// closing, SIGTERM for shut-down) are blocked and a thread of this backend
+// takes them with sigwait, where a handler may do anything a thread may do,
+// which a signal handler may not.
+//
+// The signals are blocked in the thread that installs the first handler.
+// That has to be the main thread before it starts any other: a thread that
+// leaves them unblocked would take them with their default action.
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <mutex>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/posix/last_error.h"
+
+namespace platform {
+
+namespace {
+
+constexpr Dword ctrlCEvent = 0;
+constexpr Dword ctrlBreakEvent = 1;
+constexpr Dword ctrlCloseEvent = 2;
+constexpr Dword ctrlShutdownEvent = 6;
+
+std::mutex mutex;
+std::vector<HandlerRoutine> routines;  // called last added first
+bool ignoreCtrlC = false;
+bool listening = false;
+
+sigset_t controlSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : {SIGINT, SIGQUIT, SIGHUP, SIGTERM}) {
+        sigaddset(&set, signal);
+    }
+    return set;
+}
+
+Dword eventOf(int signal) {
+    switch (signal) {
+        case SIGINT:
+            return ctrlCEvent;
+        case SIGQUIT:
+            return ctrlBreakEvent;
+        case SIGHUP:
+            return ctrlCloseEvent;
+        default:
+            return ctrlShutdownEvent;
+    }
+}
+
+bool handled(Dword event) {
+    std::vector<HandlerRoutine> current;
+    bool ignoring = false;
+    {
+        // Routines run without the lock, so that they may add or remove
+        // routines themselves.
+        std::lock_guard<std::mutex> lock(mutex);
+        current = routines;
+        ignoring = ignoreCtrlC;
+    }
+    for (auto routine = current.rbegin(); routine != current.rend(); ++routine) {
+        if ((*routine)(event)) {
+            return true;
+        }
+    }
+    return event == ctrlCEvent && ignoring;
+}
+
+// Ends the process the way the signal would have without any handler.
+[[noreturn]] void takeDefaultAction(int signal) {
+    std::signal(signal, SIG_DFL);
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, signal);
+    pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    raise(signal);
+    _exit(128 + signal);  // only when the default action is somehow not to end
+}
+
+void* listen(void*) {
+    sigset_t const set = controlSignals();
+    while (true) {
+        int signal = 0;
+        if (sigwait(&set, &signal) != 0) {
+            continue;
+        }
+        // Closing the console and shutting down end the process once the
+        // handlers have run, whatever they answer.
+        bool const ends = signal == SIGHUP || signal == SIGTERM;
+        if (!handled(eventOf(signal)) || ends) {
+            takeDefaultAction(signal);
+        }
+    }
+}
+
+bool startListening() {
+    sigset_t const set = controlSignals();
+    sigset_t previous;
+    if (pthread_sigmask(SIG_BLOCK, &set, &previous) != 0) {
+        return false;
+    }
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr, listen, nullptr) != 0) {
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        return false;
+    }
+    pthread_detach(thread);
+    return true;
+}
+
+}  // namespace
+
+Bool SetConsoleCtrlHandler(HandlerRoutine routine, Bool add) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (add && !listening) {
+        if (!startListening()) {
+            posix::setLastError(errorNotEnoughMemory);
+            return 0;
+        }
+        listening = true;
+    }
+    if (routine == nullptr) {
+        // As on Windows: a null routine switches Ctrl+C off or back on.
+        ignoreCtrlC = add != 0;
+        return 1;
+    }
+    if (!add) {
+        auto const found = std::find(routines.rbegin(), routines.rend(), routine);
+        if (found == routines.rend()) {
+            posix::setLastError(errorInvalidParameter);
+            return 0;
+        }
+        routines.erase(std::next(found).base());
+        return 1;
+    }
+    routines.push_back(routine);
+    return 1;
+}
+
+}  // namespace platform

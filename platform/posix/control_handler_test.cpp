@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+std::atomic<int> calls{0};
+std::atomic<Dword> lastEvent{~Dword{0}};
+std::atomic<int> order{0};  // which routine was called first: 1 or 2
+
+Bool declines(Dword event) {
+    lastEvent = event;
+    int expected = 0;
+    order.compare_exchange_strong(expected, 1);
+    ++calls;
+    return 0;
+}
+
+Bool accepts(Dword event) {
+    lastEvent = event;
+    int expected = 0;
+    order.compare_exchange_strong(expected, 2);
+    ++calls;
+    return 1;
+}
+
+bool waitForCalls(int count) {
+    for (int i = 0; i < 500 && calls < count; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return calls >= count;
+}
+
+// A signal to the process, as a terminal sends it; raise() would direct it
+// at this thread, which keeps it blocked.
+void interrupt() {
+    ::kill(::getpid(), SIGINT);
+}
+
+TEST(ControlHandler, CallsTheLastAddedRoutineFirstAndStopsWhenOneAccepts) {
+    calls = 0;
+    order = 0;
+    ASSERT_TRUE(SetConsoleCtrlHandler(accepts, 1));
+    ASSERT_TRUE(SetConsoleCtrlHandler(declines, 1));
+    interrupt();
+    ASSERT_TRUE(waitForCalls(2));
+    EXPECT_EQ(order, 1);
+    EXPECT_EQ(lastEvent, 0U);  // Ctrl+C
+
+    ASSERT_TRUE(SetConsoleCtrlHandler(declines, 0));
+    calls = 0;
+    order = 0;
+    ::kill(::getpid(), SIGQUIT);
+    ASSERT_TRUE(waitForCalls(1));
+    EXPECT_EQ(order, 2);
+    EXPECT_EQ(lastEvent, 1U);  // Ctrl+Break
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(calls, 1);
+
+    EXPECT_TRUE(SetConsoleCtrlHandler(accepts, 0));
+    EXPECT_FALSE(SetConsoleCtrlHandler(accepts, 0));
+}
+
+TEST(ControlHandler, NullRoutineIgnoresCtrlC) {
+    calls = 0;
+    ASSERT_TRUE(SetConsoleCtrlHandler(nullptr, 1));
+    ASSERT_TRUE(SetConsoleCtrlHandler(declines, 1));
+    interrupt();
+    ASSERT_TRUE(waitForCalls(1));
+    ASSERT_TRUE(SetConsoleCtrlHandler(declines, 0));
+    ASSERT_TRUE(SetConsoleCtrlHandler(nullptr, 0));
+}
+
+// With no routine left to accept it, Ctrl+C ends the process as it would
+// without any.
+TEST(ControlHandlerDeathTest, UnhandledCtrlCEndsTheProcess) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            SetConsoleCtrlHandler(declines, 1);
+            interrupt();
+            std::this_thread::sleep_for(std::chrono::seconds(5));
+            std::exit(0);
+        },
+        testing::KilledBySignal(SIGINT), "");
+}
+
+TEST(ControlHandlerDeathTest, TerminationEndsTheProcessEvenWhenHandled) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            SetConsoleCtrlHandler(accepts, 1);
+            ::kill(::getpid(), SIGTERM);
+            std::this_thread::sleep_for(std::chrono::seconds(5));
+            std::exit(0);
+        },
+        testing::KilledBySignal(SIGTERM), "");
+}
+
+}  // namespace
+}  // namespace platform

@@ -1,0 +1,115 @@
+#include "platform/posix/locale_text.h"
+
+#include <climits>
+#include <cwchar>
+
+#include "platform/posix/utf16.h"
+
+namespace platform::posix {
+
+static_assert(sizeof(wchar_t) == 4, "the C library's wide characters hold whole code points");
+
+namespace {
+
+int escapeFirstByte(ByteSource& source, char16_t (&units)[2], std::string& bytes) {
+    auto const first = static_cast<unsigned char>(bytes[0]);
+    units[0] = first >= 0x80 ? escapeOf(first) : first;
+    source.unread(std::string_view(bytes).substr(1));
+    bytes.resize(1);
+    return 1;
+}
+
+int storeCodePoint(char32_t c, char16_t (&units)[2]) {
+    if (c < 0x10000) {
+        units[0] = static_cast<char16_t>(c);
+        return 1;
+    }
+    c -= 0x10000;
+    units[0] = static_cast<char16_t>(0xD800 + (c >> 10));
+    units[1] = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    return 2;
+}
+
+class StringSource : public ByteSource {
+public:
+    explicit StringSource(std::string_view bytes) : bytes_(bytes) {}
+
+    int next() override {
+        return pos_ < bytes_.size() ? static_cast<unsigned char>(bytes_[pos_++]) : -1;
+    }
+    void unread(std::string_view bytes) override { pos_ -= bytes.size(); }
+
+private:
+    std::string_view bytes_;
+    std::size_t pos_ = 0;
+};
+
+}  // namespace
+
+void encodeForLocale(std::u16string_view text, std::string& out) {
+    std::mbstate_t state{};
+    char buffer[MB_LEN_MAX];
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (isHighSurrogate(c) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
+            c = codePointOfPair(text[i], text[i + 1]);
+            ++i;
+        } else if (standsForByte(text[i])) {
+            out.push_back(byteOf(text[i]));
+            continue;
+        } else if (isSurrogate(c)) {
+            out.push_back('?');
+            continue;
+        }
+        std::size_t const n = std::wcrtomb(buffer, static_cast<wchar_t>(c), &state);
+        if (n == static_cast<std::size_t>(-1)) {
+            out.push_back('?');
+            state = std::mbstate_t{};
+            continue;
+        }
+        out.append(buffer, n);
+    }
+    // A stateful encoding ends in its initial shift state; the terminator
+    // that wcrtomb writes along with the shift sequence is left out.
+    if (!std::mbsinit(&state)) {
+        std::size_t const n = std::wcrtomb(buffer, L'\0', &state);
+        if (n != static_cast<std::size_t>(-1) && n > 1) {
+            out.append(buffer, n - 1);
+        }
+    }
+}
+
+int readLocaleCharacter(ByteSource& source, char16_t (&units)[2], std::string& bytes) {
+    bytes.clear();
+    std::mbstate_t state{};
+    while (true) {
+        int const c = source.next();
+        if (c < 0) {
+            return bytes.empty() ? 0 : escapeFirstByte(source, units, bytes);
+        }
+        bytes.push_back(static_cast<char>(c));
+        char const byte = static_cast<char>(c);
+        wchar_t wide = 0;
+        std::size_t const result = std::mbrtowc(&wide, &byte, 1, &state);
+        if (result == static_cast<std::size_t>(-2)) {
+            continue;
+        }
+        auto const codePoint = static_cast<char32_t>(wide);
+        if (result == static_cast<std::size_t>(-1) || codePoint > 0x10FFFF ||
+            isSurrogate(codePoint)) {
+            return escapeFirstByte(source, units, bytes);
+        }
+        return storeCodePoint(codePoint, units);
+    }
+}
+
+void decodeLocale(std::string_view bytes, std::u16string& out) {
+    StringSource source(bytes);
+    char16_t units[2];
+    std::string scratch;
+    while (int const count = readLocaleCharacter(source, units, scratch)) {
+        out.append(units, static_cast<std::size_t>(count));
+    }
+}
+
+}  // namespace platform::posix

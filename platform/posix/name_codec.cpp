@@ -1,0 +1,132 @@
+#include "platform/posix/name_codec.h"
+
+#include "platform/posix/utf16.h"
+
+namespace platform::posix {
+
+namespace {
+
+bool isContinuation(unsigned char b) {
+    return (b & 0xC0) == 0x80;
+}
+
+// The length of the well-formed UTF-8 sequence that starts at p, or 0 when
+// the bytes there are not one. Overlong forms, encoded surrogates and code
+// points above U+10FFFF are not well formed: they would not survive the way
+// back, since the encoder only ever writes shortest forms.
+std::size_t wellFormedLength(const unsigned char* p, const unsigned char* end) {
+    unsigned char const lead = p[0];
+    std::size_t const available = static_cast<std::size_t>(end - p);
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        return available >= 2 && isContinuation(p[1]) ? 2 : 0;
+    }
+    // The second byte's range narrows for the leads that would otherwise
+    // allow overlong forms (E0, F0), surrogates (ED) or too large values (F4).
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    std::size_t length = 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (available < length || p[1] < low || p[1] > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (!isContinuation(p[i])) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+char32_t codePointOf(const unsigned char* p, std::size_t length) {
+    static constexpr unsigned char leadMask[] = {0, 0, 0x1F, 0x0F, 0x07};
+    char32_t c = p[0] & leadMask[length];
+    for (std::size_t i = 1; i < length; ++i) {
+        c = (c << 6) | (p[i] & 0x3F);
+    }
+    return c;
+}
+
+void appendCodePoint(char32_t c, std::u16string& out) {
+    if (c < 0x10000) {
+        out.push_back(static_cast<char16_t>(c));
+        return;
+    }
+    c -= 0x10000;
+    out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+}
+
+void appendUtf8(char32_t c, std::string& out) {
+    if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    }
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+}
+
+}  // namespace
+
+void decode(std::string_view bytes, Backslash backslash, std::u16string& out) {
+    char16_t const backslashUnit = backslash == Backslash::separator ? u'\\' : escapedBackslash;
+    out.reserve(out.size() + bytes.size());
+    auto const* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    auto const* const end = p + bytes.size();
+    while (p < end) {
+        unsigned char const b = *p;
+        if (b < 0x80) {
+            out.push_back(b == '\\' ? backslashUnit : static_cast<char16_t>(b));
+            ++p;
+            continue;
+        }
+        std::size_t const length = wellFormedLength(p, end);
+        if (length == 0) {
+            out.push_back(escapeOf(b));
+            ++p;
+            continue;
+        }
+        appendCodePoint(codePointOf(p, length), out);
+        p += length;
+    }
+}
+
+bool encodePath(std::u16string_view text, std::string& out) {
+    out.reserve(out.size() + text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char16_t const u = text[i];
+        if (u < 0x80) {
+            out.push_back(u == u'\\' ? '/' : static_cast<char>(u));
+        } else if (isHighSurrogate(u)) {
+            if (i + 1 == text.size() || !isLowSurrogate(text[i + 1])) {
+                return false;
+            }
+            appendUtf8(codePointOfPair(u, text[i + 1]), out);
+            ++i;
+        } else if (isLowSurrogate(u)) {
+            if (!standsForByte(u)) {
+                return false;
+            }
+            out.push_back(byteOf(u));
+        } else {
+            appendUtf8(u, out);
+        }
+    }
+    return true;
+}
+
+}  // namespace platform::posix

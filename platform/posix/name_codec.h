@@ -1,0 +1,27 @@
+// File names and command-line arguments are bytes on POSIX systems; above the
+// platform layer they are UTF-16. This codec turns one into the other without
+// loss: valid UTF-8 is decoded, and every byte that is not part of valid UTF-8
+// becomes a lone surrogate U+DC80..U+DCFF that encodes back to the same byte.
+//
+// Above the platform layer both '\' and '/' separate path components, as on
+// Windows. A name read from the file system may hold a backslash byte as an
+// ordinary character, so names decode it to the lone surrogate U+DC5C, which
+// encodes back to that byte; arguments keep it as a separator.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform::posix {
+
+enum class Backslash { separator, nameCharacter };
+
+// Appends the UTF-16 form of bytes to out.
+void decode(std::string_view bytes, Backslash backslash, std::u16string& out);
+
+// Appends the bytes of a path to out, '\' and '/' both as '/'. Returns false
+// when the text holds a lone surrogate that stands for no byte (out is then
+// unspecified).
+bool encodePath(std::u16string_view text, std::string& out);
+
+}  // namespace platform::posix
