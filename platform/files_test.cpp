@@ -1,0 +1,336 @@
+// The file-system services against real trees in a temporary folder. Every
+// case here holds on Windows and on POSIX alike; what only one of them can
+// express (links, names that are not UTF-8) is tested beside its backend.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/files_test_support.h"
+#include "platform/platform.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::Dword;
+using platform::test::findAll;
+using platform::test::Found;
+using platform::test::namesOf;
+using testsupport::TempDir;
+
+std::u16string withSlashes(std::u16string text) {
+    std::replace(text.begin(), text.end(), u'\\', u'/');
+    return text;
+}
+
+std::u16string fullPathOf(const std::u16string& path, char16_t** filePart = nullptr) {
+    std::u16string buffer(0x8000, u'\0');
+    Dword length = platform::GetFullPathNameW(path.c_str(), static_cast<Dword>(buffer.size()),
+                                              buffer.data(), filePart);
+    EXPECT_NE(length, 0u) << "for " << testing::PrintToString(path);
+    buffer.resize(length);
+    return buffer;
+}
+
+std::u16string currentDirectory() {
+    std::u16string buffer(0x8000, u'\0');
+    buffer.resize(platform::GetCurrentDirectoryW(static_cast<Dword>(buffer.size()), buffer.data()));
+    return buffer;
+}
+
+// --- Searching ---------------------------------------------------------------
+
+class PlatformFind : public testing::Test {
+protected:
+    void SetUp() override {
+        tree.file(u"Alpha.txt");
+        tree.file(u"beta.TXT");
+        tree.file(u"gamma.log");
+        tree.file(u"readme");
+        tree.directory(u"sub");
+        tree.file(u"sub/inner.txt");
+    }
+
+    TempDir tree;
+};
+
+TEST_F(PlatformFind, PatternsMatchNamesWithoutRegardToCase) {
+    using Names = std::vector<std::u16string>;
+    const Names everything = {u".",         u"..",     u"Alpha.txt", u"beta.TXT",
+                              u"gamma.log", u"readme", u"sub"};
+    struct Case {
+        std::u16string pattern;
+        Names expected;
+    };
+    const Case cases[] = {
+        {u"*", everything},
+        {u"*.*", everything},
+        {u"*.txt", {u"Alpha.txt", u"beta.TXT"}},
+        {u"*.TXT", {u"Alpha.txt", u"beta.TXT"}},
+        {u"ALPHA.TXT", {u"Alpha.txt"}},
+        {u"?eta.*", {u"beta.TXT"}},
+        {u"s?b", {u"sub"}},
+        {u"g*g", {u"gamma.log"}},
+        {u"*m*", {u"gamma.log", u"readme"}},
+        {u"readme.*", {u"readme"}},
+    };
+    for (const Case& c : cases) {
+        for (char16_t separator : {u'\\', u'/'}) {
+            std::u16string pattern = tree.text() + separator + c.pattern;
+            EXPECT_EQ(namesOf(findAll(pattern)), c.expected) << testing::PrintToString(pattern);
+        }
+    }
+}
+
+TEST_F(PlatformFind, ReportsDirectoriesByTheirAttribute) {
+    for (const Found& entry : findAll(tree.text(u"*"))) {
+        bool isDirectory = entry.name == u"sub" || entry.name == u"." || entry.name == u"..";
+        EXPECT_EQ((entry.attributes & platform::fileAttributeDirectory) != 0, isDirectory)
+            << testing::PrintToString(entry.name);
+        EXPECT_EQ(entry.attributes & platform::fileAttributeReparsePoint, 0u);
+    }
+}
+
+TEST_F(PlatformFind, PatternWithoutDirectorySearchesTheCurrentDirectory) {
+    ASSERT_TRUE(platform::SetCurrentDirectoryW(tree.text().c_str()));
+    EXPECT_EQ(namesOf(findAll(u"*.log")), std::vector<std::u16string>{u"gamma.log"});
+    EXPECT_EQ(namesOf(findAll(u"sub\\*.txt")), std::vector<std::u16string>{u"inner.txt"});
+    EXPECT_EQ(namesOf(findAll(u"sub/I*")), std::vector<std::u16string>{u"inner.txt"});
+}
+
+TEST_F(PlatformFind, FailsWithTheReasonWindowsGives) {
+    struct Case {
+        std::u16string pattern;
+        Dword error;
+    };
+    const Case cases[] = {
+        {tree.text(u"*.none"), platform::errorFileNotFound},
+        {tree.text(u"missing\\*"), platform::errorPathNotFound},
+        {tree.text(u"missing/deeper/*"), platform::errorPathNotFound},
+    };
+    for (const Case& c : cases) {
+        Dword error = platform::errorSuccess;
+        EXPECT_TRUE(findAll(c.pattern, &error).empty()) << testing::PrintToString(c.pattern);
+        EXPECT_EQ(error, c.error) << testing::PrintToString(c.pattern);
+    }
+}
+
+TEST_F(PlatformFind, EndedSearchKeepsSayingNoMoreFiles) {
+    platform::FindData data;
+    platform::Handle search = platform::FindFirstFileExW(tree.text(u"gamma.*").c_str(), &data);
+    ASSERT_NE(search, platform::invalidHandleValue);
+    EXPECT_EQ(std::u16string(data.cFileName), u"gamma.log");
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(platform::FindNextFileW(search, &data));
+        EXPECT_EQ(platform::GetLastError(), platform::errorNoMoreFiles);
+    }
+    EXPECT_TRUE(platform::FindClose(search));
+}
+
+// --- Attributes ----------------------------------------------------------------
+
+TEST(PlatformFileAttributes, TellFilesFromDirectoriesAndMissingNames) {
+    TempDir tree;
+    tree.file(u"file.txt");
+    tree.directory(u"dir");
+    EXPECT_EQ(platform::GetFileAttributesW(tree.text(u"dir").c_str()) &
+                  (platform::fileAttributeDirectory | platform::fileAttributeReparsePoint),
+              platform::fileAttributeDirectory);
+    EXPECT_NE(platform::GetFileAttributesW(tree.text(u"dir\\").c_str()) &
+                  platform::fileAttributeDirectory,
+              0u);
+
+    Dword file = platform::GetFileAttributesW(tree.text(u"file.txt").c_str());
+    ASSERT_NE(file, platform::invalidFileAttributes);
+    EXPECT_EQ(file & (platform::fileAttributeDirectory | platform::fileAttributeReparsePoint), 0u);
+
+    struct Missing {
+        std::u16string path;
+        Dword error;
+    };
+    const Missing missing[] = {
+        {tree.text(u"none.txt"), platform::errorFileNotFound},
+        {tree.text(u"none\\file.txt"), platform::errorPathNotFound},
+    };
+    for (const Missing& m : missing) {
+        EXPECT_EQ(platform::GetFileAttributesW(m.path.c_str()), platform::invalidFileAttributes);
+        EXPECT_EQ(platform::GetLastError(), m.error) << testing::PrintToString(m.path);
+    }
+    // A file named as a directory names nothing.
+    EXPECT_EQ(platform::GetFileAttributesW(tree.text(u"file.txt\\").c_str()),
+              platform::invalidFileAttributes);
+}
+
+// --- Full paths and the current directory ---------------------------------------
+
+TEST(PlatformFullPath, FoldsDotsAndSeparatorsAgainstTheCurrentDirectory) {
+    TempDir tree;
+    tree.directory(u"sub");
+    ASSERT_TRUE(platform::SetCurrentDirectoryW(tree.text().c_str()));
+    const std::u16string base = withSlashes(currentDirectory());
+    ASSERT_TRUE(platform::SetCurrentDirectoryW(u"sub"));
+
+    struct Case {
+        std::u16string path;
+        std::u16string expected;  // after base
+        std::u16string filePart;  // empty: none
+    };
+    const Case cases[] = {
+        {u"x", u"/sub/x", u"x"},
+        {u"x\\y", u"/sub/x/y", u"y"},
+        {u"x/y\\z", u"/sub/x/y/z", u"z"},
+        {u"x\\\\y", u"/sub/x/y", u"y"},
+        {u".", u"/sub", u"sub"},
+        {u".\\", u"/sub/", u""},
+        {u"x\\", u"/sub/x/", u""},
+        {u"x\\.\\y", u"/sub/x/y", u"y"},
+        {u"x\\y\\..", u"/sub/x", u"x"},
+        {u"..\\x", u"/x", u"x"},
+        {u"x\\..\\..\\y", u"/y", u"y"},
+        {tree.text() + u"\\sub\\..\\x", u"/x", u"x"},
+        {tree.text() + u"/sub/", u"/sub/", u""},
+    };
+    for (const Case& c : cases) {
+        char16_t* filePart = nullptr;
+        std::u16string full = fullPathOf(c.path, &filePart);
+        EXPECT_EQ(withSlashes(full), base + c.expected) << testing::PrintToString(c.path);
+        std::u16string part = filePart == nullptr ? u"" : filePart;
+        EXPECT_EQ(part, c.filePart) << testing::PrintToString(c.path);
+    }
+}
+
+TEST(PlatformFullPath, DotDotStopsAtTheRoot) {
+    std::u16string root = fullPathOf(u"/");
+    ASSERT_FALSE(root.empty());
+    ASSERT_EQ(withSlashes(root).back(), u'/');
+    EXPECT_EQ(fullPathOf(root + u"..\\..\\x"), root + u"x");
+    EXPECT_EQ(fullPathOf(root + u".."), root);
+}
+
+TEST(PlatformFullPath, AskedWithTooSmallABufferGivesTheSizeNeeded) {
+    std::u16string full = fullPathOf(u"name.txt");
+    Dword needed = static_cast<Dword>(full.size() + 1);
+    EXPECT_EQ(platform::GetFullPathNameW(u"name.txt", 0, nullptr, nullptr), needed);
+    std::u16string buffer(full.size(), u'#');
+    EXPECT_EQ(platform::GetFullPathNameW(u"name.txt", needed - 1, buffer.data(), nullptr), needed);
+    buffer.resize(full.size() + 1);
+    EXPECT_EQ(platform::GetFullPathNameW(u"name.txt", needed, buffer.data(), nullptr), needed - 1);
+    EXPECT_EQ(buffer, full + u'\0');
+}
+
+TEST(PlatformFullPath, EmptyPathFails) {
+    char16_t buffer[16];
+    EXPECT_EQ(platform::GetFullPathNameW(u"", 16, buffer, nullptr), 0u);
+}
+
+TEST(PlatformCurrentDirectory, FollowsSetCurrentDirectoryAndHonoursTheBufferSize) {
+    TempDir tree;
+    tree.directory(u"work");
+    ASSERT_TRUE(platform::SetCurrentDirectoryW(tree.text(u"work").c_str()));
+    std::u16string current = currentDirectory();
+    EXPECT_EQ(withSlashes(current), withSlashes(fullPathOf(tree.text(u"work"))));
+
+    Dword needed = static_cast<Dword>(current.size() + 1);
+    EXPECT_EQ(platform::GetCurrentDirectoryW(0, nullptr), needed);
+    std::u16string buffer(current.size(), u'#');
+    EXPECT_EQ(platform::GetCurrentDirectoryW(needed - 1, buffer.data()), needed);
+
+    EXPECT_FALSE(platform::SetCurrentDirectoryW(tree.text(u"none").c_str()));
+    EXPECT_EQ(currentDirectory(), current);
+}
+
+// --- Moving ---------------------------------------------------------------------
+
+class PlatformMove : public testing::Test {
+protected:
+    bool move(const std::u16string& from, const std::u16string& to) {
+        return platform::MoveFileW(tree.text(from).c_str(), tree.text(to).c_str()) != 0;
+    }
+
+    TempDir tree;
+};
+
+TEST_F(PlatformMove, RenamesFilesAndDirectoriesWithTheirContents) {
+    tree.file(u"old.txt", "file");
+    tree.directory(u"dir/inner");
+    tree.file(u"dir/inner/leaf", "leaf");
+    ASSERT_TRUE(move(u"old.txt", u"new.txt"));
+    ASSERT_TRUE(move(u"dir", u"moved"));
+    EXPECT_FALSE(tree.exists(u"old.txt"));
+    EXPECT_EQ(tree.content(u"new.txt"), "file");
+    EXPECT_FALSE(tree.exists(u"dir"));
+    EXPECT_EQ(tree.content(u"moved/inner/leaf"), "leaf");
+}
+
+TEST_F(PlatformMove, NeverReplacesAnExistingEntry) {
+    struct Case {
+        std::u16string from;
+        std::u16string to;
+    };
+    tree.file(u"a.txt", "a");
+    tree.file(u"b.txt", "b");
+    tree.directory(u"empty");
+    tree.directory(u"full");
+    tree.file(u"full/kept", "kept");
+    tree.directory(u"source");
+    tree.file(u"source/mine", "mine");
+    const Case cases[] = {
+        {u"a.txt", u"b.txt"}, {u"a.txt", u"empty"}, {u"source", u"empty"},
+        {u"source", u"full"}, {u"empty", u"full"},  {u"source", u"b.txt"},
+    };
+    for (const Case& c : cases) {
+        std::string what = testing::PrintToString(c.from) + " -> " + testing::PrintToString(c.to);
+        EXPECT_FALSE(move(c.from, c.to)) << what;
+        EXPECT_EQ(platform::GetLastError(), platform::errorAlreadyExists) << what;
+    }
+    EXPECT_EQ(tree.content(u"a.txt"), "a");
+    EXPECT_EQ(tree.content(u"b.txt"), "b");
+    EXPECT_TRUE(fs::is_empty(tree.path() / "empty"));
+    EXPECT_EQ(tree.content(u"full/kept"), "kept");
+    EXPECT_EQ(tree.content(u"source/mine"), "mine");
+}
+
+TEST_F(PlatformMove, SameNameSucceedsWithoutTouchingTheEntry) {
+    tree.file(u"same.txt", "same");
+    tree.directory(u"dir");
+    tree.file(u"dir/inside", "inside");
+    EXPECT_TRUE(move(u"same.txt", u"same.txt"));
+    EXPECT_TRUE(move(u"dir", u"dir"));
+    EXPECT_EQ(tree.content(u"same.txt"), "same");
+    EXPECT_EQ(tree.content(u"dir/inside"), "inside");
+}
+
+TEST_F(PlatformMove, RelativeNamesResolveInTheCurrentDirectory) {
+    tree.directory(u"here");
+    tree.file(u"here/one", "1");
+    tree.file(u"one", "outer");
+    ASSERT_TRUE(platform::SetCurrentDirectoryW(tree.text(u"here").c_str()));
+    ASSERT_TRUE(platform::MoveFileW(u"one", u"two"));
+    EXPECT_EQ(tree.content(u"here/two"), "1");
+    EXPECT_EQ(tree.content(u"one"), "outer");
+}
+
+TEST_F(PlatformMove, FailsOnMissingSourceOrTargetDirectory) {
+    tree.file(u"present");
+    struct Case {
+        std::u16string from;
+        std::u16string to;
+        Dword error;
+    };
+    const Case cases[] = {
+        {u"absent", u"target", platform::errorFileNotFound},
+        {u"absent", u"absent", platform::errorFileNotFound},
+        {u"present", u"nowhere\\target", platform::errorPathNotFound},
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(move(c.from, c.to)) << testing::PrintToString(c.from);
+        EXPECT_EQ(platform::GetLastError(), c.error) << testing::PrintToString(c.from);
+    }
+    EXPECT_TRUE(tree.exists(u"present"));
+}
+
+}  // namespace

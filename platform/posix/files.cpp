@@ -1,0 +1,109 @@
+#include "platform/posix/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/posix/last_error.h"
+#include "platform/posix/name_codec.h"
+
+namespace platform::posix {
+namespace {
+
+// The directory that would hold the last component of path.
+std::string parentOf(const std::string& path) {
+    std::size_t end = path.find_last_not_of('/');
+    if (end == std::string::npos) {
+        return "/";
+    }
+    std::size_t cut = path.rfind('/', end);
+    if (cut == std::string::npos) {
+        return ".";
+    }
+    std::size_t parentEnd = path.find_last_not_of('/', cut);
+    return parentEnd == std::string::npos ? "/" : path.substr(0, parentEnd + 1);
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat status;
+    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// Drops the separators at the end of path, but not the root's own. Returns
+// whether there were any.
+bool dropTrailingSeparators(std::string& path) {
+    std::size_t end = path.find_last_not_of('/');
+    std::size_t keep = end == std::string::npos ? std::min<std::size_t>(path.size(), 1) : end + 1;
+    bool dropped = keep < path.size();
+    path.resize(keep);
+    return dropped;
+}
+
+}  // namespace
+
+bool encodeForSystem(std::u16string_view path, std::string& out) {
+    out.clear();
+    if (!encodePath(path, out)) {
+        setLastError(errorInvalidName);
+        return false;
+    }
+    return true;
+}
+
+bool encodeForSystem(const char16_t* path, std::string& out) {
+    if (path == nullptr) {
+        setLastError(errorInvalidParameter);
+        return false;
+    }
+    return encodeForSystem(std::u16string_view(path), out);
+}
+
+Dword attributesOf(const struct stat& status, int directory, const char* name) {
+    if (S_ISDIR(status.st_mode)) {
+        return fileAttributeDirectory;
+    }
+    if (!S_ISLNK(status.st_mode)) {
+        return fileAttributeNormal;
+    }
+    struct stat target;
+    bool leadsToDirectory = ::fstatat(directory, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+    return fileAttributeReparsePoint | (leadsToDirectory ? fileAttributeDirectory : 0);
+}
+
+void setLastErrorForPath(int e, const std::string& path) {
+    if (e == ENOENT && (path.empty() || !isDirectory(parentOf(path)))) {
+        setLastError(errorPathNotFound);
+        return;
+    }
+    setLastErrorFromErrno(e);
+}
+
+}  // namespace platform::posix
+
+namespace platform {
+
+Dword GetFileAttributesW(const char16_t* path) {
+    std::string encoded;
+    if (!posix::encodeForSystem(path, encoded)) {
+        return invalidFileAttributes;
+    }
+    // lstat would look through a link named with a trailing separator; the
+    // link itself is what Windows reports, and the layers above rely on its
+    // reparse-point bit to never walk through one.
+    bool namesDirectory = posix::dropTrailingSeparators(encoded);
+    struct stat status;
+    if (::lstat(encoded.c_str(), &status) != 0) {
+        posix::setLastErrorForPath(errno, encoded);
+        return invalidFileAttributes;
+    }
+    Dword attributes = posix::attributesOf(status, AT_FDCWD, encoded.c_str());
+    if (namesDirectory && (attributes & fileAttributeDirectory) == 0) {
+        posix::setLastError(errorPathNotFound);
+        return invalidFileAttributes;
+    }
+    return attributes;
+}
+
+}  // namespace platform

@@ -1,0 +1,287 @@
+// What only the POSIX backend's file services can meet: links, names that are
+// bytes rather than UTF-8, backslashes inside names, a file system that
+// cannot refuse to replace, and texts that name no bytes at all.
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/files_test_support.h"
+#include "platform/platform.h"
+#include "platform/posix/files.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::Dword;
+using platform::test::findAll;
+using platform::test::namesOf;
+using testsupport::TempDir;
+
+// A temporary tree whose names are given as the bytes on disk.
+class ByteTree : public TempDir {
+public:
+    void file(const std::string& name, const std::string& content = "") const {
+        std::ofstream(path() / name, std::ios::binary) << content;
+    }
+    void directory(const std::string& name) const { fs::create_directories(path() / name); }
+    std::string contentsOf(const std::string& name) const {
+        std::ifstream in(path() / name, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    bool has(const std::string& name) const {
+        return fs::exists(fs::symlink_status(path() / name));
+    }
+    // The path of name inside the tree, as the layers above write it.
+    std::u16string in(const std::u16string& name) const { return text() + u"/" + name; }
+};
+
+constexpr Dword directory = platform::fileAttributeDirectory;
+constexpr Dword reparsePoint = platform::fileAttributeReparsePoint;
+constexpr Dword normal = platform::posix::fileAttributeNormal;
+
+Dword foundAttributes(const ByteTree& tree, const std::u16string& name) {
+    for (const auto& entry : findAll(tree.in(u"*"))) {
+        if (entry.name == name) {
+            return entry.attributes;
+        }
+    }
+    ADD_FAILURE() << "not listed: " << testing::PrintToString(name);
+    return platform::invalidFileAttributes;
+}
+
+TEST(PosixFileAttributes, LinksCarryTheReparsePointBitAndWhereTheyLead) {
+    ByteTree tree;
+    tree.directory("target");
+    tree.file("file");
+    fs::create_directory_symlink("target", tree.path() / "toDir");
+    fs::create_symlink("file", tree.path() / "toFile");
+    fs::create_symlink("nowhere", tree.path() / "dangling");
+    struct Case {
+        std::u16string name;
+        Dword attributes;
+    };
+    const Case cases[] = {
+        {u"target", directory},
+        {u"file", normal},
+        {u"toDir", reparsePoint | directory},
+        {u"toFile", reparsePoint},
+        {u"dangling", reparsePoint},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(platform::GetFileAttributesW(tree.in(c.name).c_str()), c.attributes)
+            << testing::PrintToString(c.name);
+        EXPECT_EQ(foundAttributes(tree, c.name), c.attributes) << testing::PrintToString(c.name);
+    }
+    // A trailing separator would make lstat look through the link.
+    EXPECT_EQ(platform::GetFileAttributesW(tree.in(u"toDir/").c_str()), reparsePoint | directory);
+    EXPECT_EQ(platform::GetFileAttributesW(tree.in(u"toFile/").c_str()),
+              platform::invalidFileAttributes);
+}
+
+// Names as bytes on disk and as the layers above see them.
+struct ByteName {
+    std::string bytes;
+    std::u16string text;
+};
+
+const ByteName byteNames[] = {
+    {"caf\xE9", u"caf\xDCE9"},
+    {"\xFF\xFE", u"\xDCFF\xDCFE"},
+    {"a\\b", {u'a', u'\xDC5C', u'b'}},
+    {"\xE6\x97\xA5\\\x80", u"\x65E5\xDC5C\xDC80"},
+};
+
+TEST(PosixNames, BytesThatAreNotUtf8AndBackslashesAreListedWithoutLoss) {
+    ByteTree tree;
+    std::vector<std::u16string> expected = {u".", u".."};
+    for (const ByteName& name : byteNames) {
+        tree.file(name.bytes);
+        expected.push_back(name.text);
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(namesOf(findAll(tree.in(u"*"))), expected);
+    for (const ByteName& name : byteNames) {
+        EXPECT_EQ(platform::GetFileAttributesW(tree.in(name.text).c_str()), normal)
+            << testing::PrintToString(name.text);
+    }
+    // The backslash of a name is no separator in a pattern either.
+    EXPECT_EQ(namesOf(findAll(tree.in(u"A\xDC5C*"))),
+              std::vector<std::u16string>{byteNames[2].text});
+}
+
+TEST(PosixNames, BytesThatAreNotUtf8AndBackslashesAreMovedWithoutLoss) {
+    ByteTree tree;
+    ASSERT_TRUE(platform::SetCurrentDirectoryW(tree.text().c_str()));
+    for (const ByteName& name : byteNames) {
+        tree.file(name.bytes, name.bytes);
+        ASSERT_TRUE(platform::MoveFileW(name.text.c_str(), u"plain"))
+            << testing::PrintToString(name.text);
+        EXPECT_EQ(tree.contentsOf("plain"), name.bytes);
+        ASSERT_TRUE(platform::MoveFileW(u"plain", (name.text + u"2").c_str()));
+        EXPECT_EQ(tree.contentsOf(name.bytes + "2"), name.bytes);
+    }
+    EXPECT_FALSE(tree.has("a"));  // no directory came of a backslash
+}
+
+TEST(PosixCurrentDirectory, NamesOfDirectoriesAreNeverSplitAtABackslash) {
+    ByteTree tree;
+    for (const ByteName& name : byteNames) {
+        tree.directory(name.bytes);
+        ASSERT_TRUE(platform::SetCurrentDirectoryW(tree.in(name.text).c_str()));
+        std::u16string buffer(4096, u'\0');
+        buffer.resize(platform::GetCurrentDirectoryW(4096, buffer.data()));
+        EXPECT_TRUE(buffer.ends_with(u"/" + name.text)) << testing::PrintToString(buffer);
+
+        std::u16string full(4096, u'\0');
+        full.resize(platform::GetFullPathNameW(u"x\\y", 4096, full.data(), nullptr));
+        EXPECT_EQ(full, buffer + u"/x/y");
+        ASSERT_TRUE(platform::SetCurrentDirectoryW(u".."));
+    }
+}
+
+TEST(PosixNames, TextThatNamesNoBytesIsAnInvalidName) {
+    ByteTree tree;
+    tree.file("kept");
+    const std::u16string bad = tree.in(u"x\xD800");
+    const std::u16string kept = tree.in(u"kept");
+    platform::FindData data;
+    char16_t buffer[64];
+    const std::function<bool()> calls[] = {
+        [&] {
+            return platform::GetFileAttributesW(bad.c_str()) != platform::invalidFileAttributes;
+        },
+        [&] {
+            return platform::FindFirstFileW(bad.c_str(), &data) != platform::invalidHandleValue;
+        },
+        [&] { return platform::SetCurrentDirectoryW(bad.c_str()) != 0; },
+        [&] { return platform::MoveFileW(kept.c_str(), bad.c_str()) != 0; },
+        [&] { return platform::MoveFileW(bad.c_str(), kept.c_str()) != 0; },
+        [&] { return platform::GetFullPathNameW(bad.c_str(), 64, buffer, nullptr) != 0; },
+    };
+    for (std::size_t i = 0; i < std::size(calls); ++i) {
+        EXPECT_FALSE(calls[i]()) << "call " << i;
+        EXPECT_EQ(platform::GetLastError(), platform::errorInvalidName) << "call " << i;
+    }
+    EXPECT_TRUE(tree.has("kept"));
+}
+
+// --- Moving --------------------------------------------------------------------
+
+TEST(PosixMove, TwoSpellingsOfOneEntryAreTheSameNameButHardLinksAreNot) {
+    ByteTree tree;
+    tree.file("one", "1");
+    fs::create_hard_link(tree.path() / "one", tree.path() / "other");
+    ASSERT_TRUE(platform::SetCurrentDirectoryW(tree.text().c_str()));
+    EXPECT_FALSE(platform::MoveFileW(u"one", u"other"));
+    EXPECT_EQ(platform::GetLastError(), platform::errorAlreadyExists);
+
+    tree.file("single", "s");
+    EXPECT_TRUE(platform::MoveFileW(u"single", u"./single"));
+    EXPECT_EQ(tree.contentsOf("single"), "s");
+}
+
+TEST(PosixMove, LinkIsMovedAsItself) {
+    ByteTree tree;
+    tree.directory("target");
+    fs::create_directory_symlink("target", tree.path() / "link");
+    ASSERT_TRUE(platform::MoveFileW(tree.in(u"link").c_str(), tree.in(u"moved").c_str()));
+    EXPECT_TRUE(fs::is_symlink(tree.path() / "moved"));
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(tree.path() / "target")));
+}
+
+class PosixMoveByPlaceholder : public testing::Test {
+protected:
+    bool move(const std::string& from, const std::string& to) {
+        return platform::posix::moveByPlaceholder((tree.path() / from).native(),
+                                                  (tree.path() / to).native());
+    }
+
+    ByteTree tree;
+};
+
+TEST_F(PosixMoveByPlaceholder, MovesEveryKindOfEntry) {
+    tree.file("file", "f");
+    tree.directory("dir");
+    tree.file("dir/inside", "i");
+    fs::create_symlink("dir", tree.path() / "link");
+    ASSERT_TRUE(move("file", "file2"));
+    ASSERT_TRUE(move("dir", "dir2"));
+    ASSERT_TRUE(move("link", "link2"));
+    EXPECT_EQ(tree.contentsOf("file2"), "f");
+    EXPECT_EQ(tree.contentsOf("dir2/inside"), "i");
+    EXPECT_TRUE(fs::is_symlink(tree.path() / "link2"));
+    for (const char* gone : {"file", "dir", "link"}) {
+        EXPECT_FALSE(tree.has(gone)) << gone;
+    }
+}
+
+TEST_F(PosixMoveByPlaceholder, NeverReplacesAndLeavesNoPlaceholderBehind) {
+    tree.file("a", "a");
+    tree.file("b", "b");
+    tree.directory("empty");
+    tree.directory("dir");
+    tree.file("dir/inside", "i");
+    fs::create_symlink("nowhere", tree.path() / "dangling");
+    struct Case {
+        std::string from;
+        std::string to;
+        Dword error;
+    };
+    const Case cases[] = {
+        {"a", "b", platform::errorAlreadyExists},
+        {"a", "empty", platform::errorAlreadyExists},
+        {"dir", "empty", platform::errorAlreadyExists},
+        {"a", "dangling", platform::errorAlreadyExists},
+        {"absent", "c", platform::errorFileNotFound},
+        {"a", "nowhere/c", platform::errorPathNotFound},
+        // The placeholder can be made, the rename cannot: into itself.
+        {"dir", "dir/sub", platform::errorInvalidParameter},
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(move(c.from, c.to)) << c.from << " -> " << c.to;
+        EXPECT_EQ(platform::GetLastError(), c.error) << c.from << " -> " << c.to;
+    }
+    EXPECT_EQ(tree.contentsOf("a"), "a");
+    EXPECT_EQ(tree.contentsOf("b"), "b");
+    EXPECT_TRUE(fs::is_empty(tree.path() / "empty"));
+    EXPECT_FALSE(tree.has("dir/sub"));
+    EXPECT_FALSE(tree.has("c"));
+    EXPECT_TRUE(fs::is_symlink(tree.path() / "dangling"));
+}
+
+// --- Searching -----------------------------------------------------------------
+
+TEST(PosixFind, ThousandsOfSearchesStayOpenAtOnce) {
+    constexpr int count = 3000;
+    rlimit limit;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_max < static_cast<rlim_t>(count + 100)) {
+        GTEST_SKIP() << "the hard limit allows only " << limit.rlim_max << " open files";
+    }
+    ByteTree tree;
+    tree.file("entry");
+    std::vector<platform::Handle> searches;
+    platform::FindData data;
+    for (int i = 0; i < count; ++i) {
+        platform::Handle search = platform::FindFirstFileW(tree.in(u"entry").c_str(), &data);
+        if (search == platform::invalidHandleValue) {
+            ADD_FAILURE() << "search " << i << " failed with " << platform::GetLastError();
+            break;
+        }
+        searches.push_back(search);
+    }
+    for (platform::Handle search : searches) {
+        platform::FindClose(search);
+    }
+}
+
+}  // namespace

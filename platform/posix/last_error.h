@@ -1,0 +1,12 @@
+// The thread's last error, in Windows codes, as GetLastError reports it.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace platform::posix {
+
+void setLastError(Dword code);
+// Sets the last error to the Windows code that stands for errno value e.
+void setLastErrorFromErrno(int e);
+
+}  // namespace platform::posix

@@ -1,0 +1,147 @@
+// MoveFileW: rename(2) replaces an existing target, Windows never does.
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix/files.h"
+#include "platform/posix/last_error.h"
+
+namespace platform::posix {
+namespace {
+
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
+int renameNoReplace(const char* from, const char* to) {
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+}
+#elif defined(SYS_renameat2)
+int renameNoReplace(const char* from, const char* to) {
+    constexpr unsigned renameNoReplaceFlag = 1;
+    return static_cast<int>(
+        ::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, renameNoReplaceFlag));
+}
+#else
+int renameNoReplace(const char*, const char*) {
+    errno = ENOSYS;
+    return -1;
+}
+#endif
+
+// Errors that say the file system (or the kernel) cannot refuse a replacement
+// itself, rather than anything about the entries.
+bool lacksNoReplace(int e) {
+    return e == EINVAL || e == ENOSYS || e == EOPNOTSUPP;
+}
+
+void setLastErrorForMove(int e, const std::string& from, const std::string& to) {
+    struct stat status;
+    if (e == ENOENT && ::lstat(from.c_str(), &status) == 0) {
+        // The source is there, so the directory meant to receive it is not.
+        setLastErrorForPath(e, to);
+        return;
+    }
+    setLastErrorForPath(e, from);
+}
+
+bool reservePlaceholder(const std::string& name, bool directory) {
+    if (directory) {
+        return ::mkdir(name.c_str(), 0700) == 0;
+    }
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+void removePlaceholder(const std::string& name, bool directory) {
+    if (directory) {
+        ::rmdir(name.c_str());
+    } else {
+        ::unlink(name.c_str());
+    }
+}
+
+// Two spellings of one entry ("a" and "./a", or two letter cases where the
+// file system ignores case); hard links are entries of their own.
+bool isSameEntry(const std::string& from, const std::string& to) {
+    struct stat source;
+    struct stat target;
+    return ::lstat(from.c_str(), &source) == 0 && ::lstat(to.c_str(), &target) == 0 &&
+           source.st_dev == target.st_dev && source.st_ino == target.st_ino &&
+           (S_ISDIR(source.st_mode) || source.st_nlink == 1);
+}
+
+bool moveWithoutReplacing(const std::string& from, const std::string& to) {
+    if (renameNoReplace(from.c_str(), to.c_str()) == 0) {
+        return true;
+    }
+    int e = errno;
+    if (lacksNoReplace(e)) {
+        return moveByPlaceholder(from, to);
+    }
+    setLastErrorForMove(e, from, to);
+    return false;
+}
+
+bool exists(const std::string& name) {
+    struct stat status;
+    if (::lstat(name.c_str(), &status) != 0) {
+        setLastErrorForPath(errno, name);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool moveByPlaceholder(const std::string& from, const std::string& to) {
+    struct stat source;
+    if (::lstat(from.c_str(), &source) != 0) {
+        setLastErrorForPath(errno, from);
+        return false;
+    }
+    // rename(2) replaces a directory only with a directory, and anything else
+    // only with a non-directory; a link is moved as itself.
+    bool directory = S_ISDIR(source.st_mode);
+    if (!reservePlaceholder(to, directory)) {
+        setLastErrorForMove(errno, from, to);
+        return false;
+    }
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        int e = errno;
+        removePlaceholder(to, directory);
+        setLastErrorForMove(e, from, to);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace platform::posix
+
+namespace platform {
+
+Bool MoveFileW(const char16_t* from, const char16_t* to) {
+    std::string source;
+    std::string target;
+    if (!posix::encodeForSystem(from, source) || !posix::encodeForSystem(to, target)) {
+        return 0;
+    }
+    if (source == target) {
+        return posix::exists(source) ? 1 : 0;
+    }
+    if (posix::moveWithoutReplacing(source, target)) {
+        return 1;
+    }
+    // Windows leaves an entry that is asked to move onto itself as it is.
+    return GetLastError() == errorAlreadyExists && posix::isSameEntry(source, target) ? 1 : 0;
+}
+
+}  // namespace platform
