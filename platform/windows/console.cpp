@@ -1,0 +1,74 @@
+#include <windows.h>
+
+#include "platform/platform.h"
+#include "platform/system.h"
+#include "platform/windows/wide.h"
+
+namespace platform {
+
+using windows::utf16;
+using windows::wide;
+
+const char16_t* GetCommandLineW() {
+    return utf16(::GetCommandLineW());
+}
+
+Handle GetStdHandle(Dword which) {
+    return ::GetStdHandle(which);
+}
+
+Bool GetConsoleMode(Handle handle, Dword* mode) {
+    DWORD current = 0;
+    BOOL const succeeded = ::GetConsoleMode(handle, &current);
+    if (succeeded && mode) {
+        *mode = current;
+    }
+    return succeeded;
+}
+
+void* GetConsoleWindow() {
+    return ::GetConsoleWindow();
+}
+
+namespace system {
+
+Bool GetConsoleScreenBufferInfo(Handle handle, ConsoleScreenBufferInfo* info) {
+    CONSOLE_SCREEN_BUFFER_INFO screen{};
+    BOOL const succeeded = ::GetConsoleScreenBufferInfo(handle, &screen);
+    if (succeeded && info) {
+        info->wAttributes = screen.wAttributes;
+    }
+    return succeeded;
+}
+
+Bool SetConsoleTextAttribute(Handle handle, Word attributes) {
+    return ::SetConsoleTextAttribute(handle, attributes);
+}
+
+// Both writers take a local count: WriteFile without an overlapped structure
+// needs one, whether or not the caller wants it.
+Bool WriteConsoleW(Handle handle, const char16_t* text, Dword count, Dword* written) {
+    DWORD units = 0;
+    BOOL const succeeded = ::WriteConsoleW(handle, text, count, &units, nullptr);
+    if (written) {
+        *written = units;
+    }
+    return succeeded;
+}
+
+Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written) {
+    DWORD done = 0;
+    BOOL const succeeded = ::WriteFile(handle, bytes, size, &done, nullptr);
+    if (written) {
+        *written = done;
+    }
+    return succeeded;
+}
+
+int MessageBoxW(void* window, const char16_t* text, const char16_t* caption, Dword type) {
+    return ::MessageBoxW(static_cast<HWND>(window), wide(text), wide(caption), type);
+}
+
+}  // namespace system
+
+}  // namespace platform

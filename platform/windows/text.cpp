@@ -1,0 +1,40 @@
+#include <windows.h>
+
+#include "platform/platform.h"
+#include "platform/windows/wide.h"
+
+namespace platform {
+
+using windows::wide;
+
+int lstrlenW(const char16_t* text) {
+    return ::lstrlenW(wide(text));
+}
+
+int lstrcmpW(const char16_t* a, const char16_t* b) {
+    return ::lstrcmpW(wide(a), wide(b));
+}
+
+// A pointer value below 0x10000 tells CharLowerW that it carries one
+// character, whose lower case comes back in the low word of the result.
+char16_t CharLowerW(char16_t c) {
+    auto const single = reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(c));
+    return static_cast<char16_t>(LOWORD(reinterpret_cast<ULONG_PTR>(::CharLowerW(single))));
+}
+
+int WideCharToMultiByte(unsigned codePage, Dword flags, const char16_t* text, int length, char* out,
+                        int outSize, const char* defaultChar, Bool* usedDefault) {
+    return ::WideCharToMultiByte(codePage, flags, wide(text), length, out, outSize, defaultChar,
+                                 usedDefault);
+}
+
+int MultiByteToWideChar(unsigned codePage, Dword flags, const char* bytes, int length,
+                        char16_t* out, int outSize) {
+    return ::MultiByteToWideChar(codePage, flags, bytes, length, wide(out), outSize);
+}
+
+unsigned GetACP() {
+    return ::GetACP();
+}
+
+}  // namespace platform
