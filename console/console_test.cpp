@@ -1,0 +1,137 @@
+#include "console/console.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/recording_console.h"
+
+namespace {
+
+using testsupport::RecordingConsole;
+
+std::u16string repeated(char16_t c, std::size_t count) {
+    return std::u16string(count, c);
+}
+
+TEST(ConsoleRedirected, WritesRawUtf16LittleEndianInOneCallPerPrint) {
+    RecordingConsole device(false);
+    kestrel::Console console;
+    EXPECT_EQ(console.print(u"%s\n", u"a.txt"), 6);
+    ASSERT_EQ(device.fileWrites.size(), 1u);
+    const std::vector<unsigned char> expected = {0x61, 0, 0x2E, 0, 0x74, 0,
+                                                 0x78, 0, 0x74, 0, 0x0A, 0};
+    EXPECT_EQ(device.fileWrites[0], expected);
+}
+
+TEST(ConsoleRedirected, EmptyTextIsOneWriteOfNoBytes) {
+    RecordingConsole device(false);
+    kestrel::Console console;
+    EXPECT_EQ(console.print(u"%s", u""), 0);
+    ASSERT_EQ(device.fileWrites.size(), 1u);
+    EXPECT_TRUE(device.fileWrites[0].empty());
+}
+
+TEST(ConsoleRedirected, CharactersOutsideTheCodePagesGoOutAsTheirUnits) {
+    RecordingConsole device(false);
+    kestrel::Console console;
+    console.print(u"%s\n", u"\U0001F600\u00E9\u30C6");
+    EXPECT_EQ(device.output, u"\U0001F600\u00E9\u30C6\n");
+}
+
+TEST(ConsoleOutput, NullFormatWritesNothing) {
+    for (bool isConsole : {false, true}) {
+        RecordingConsole device(isConsole);
+        kestrel::Console console;
+        EXPECT_EQ(console.print(nullptr), 0);
+        EXPECT_TRUE(device.fileWrites.empty());
+        EXPECT_TRUE(device.consoleWrites.empty());
+    }
+}
+
+TEST(ConsoleOutput, TextEndsAtANulThatTheFormatProduced) {
+    for (bool isConsole : {false, true}) {
+        RecordingConsole device(isConsole);
+        kestrel::Console console;
+        EXPECT_EQ(console.print(u"ab%cde", 0), 2);
+        EXPECT_EQ(device.output, u"ab");
+    }
+}
+
+TEST(ConsoleOutput, LongTextsComeOutWholeAcrossTheFormattingBuffer) {
+    for (std::size_t length : {1022u, 1023u, 1024u, 5000u}) {
+        RecordingConsole device(false);
+        kestrel::Console console;
+        const std::u16string text = repeated(u'x', length);
+        EXPECT_EQ(console.print(u"%s", text.c_str()), static_cast<int>(length));
+        EXPECT_EQ(device.output, text) << length;
+    }
+}
+
+TEST(ConsoleOnConsole, LongTextGoesOutInChunksOf2048Units) {
+    RecordingConsole device(true);
+    kestrel::Console console;
+    const std::u16string text = repeated(u'y', 5000);
+    EXPECT_EQ(console.print(u"%s", text.c_str()), 5000);
+    ASSERT_EQ(device.consoleWrites.size(), 3u);
+    EXPECT_EQ(device.consoleWrites[0].size(), 2048u);
+    EXPECT_EQ(device.consoleWrites[1].size(), 2048u);
+    EXPECT_EQ(device.consoleWrites[2].size(), 904u);
+    EXPECT_TRUE(device.fileWrites.empty());
+}
+
+TEST(ConsoleOnConsole, AdvancesByWhatEachCallReports) {
+    RecordingConsole device(true);
+    device.consoleLimit = 1000;
+    kestrel::Console console;
+    const std::u16string text = repeated(u'z', 2500);
+    std::size_t written = 0;
+    EXPECT_TRUE(console.write(text.c_str(), text.size(), &written));
+    EXPECT_EQ(written, 2500u);
+    ASSERT_EQ(device.consoleWrites.size(), 3u);
+    EXPECT_EQ(device.consoleWrites[0].size(), 2048u);
+    EXPECT_EQ(device.consoleWrites[1].size(), 1500u);
+    EXPECT_EQ(device.consoleWrites[2].size(), 500u);
+}
+
+TEST(ConsoleOnConsole, EmptyTextMakesNoCallAndFails) {
+    RecordingConsole device(true);
+    kestrel::Console console;
+    std::size_t written = 99;
+    EXPECT_FALSE(console.write(u"", 0, &written));
+    EXPECT_EQ(written, 0u);
+    EXPECT_TRUE(device.consoleWrites.empty());
+}
+
+TEST(ConsoleOnConsole, AWriteThatMakesNoProgressEndsTheLoop) {
+    RecordingConsole device(true);
+    device.consoleLimit = 0;
+    kestrel::Console console;
+    std::size_t written = 99;
+    EXPECT_FALSE(console.write(u"abc", 3, &written));
+    EXPECT_EQ(written, 0u);
+    EXPECT_EQ(device.consoleWrites.size(), 1u);
+}
+
+TEST(ConsoleOnConsole, AFailedWriteEndsTheLoopWithWhatWasWritten) {
+    RecordingConsole device(true);
+    device.consoleLimit = 2048;
+    device.consoleResult = 0;
+    kestrel::Console console;
+    const std::u16string text = repeated(u'w', 5000);
+    std::size_t written = 0;
+    EXPECT_FALSE(console.write(text.c_str(), text.size(), &written));
+    EXPECT_EQ(written, 2048u);
+    EXPECT_EQ(device.consoleWrites.size(), 1u);
+}
+
+TEST(ConsoleOnConsole, TextAttributesReturnWhenTheConsoleGoes) {
+    RecordingConsole device(true, 0x1E);
+    {
+        kestrel::Console console;
+        device.attributes = 0x4F;
+    }
+    EXPECT_EQ(device.attributes, 0x1E);
+}
+
+}  // namespace

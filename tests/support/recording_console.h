@@ -1,0 +1,82 @@
+// A console device for tests: it records every console call and plays either
+// a console or a redirected handle.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/console_device.h"
+
+namespace testsupport {
+
+class RecordingConsole : public platform::ConsoleDevice {
+public:
+    explicit RecordingConsole(bool isConsole = false, platform::Word attributes = 0x07)
+        : isConsole(isConsole), attributes(attributes) {
+        previous = platform::installConsoleDevice(this);
+    }
+    ~RecordingConsole() override { platform::installConsoleDevice(previous); }
+    RecordingConsole(const RecordingConsole&) = delete;
+    RecordingConsole& operator=(const RecordingConsole&) = delete;
+
+    platform::Bool getConsoleScreenBufferInfo(platform::Handle,
+                                              platform::ConsoleScreenBufferInfo* info) override {
+        if (isConsole) {
+            info->wAttributes = attributes;
+        }
+        return isConsole;
+    }
+    platform::Bool setConsoleTextAttribute(platform::Handle, platform::Word value) override {
+        if (isConsole) {
+            attributes = value;
+        }
+        return isConsole;
+    }
+    platform::Bool writeConsole(platform::Handle, const char16_t* text, platform::Dword count,
+                                platform::Dword* written) override {
+        consoleWrites.emplace_back(text, count);
+        const platform::Dword done = count < consoleLimit ? count : consoleLimit;
+        *written = done;
+        output.append(text, done);
+        return consoleResult;
+    }
+    platform::Bool writeFile(platform::Handle, const void* bytes, platform::Dword size,
+                             platform::Dword* written) override {
+        const auto* first = static_cast<const unsigned char*>(bytes);
+        fileWrites.emplace_back(first, first + size);
+        *written = size;
+        for (platform::Dword i = 0; i + 1 < size; i += 2) {
+            output.push_back(static_cast<char16_t>(first[i] | (first[i + 1] << 8)));
+        }
+        return 1;
+    }
+    int messageBox(const char16_t* text, const char16_t* caption, platform::Dword type) override {
+        boxes.push_back({text != nullptr ? std::u16string(text) : std::u16string(), text == nullptr,
+                         caption == nullptr, type});
+        return 1;
+    }
+
+    struct Box {
+        std::u16string text;
+        bool nullText;
+        bool nullCaption;
+        platform::Dword type;
+    };
+
+    bool isConsole;
+    platform::Word attributes;
+    // What a console write reports as written at most, and its result.
+    platform::Dword consoleLimit = 0xFFFFFFFF;
+    platform::Bool consoleResult = 1;
+
+    std::vector<std::u16string> consoleWrites;
+    std::vector<std::vector<unsigned char>> fileWrites;
+    std::vector<Box> boxes;
+    // Everything written, as text.
+    std::u16string output;
+
+private:
+    platform::ConsoleDevice* previous;
+};
+
+}  // namespace testsupport
