@@ -1,0 +1,154 @@
+#include "frame/argument_set.h"
+
+#include <algorithm>
+#include <array>
+#include <iterator>
+#include <string_view>
+
+#include "frame/tokenizer.h"
+#include "fs/path.h"
+#include "platform/platform.h"
+
+namespace kestrel {
+
+namespace {
+
+bool isOptionToken(std::u16string_view token) {
+    return !token.empty() && (token[0] == u'-' || token[0] == u'/' || token[0] == u':');
+}
+
+bool isPattern(std::u16string_view argument) {
+    return argument.find_first_of(u"*?") != std::u16string_view::npos;
+}
+
+bool isDotOrDotDot(const char16_t* name) {
+    return platform::lstrcmpW(name, u".") == 0 || platform::lstrcmpW(name, u"..") == 0;
+}
+
+std::u16string_view nameIn(const platform::FindData& found) {
+    auto const end = std::find(std::begin(found.cFileName), std::end(found.cFileName), u'\0');
+    return std::u16string_view(found.cFileName, end - std::begin(found.cFileName));
+}
+
+// A pattern such as "\*.txt", whose only separator is its first character,
+// keeps that separator: its matches lie in the root, and a bare name would
+// name an entry of the current directory instead.
+std::u16string matchPrefixOf(std::u16string_view pattern) {
+    std::size_t const lastSeparator = pattern.rfind(separatorOf(pattern));
+    if (lastSeparator == std::u16string_view::npos) {
+        return {};
+    }
+    return std::u16string(pattern.substr(0, lastSeparator + 1));
+}
+
+// One line of piped input is at most this long; one more unit holds the
+// terminator.
+constexpr std::size_t maxLineUnits = 259;
+using LineBuffer = std::array<char16_t, maxLineUnits + 1>;
+
+// How many units fgetws stored. The buffer is filled with a unit other than
+// NUL beforehand, so its last NUL is the terminator even when the input itself
+// held NULs.
+std::size_t unitsRead(const LineBuffer& buffer) {
+    auto const terminator = std::find(buffer.rbegin(), buffer.rend(), u'\0');
+    if (terminator == buffer.rend()) {
+        return buffer.size();
+    }
+    return static_cast<std::size_t>(buffer.rend() - terminator) - 1;
+}
+
+void dropRestOfInputLine() {
+    int c = platform::getchar();
+    while (c != platform::eof && c != '\n') {
+        c = platform::getchar();
+    }
+}
+
+}  // namespace
+
+void buildArgumentSet(ArgumentSet& set) {
+    set = ArgumentSet{};
+    splitCommandLine(platform::GetCommandLineW(), set);
+    if (!set.tokens.empty()) {
+        set.tokens.erase(set.tokens.begin());
+    }
+    classifyTokens(set);
+    if (standardInputIsConsole()) {
+        return;
+    }
+    readPipedLines(set.pipedLines);
+    reopenStandardInputOnConsole();
+}
+
+void classifyTokens(ArgumentSet& set) {
+    std::vector<std::u16string> const& tokens = set.tokens;
+    bool optionsAccepted = true;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        if (optionsAccepted && isOptionToken(tokens[i])) {
+            if (i + 1 < tokens.size() && tokens[i] == tokens[i + 1]) {
+                optionsAccepted = false;
+            } else {
+                set.options.push_back(tokens[i].substr(1));
+            }
+            continue;
+        }
+        optionsAccepted = false;
+        addFileArgument(tokens[i], set.files);
+    }
+}
+
+void addFileArgument(const std::u16string& argument, std::vector<std::u16string>& files) {
+    if (isPattern(argument)) {
+        expandPattern(argument, files);
+    } else {
+        files.push_back(argument);
+    }
+}
+
+void expandPattern(const std::u16string& pattern, std::vector<std::u16string>& files) {
+    platform::FindData found;
+    platform::Handle const search = platform::FindFirstFileW(pattern.c_str(), &found);
+    if (search == platform::invalidHandleValue) {
+        return;
+    }
+    std::u16string const prefix = matchPrefixOf(pattern);
+    do {
+        if (!isDotOrDotDot(found.cFileName)) {
+            files.push_back(prefix + std::u16string(nameIn(found)));
+        }
+    } while (platform::FindNextFileW(search, &found));
+    platform::FindClose(search);
+}
+
+bool standardInputIsConsole() {
+    platform::Dword mode = 0;
+    return platform::GetConsoleMode(platform::GetStdHandle(platform::stdInputHandle), &mode) != 0;
+}
+
+// A line's text ends at its first NUL. What follows a NUL up to the line feed
+// is dropped with it, so that the next input line still starts an entry of
+// its own: when the line feed was read along with the NUL, nothing more is
+// dropped; otherwise the rest of the line is skipped as for a long line.
+void readPipedLines(std::vector<std::u16string>& lines) {
+    LineBuffer buffer;
+    while (true) {
+        buffer.fill(u'\xFFFF');
+        if (platform::fgetws(buffer.data(), static_cast<int>(buffer.size())) == nullptr) {
+            return;
+        }
+        std::u16string_view text(buffer.data(), unitsRead(buffer));
+        bool const lineFeedRead = !text.empty() && text.back() == u'\n';
+        text = text.substr(0, text.find(u'\0'));
+        lines.emplace_back(text.substr(0, text.find(u'\n')));
+        if (!lineFeedRead) {
+            dropRestOfInputLine();
+        }
+    }
+}
+
+void reopenStandardInputOnConsole() {
+    // Unchecked: without a console, later reads just find no input.
+    static_cast<void>(platform::_wfreopen(u"CON", u"r"));
+}
+
+}  // namespace kestrel

@@ -1,0 +1,233 @@
+#include "frame/argument_set.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cuchar>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "fs/path.h"
+#include "platform/platform.h"
+
+namespace kestrel {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+using Strings = std::vector<std::u16string>;
+
+struct ClassifyCase {
+    Strings tokens;
+    Strings options;
+    Strings files;
+};
+
+TEST(ClassifyTokens, SortsOptionsFromFileArguments) {
+    ClassifyCase const cases[] = {
+        {{u"-a", u"-b", u"x"}, {u"a", u"b"}, {u"x"}},
+        {{u"x", u"-a"}, {}, {u"x", u"-a"}},
+        {{u"-a", u"-a"}, {}, {u"-a"}},
+        {{u"-a", u"-a", u"-a"}, {}, {u"-a", u"-a"}},
+        {{u"-a", u"-a", u"-b"}, {}, {u"-a", u"-b"}},
+        {{u"-a", u"-A"}, {u"a", u"A"}, {}},
+        {{u"-"}, {u""}, {}},
+        {{u"/"}, {u""}, {}},
+        {{u":x"}, {u"x"}, {}},
+        {{u"--all"}, {u"-all"}, {}},
+        {{u"/dir/name"}, {u"dir/name"}, {}},
+        {{u"-*.txt"}, {u"*.txt"}, {}},
+        {{u"-x", u"y", u"-x"}, {u"x"}, {u"y", u"-x"}},
+        {{u"-a", u"b", u"b"}, {u"a"}, {u"b", u"b"}},
+        {{}, {}, {}},
+    };
+    for (ClassifyCase const& c : cases) {
+        ArgumentSet set;
+        set.tokens = c.tokens;
+        classifyTokens(set);
+        SCOPED_TRACE(::testing::PrintToString(c.tokens));
+        EXPECT_EQ(set.options, c.options);
+        EXPECT_EQ(set.files, c.files);
+        EXPECT_EQ(set.tokens, c.tokens);
+        EXPECT_TRUE(set.pipedLines.empty());
+    }
+}
+
+fs::path uniqueTempPath(const char* stem) {
+    std::random_device random;
+    return fs::temp_directory_path() / (stem + std::to_string(random()) + std::to_string(random()));
+}
+
+// A small tree in a fresh temporary folder, made the current directory for
+// the length of a test.
+class WildcardExpansion : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = uniqueTempPath("ansifold-expand-");
+        fs::create_directories(root_ / "sub");
+        for (char const* name :
+             {"a.txt", "b.txt", "c.log", ".hidden", "sub/d.txt", "sub/e.txt", "sub/f.log"}) {
+            std::ofstream(root_ / name).put('x');
+        }
+        start_ = fs::current_path();
+        fs::current_path(root_);
+    }
+
+    void TearDown() override {
+        fs::current_path(start_);
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    // The file arguments that args give, the matches of each pattern sorted
+    // among themselves: the system lists them in an order of its own.
+    static Strings filesFrom(Strings const& args) {
+        Strings files;
+        for (std::u16string const& arg : args) {
+            std::size_t const before = files.size();
+            addFileArgument(arg, files);
+            std::sort(files.begin() + static_cast<std::ptrdiff_t>(before), files.end());
+        }
+        return files;
+    }
+
+    fs::path root_;
+    fs::path start_;
+};
+
+TEST_F(WildcardExpansion, MatchesTakeThePatternsPlaceAndDirectoryPart) {
+    struct Case {
+        Strings args;
+        Strings files;
+    } const cases[] = {
+        {{u"first", u"*.txt", u"last"}, {u"first", u"a.txt", u"b.txt", u"last"}},
+        {{u"sub\\*.txt"}, {u"sub\\d.txt", u"sub\\e.txt"}},
+        {{u"sub/*.txt"}, {u"sub/d.txt", u"sub/e.txt"}},
+        {{u"sub\\?.LOG"}, {u"sub\\f.log"}},
+        {{u"*", u"-"}, {u".hidden", u"a.txt", u"b.txt", u"c.log", u"sub", u"-"}},
+        {{u"x", u"*.none", u"nodir\\*.txt", u"nodir/*", u"y"}, {u"x", u"y"}},
+        {{u"su?"}, {u"sub"}},
+    };
+    for (auto const& c : cases) {
+        EXPECT_EQ(filesFrom(c.args), c.files) << ::testing::PrintToString(c.args);
+    }
+}
+
+TEST_F(WildcardExpansion, DotAndDotDotNeverComeOut) {
+    for (std::u16string const pattern : {u"*", u".*", u"sub\\.*", u"?", u"??"}) {
+        for (std::u16string const& file : filesFrom({pattern})) {
+            EXPECT_TRUE(fileNameOf(file) != u"." && fileNameOf(file) != u"..")
+                << ::testing::PrintToString(pattern);
+        }
+    }
+    Strings const dotted = filesFrom({u".*"});
+    EXPECT_NE(std::find(dotted.begin(), dotted.end(), u".hidden"), dotted.end());
+}
+
+// "\*" names the root of the current drive; a bare name would name an entry
+// of the current directory, so the matches keep their leading separator.
+TEST_F(WildcardExpansion, LeadingSeparatorOnlyStaysInFront) {
+    Strings expected;
+    std::error_code error;
+    for (auto const& entry : fs::directory_iterator(root_.root_path(), error)) {
+        expected.push_back(u"\\" + entry.path().filename().u16string());
+    }
+    std::sort(expected.begin(), expected.end());
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(filesFrom({u"\\*"}), expected);
+}
+
+// Piped input: a temporary file is put in place of standard input for each
+// read, and the null device afterwards.
+Strings pipedLinesOf(std::string const& bytes) {
+#if defined(_WIN32)
+    char const* const nullDevice = "NUL";
+#else
+    char const* const nullDevice = "/dev/null";
+#endif
+    fs::path const file = uniqueTempPath("ansifold-stdin-");
+    std::ofstream(file, std::ios::binary) << bytes;
+    Strings lines;
+    if (std::freopen(file.string().c_str(), "r", stdin) != nullptr) {
+        readPipedLines(lines);
+    } else {
+        ADD_FAILURE() << "cannot read " << file;
+    }
+    static_cast<void>(std::freopen(nullDevice, "r", stdin));
+    std::error_code ignored;
+    fs::remove(file, ignored);
+    return lines;
+}
+
+TEST(ReadPipedLines, CutsInputIntoLines) {
+    std::string const x300(300, 'x');
+    std::u16string const x259(259, u'x');
+    struct Case {
+        std::string input;
+        Strings lines;
+    } const cases[] = {
+        {"", {}},
+        {"\n", {u""}},
+        {"a\n\nb", {u"a", u"", u"b"}},
+        {"a\r\nb\r\n", {u"a", u"b"}},
+        {" a\tb \n", {u" a\tb "}},
+        {std::string(259, 'x') + "\ny\n", {x259, u"y"}},
+        {std::string(258, 'x') + "\ny\n", {std::u16string(258, u'x'), u"y"}},
+        {x300 + "\nnext\n", {x259, u"next"}},
+        {x300, {x259}},
+        {"ab\0cd\nnext\n"s, {u"ab", u"next"}},
+        {"ab\0cd"s, {u"ab"}},
+        {"\0\nz\n"s, {u"", u"z"}},
+        {"ab\0"s + x300 + "\nnext\n", {u"ab", u"next"}},
+        {"\0"s + std::string(257, 'x') + "\nnext\n", {u"", u"next"}},
+        {"\0"s + std::string(258, 'x') + "\nnext\n", {u"", u"next"}},
+    };
+    for (auto const& c : cases) {
+        EXPECT_EQ(pipedLinesOf(c.input), c.lines) << ::testing::PrintToString(c.input);
+    }
+}
+
+// The bytes of text in the multibyte encoding of the C locale in force, or
+// nothing when that encoding cannot hold it.
+std::optional<std::string> multibyteOf(std::u16string_view text) {
+    std::string bytes;
+    std::mbstate_t state{};
+    char unit[MB_LEN_MAX];
+    for (char16_t c : text) {
+        std::size_t const length = std::c16rtomb(unit, c, &state);
+        if (length == static_cast<std::size_t>(-1)) {
+            return std::nullopt;
+        }
+        bytes.append(unit, length);
+    }
+    return bytes;
+}
+
+// Decoded through the user's locale, as start-up sets it; under ja_JP.UTF-8
+// that is UTF-8 on POSIX and code page 932 on Windows.
+TEST(ReadPipedLines, DecodesThroughTheUsersLocale) {
+    char16_t const* const before = platform::_wsetlocale(platform::LocaleCategory::all, nullptr);
+    std::u16string const saved = before != nullptr ? before : u"C";
+    platform::_wsetlocale(platform::LocaleCategory::all, u"");
+    std::u16string const line = u"日本語のファイル名";
+    std::u16string const longLine(300, u'あ');
+    std::optional<std::string> const bytes = multibyteOf(line + u"\n" + longLine + u"\n" + line);
+    Strings lines;
+    if (bytes) {
+        lines = pipedLinesOf(*bytes);
+    }
+    platform::_wsetlocale(platform::LocaleCategory::all, saved.c_str());
+    if (!bytes) {
+        GTEST_SKIP() << "the user's locale cannot encode Japanese";
+    }
+    EXPECT_EQ(lines, (Strings{line, std::u16string(259, u'あ'), line}));
+}
+
+}  // namespace
+}  // namespace kestrel

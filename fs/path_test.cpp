@@ -1,0 +1,59 @@
+#include "fs/path.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace kestrel {
+namespace {
+
+struct PathCase {
+    std::u16string path;
+    char16_t separator;
+    std::u16string withTrailing;
+    std::u16string withoutTrailing;
+    std::u16string fileName;
+};
+
+TEST(PathHelpers, FollowTheSeparatorRule) {
+    PathCase const cases[] = {
+        {u"", u'\\', u"", u"", u""},
+        {u"dir", u'\\', u"dir\\", u"dir", u"dir"},
+        {u"C:\\dir\\file.txt", u'\\', u"C:\\dir\\file.txt\\", u"C:\\dir\\file.txt", u"file.txt"},
+        {u"C:\\dir\\", u'\\', u"C:\\dir\\", u"C:\\dir", u"dir"},
+        {u"a/b", u'/', u"a/b/", u"a/b", u"b"},
+        {u"a/b/c/", u'/', u"a/b/c/", u"a/b/c", u"c"},
+        {u"C:\\", u'\\', u"C:\\", u"C:\\", u"C:\\"},
+        {u"C:/", u'/', u"C:/", u"C:/", u"C:/"},
+        {u"1:\\", u'\\', u"1:\\", u"1:\\", u"1:\\"},
+        {u"C:", u'\\', u"C:\\", u"C:", u"C:"},
+        {u"C:\\dir/", u'\\', u"C:\\dir/\\", u"C:\\dir/", u"dir/"},
+        {u"a\\b/c", u'\\', u"a\\b/c\\", u"a\\b/c", u"b/c"},
+        {u"dir\\\\", u'\\', u"dir\\\\", u"dir\\", u""},
+        {u"C:\\\\", u'\\', u"C:\\\\", u"C:\\", u"C:\\"},
+        {u"\\", u'\\', u"\\", u"", u""},
+        {u"\\\\server\\share\\", u'\\', u"\\\\server\\share\\", u"\\\\server\\share", u"share"},
+    };
+    for (PathCase const& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.path));
+        EXPECT_EQ(separatorOf(c.path), c.separator);
+        EXPECT_EQ(withTrailingSeparator(c.path), c.withTrailing);
+        EXPECT_EQ(withoutTrailingSeparator(c.path), c.withoutTrailing);
+        EXPECT_EQ(fileNameOf(c.path), c.fileName);
+    }
+}
+
+TEST(CurrentDirectory, FollowsTheProcessAsItMoves) {
+    namespace fs = std::filesystem;
+    fs::path const start = fs::current_path();
+    fs::current_path(fs::temp_directory_path());
+    std::u16string const seen = currentDirectory();
+    std::u16string const expected = fs::current_path().u16string();
+    fs::current_path(start);
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(currentDirectory(), start.u16string());
+}
+
+}  // namespace
+}  // namespace kestrel

@@ -1,0 +1,46 @@
+#include "fs/wildcard.h"
+
+#include "platform/platform.h"
+
+namespace kestrel {
+
+namespace {
+
+bool unitMatches(char16_t patternUnit, char16_t nameUnit) {
+    return patternUnit == u'?' ||
+           platform::CharLowerW(patternUnit) == platform::CharLowerW(nameUnit);
+}
+
+}  // namespace
+
+// Backtracking to every earlier '*' would be exponential on patterns such as
+// "a*a*a*a*b". Only the last '*' seen ever needs to be retried: whatever an
+// earlier one could absorb, the later one can absorb just as well. So one
+// resume point is kept, and the match costs at most name x pattern steps.
+bool matchWildcard(std::u16string_view name, std::u16string_view pattern) {
+    constexpr std::size_t none = std::u16string_view::npos;
+    std::size_t n = 0;
+    std::size_t p = 0;
+    std::size_t starAt = none;
+    std::size_t resumeAt = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == u'*') {
+            starAt = p++;
+            resumeAt = n;
+        } else if (p < pattern.size() && unitMatches(pattern[p], name[n])) {
+            ++p;
+            ++n;
+        } else if (starAt != none) {
+            p = starAt + 1;
+            n = ++resumeAt;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'*') {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+}  // namespace kestrel

@@ -1,0 +1,13 @@
+// Name patterns with '*' (any run of characters, also none) and '?' (exactly
+// one character). Letters compare without regard to case, one UTF-16 unit at
+// a time through the system's lower-case mapping; '.' is an ordinary
+// character, so "*.*" needs a dot in the name.
+#pragma once
+
+#include <string_view>
+
+namespace kestrel {
+
+bool matchWildcard(std::u16string_view name, std::u16string_view pattern);
+
+}  // namespace kestrel
