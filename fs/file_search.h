@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace kestrel {
+
+// The entries of one directory, one at a time, "." and ".." left out. The
+// record handed out is the search's own: it stays valid until the next open or
+// next, so a walk allocates nothing per entry.
+//
+// States: Closed (no handle), Positioned (open found an entry that next has
+// not yet handed out), Walking, Exhausted (the handle stays open, next gives
+// nothing).
+class FileSearch {
+public:
+    FileSearch() = default;
+    FileSearch(const FileSearch&) = delete;
+    FileSearch& operator=(const FileSearch&) = delete;
+    virtual ~FileSearch();
+
+    // Starts listing the directory path (which may be null) and returns its
+    // first entry, or null when there is none to give.
+    const platform::FindData* open(const char16_t* path);
+    // The next entry, or null when the listing is over. The first call after
+    // a successful open hands out the entry that open found.
+    const platform::FindData* next();
+    // The current entry's path: the directory given to open, a separator and
+    // the entry's name.
+    std::u16string currentPath() const;
+    void close();
+
+private:
+    bool isDotOrDotDot() const;
+
+    platform::Handle handle = platform::invalidHandleValue;
+    platform::FindData findData;
+    std::u16string directory;
+    std::u16string pattern;
+    bool pending = true;
+};
+
+}  // namespace kestrel
