@@ -1,0 +1,126 @@
+#include "renamer/ansifold.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "console/error_box.h"
+#include "fs/path.h"
+#include "platform/platform.h"
+#include "renamer/rename_entry.h"
+#include "renamer/rename_tree.h"
+
+namespace ansifold {
+
+namespace {
+
+constexpr platform::Dword fullPathUnits = 0x8000;
+
+bool isPattern(const std::u16string& argument) {
+    return argument.find_first_of(u"*?") != std::u16string::npos;
+}
+
+bool isRelative(const std::u16string& path) {
+    const bool rooted = !path.empty() && (path[0] == u'\\' || path[0] == u'/');
+    const bool drive = path.size() >= 2 && path[1] == u':';
+    return !rooted && !drive;
+}
+
+// The full path of an argument, or nothing after showing the two boxes.
+// While the working directory is lost, relative arguments are resolved
+// against the directory that should have been current, never another one.
+std::optional<std::u16string> resolve(const std::u16string& argument,
+                                      const std::optional<std::u16string>& lost) {
+    std::u16string text = argument;
+    if (lost && !lost->empty() && isRelative(argument)) {
+        text = kestrel::withTrailingSeparator(*lost) + argument;
+    }
+    std::vector<char16_t> buffer(fullPathUnits, u'\0');
+    if (platform::GetFullPathNameW(text.c_str(), fullPathUnits, buffer.data(), nullptr) == 0) {
+        kestrel::errorBox(u"%s[%d]", buffer.data(),
+                          static_cast<int>(platform::GetFileAttributesW(buffer.data())));
+        kestrel::errorBox(u"err:%x", static_cast<unsigned>(platform::GetLastError()));
+        return std::nullopt;
+    }
+    return std::u16string(buffer.data());
+}
+
+bool isRoot(const std::u16string& trimmed) {
+    return trimmed.empty() || kestrel::fileNameOf(trimmed) == trimmed;
+}
+
+// The directory that holds the entry of a full path: the path without its
+// last component. A bare drive gets its separator back, since "C:" would name
+// that drive's current directory; a path right below a POSIX root keeps the
+// root.
+std::u16string parentOf(const std::u16string& trimmed, const std::u16string& name) {
+    std::u16string parent = trimmed.substr(0, trimmed.size() - name.size());
+    const char16_t separator = kestrel::separatorOf(trimmed);
+    if (parent.size() > 1 && parent.back() == separator) {
+        parent.pop_back();
+    }
+    if (parent.size() == 2 && parent[1] == u':') {
+        parent += separator;
+    }
+    return parent;
+}
+
+// Walks and renames the entry of one full path; its own entry is renamed
+// inside its parent, or, for a root, which has none, in the saved directory.
+void renameArgument(const std::u16string& fullPath, const std::u16string& saved) {
+    const platform::Dword attributes = platform::GetFileAttributesW(fullPath.c_str());
+    if (attributes != platform::invalidFileAttributes && isWalkedDirectory(attributes)) {
+        renameTree(fullPath);
+    }
+    const std::u16string trimmed = kestrel::withoutTrailingSeparator(fullPath);
+    if (isRoot(trimmed)) {
+        const std::u16string root = trimmed.empty() ? fullPath : trimmed;
+        renameEntry(root.c_str(), saved.c_str());
+        return;
+    }
+    const std::u16string name = kestrel::fileNameOf(fullPath);
+    renameEntry(name.c_str(), parentOf(trimmed, name).c_str());
+}
+
+// Resolves one argument and renames what it names; arguments that name
+// nothing are skipped without a word. Restores the working directory after
+// the argument, or records it as lost when it cannot be made current again.
+void handleArgument(const std::u16string& argument, std::optional<std::u16string>& lost) {
+    if (isPattern(argument)) {
+        return;
+    }
+    const std::optional<std::u16string> fullPath = resolve(argument, lost);
+    if (!fullPath ||
+        platform::GetFileAttributesW(fullPath->c_str()) == platform::invalidFileAttributes) {
+        return;
+    }
+    const std::u16string saved = lost ? *lost : kestrel::currentDirectory();
+    renameArgument(*fullPath, saved);
+    if (platform::SetCurrentDirectoryW(saved.c_str())) {
+        lost.reset();
+    } else {
+        lost = saved;
+    }
+}
+
+}  // namespace
+
+bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
+    if (arguments.files.empty()) {
+        console.print(u"引数が不足しています。\n");
+        return false;
+    }
+    if (cancelRequested) {
+        return true;
+    }
+    std::optional<std::u16string> lost;
+    for (const std::u16string& argument : arguments.files) {
+        handleArgument(argument, lost);
+        if (cancelRequested) {
+            return true;
+        }
+    }
+    return true;
+}
+
+}  // namespace ansifold

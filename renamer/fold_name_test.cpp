@@ -1,0 +1,76 @@
+#include "renamer/fold_name.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+
+namespace {
+
+struct FoldCase {
+    const char16_t* name;
+    const char16_t* in932;
+    const char16_t* in1252;
+};
+
+// Names that fold the same way natively and on Windows.
+const FoldCase foldCases[] = {
+    {u"notes.txt", u"notes.txt", u"notes.txt"},
+    {u"", u"", u""},
+    {u"\u30C6\u30B9\u30C8.txt", u"\u30C6\u30B9\u30C8.txt", u"___.txt"},
+    {u"caf\u00E9.txt", u"cafe.txt", u"caf\u00E9.txt"},
+    {u"\U0001F600.txt", u"__.txt", u"__.txt"},
+    {u"\u0926.txt", u"_.txt", u"_.txt"},
+    {u"under_score", u"under_score", u"under_score"},
+};
+
+class FoldNameAnsiCodePage : public testing::Test {
+protected:
+    void SetUp() override {
+        codePage = platform::GetACP();
+        if (codePage != 932 && codePage != 1252) {
+            GTEST_SKIP() << "no expectations for code page " << codePage;
+        }
+    }
+    const char16_t* expected(const FoldCase& c) const {
+        return codePage == 932 ? c.in932 : c.in1252;
+    }
+    unsigned codePage = 0;
+};
+
+TEST_F(FoldNameAnsiCodePage, FoldsThroughTheCodePageWithUnderscores) {
+    for (const FoldCase& c : foldCases) {
+        std::u16string out = u"previous";
+        EXPECT_TRUE(ansifold::foldName(&out, c.name));
+        EXPECT_EQ(out, expected(c));
+    }
+}
+
+TEST_F(FoldNameAnsiCodePage, FoldsWithoutAPlaceForTheResult) {
+    EXPECT_TRUE(ansifold::foldName(nullptr, u"\u30C6\U0001F600"));
+}
+
+TEST_F(FoldNameAnsiCodePage, YenSignFoldsToABackslashOnlyIn932) {
+    std::u16string out;
+    ASSERT_TRUE(ansifold::foldName(&out, u"x\u00A5y"));
+    if (codePage == 932) {
+        // Best-fit: the yen sign of the code page's byte 0x5C.
+        EXPECT_EQ(out, u"x\\y");
+    } else {
+        EXPECT_EQ(out, u"x\u00A5y");
+    }
+}
+
+TEST_F(FoldNameAnsiCodePage, ALoneSurrogateFoldsToAnUnderscore) {
+    std::u16string out;
+    const char16_t lone[] = {u'a', 0xD800, u'b', 0};
+    EXPECT_TRUE(ansifold::foldName(&out, lone));
+    EXPECT_EQ(out, u"a_b");
+}
+
+TEST(FoldName, AFailedFoldLeavesTheResultUntouched) {
+    std::u16string out = u"kept";
+    EXPECT_FALSE(ansifold::foldName(&out, nullptr));
+    EXPECT_EQ(out, u"kept");
+}
+
+}  // namespace

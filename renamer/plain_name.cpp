@@ -1,0 +1,73 @@
+#include "renamer/plain_name.h"
+
+#include <array>
+
+namespace ansifold {
+
+namespace {
+
+constexpr std::u16string_view reservedCharacters = u"\\/:*?\"<>|";
+
+bool holdsReservedCharacter(std::u16string_view name) {
+    for (char16_t c : name) {
+        if (c < 0x20 || reservedCharacters.find(c) != std::u16string_view::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+char16_t upper(char16_t c) {
+    return c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c;
+}
+
+bool equalsIgnoringCase(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (upper(a[i]) != upper(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Windows reads these as devices whatever extension follows them; the digit
+// of COM and LPT may also be a superscript one, two or three.
+bool isDeviceName(std::u16string_view name) {
+    const std::u16string_view stem = name.substr(0, name.find(u'.'));
+    static constexpr std::array<std::u16string_view, 6> devices = {u"CON", u"PRN",    u"AUX",
+                                                                   u"NUL", u"CONIN$", u"CONOUT$"};
+    for (std::u16string_view device : devices) {
+        if (equalsIgnoringCase(stem, device)) {
+            return true;
+        }
+    }
+    if (stem.size() != 4) {
+        return false;
+    }
+    const bool port = equalsIgnoringCase(stem.substr(0, 3), u"COM") ||
+                      equalsIgnoringCase(stem.substr(0, 3), u"LPT");
+    const char16_t digit = stem[3];
+    return port && ((digit >= u'0' && digit <= u'9') || digit == u'\u00B9' || digit == u'\u00B2' ||
+                    digit == u'\u00B3');
+}
+
+bool isPlainName(std::u16string_view name) {
+    if (name.empty() || name == u"." || name == u"..") {
+        return false;
+    }
+    if (name.back() == u'.' || name.back() == u' ') {
+        return false;
+    }
+    return !holdsReservedCharacter(name) && !isDeviceName(name);
+}
+
+}  // namespace
+
+bool isSafeFold(std::u16string_view name, std::u16string_view folded) {
+    return folded == name || isPlainName(folded);
+}
+
+}  // namespace ansifold

@@ -1,0 +1,25 @@
+#include "renamer/rename_tree.h"
+
+#include "fs/file_search.h"
+#include "renamer/rename_entry.h"
+
+namespace ansifold {
+
+bool isWalkedDirectory(platform::Dword attributes) {
+    return (attributes & platform::fileAttributeDirectory) != 0 &&
+           (attributes & platform::fileAttributeReparsePoint) == 0;
+}
+
+bool renameTree(const std::u16string& directory) {
+    kestrel::FileSearch search;
+    search.open(directory.c_str());
+    while (const platform::FindData* entry = search.next()) {
+        if (isWalkedDirectory(entry->dwFileAttributes)) {
+            renameTree(search.currentPath());
+        }
+        renameEntry(entry->cFileName, directory.c_str());
+    }
+    return true;
+}
+
+}  // namespace ansifold

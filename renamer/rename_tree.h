@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace ansifold {
+
+// Whether a walk goes into an entry with these attributes: directories, but
+// never links, so that a link back to an ancestor cannot make the walk loop.
+bool isWalkedDirectory(platform::Dword attributes);
+
+// Renames every entry below directory, each directory's entries before the
+// directory itself. The directory's own entry is left to the caller.
+bool renameTree(const std::u16string& directory);
+
+}  // namespace ansifold
