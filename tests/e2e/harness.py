@@ -1,0 +1,400 @@
+"""Starts the built ansifold on real trees and reads back what it did.
+
+The program, the emulator that runs it (Wine for the Windows build) and the
+locale come from the environment, so that a suite can be run by hand:
+
+    ANSIFOLD_PROGRAM=build/native/ansifold python3 -m unittest test_runs
+
+or through this file, as CTest does:
+
+    python3 harness.py --program P [--emulator E] --lang ja_JP.UTF-8 test_runs
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+MISSING_ARGUMENT = "引数が不足しています。\n"
+FAILED_PREFIX = "->リネーム失敗: "
+MOVED_PREFIX = "->"
+
+
+# --- Configuration ----------------------------------------------------------
+
+
+def program():
+    path = os.environ.get("ANSIFOLD_PROGRAM")
+    if not path:
+        raise unittest.SkipTest("ANSIFOLD_PROGRAM is not set")
+    return os.path.abspath(path)
+
+
+def emulator():
+    # Tests run in temporary folders: a relative path must not follow them.
+    path = os.environ.get("ANSIFOLD_EMULATOR", "")
+    return os.path.abspath(path) if os.sep in path else path
+
+
+def under_wine():
+    return bool(emulator())
+
+
+def lang():
+    return os.environ.get("ANSIFOLD_LANG") or os.environ.get("LANG") or "C.UTF-8"
+
+
+def code_page():
+    """The ANSI code page that the program works with, on Linux and Wine alike."""
+    return 932 if lang().startswith("ja_JP") else 1252
+
+
+def program_environment():
+    env = dict(os.environ)
+    for name in ("LC_ALL", "LC_CTYPE", "LANGUAGE"):
+        env.pop(name, None)
+    env["LANG"] = lang()
+    return env
+
+
+def command(arguments):
+    prefix = [emulator()] if under_wine() else []
+    return prefix + [program()] + list(arguments)
+
+
+def timeout():
+    # The first start under Wine may have to create the prefix.
+    return 240 if under_wine() else 60
+
+
+# --- Running ----------------------------------------------------------------
+
+
+class Result:
+    def __init__(self, arguments, code, stdout, stderr):
+        self.arguments = arguments
+        self.code = code
+        self.stdout = stdout
+        self.stderr = stderr
+
+    @property
+    def text(self):
+        """Standard output as text, after checking its byte form: raw UTF-16LE,
+        no byte-order mark, lone line feeds."""
+        if len(self.stdout) % 2:
+            raise AssertionError(f"odd byte count in output: {self.stdout!r}")
+        text = self.stdout.decode("utf-16-le", errors="surrogatepass")
+        if text.startswith("\ufeff"):
+            raise AssertionError(f"byte-order mark in output: {text!r}")
+        if "\r" in text:
+            raise AssertionError(f"carriage return in output: {text!r}")
+        return text
+
+    @property
+    def records(self):
+        return parse_records(self.text)
+
+    def describe(self):
+        try:
+            out = self.text
+        except AssertionError as error:
+            out = str(error)
+        err = self.stderr.decode("utf-8", errors="replace")
+        return (f"arguments {self.arguments!r}, exit code {self.code}\n"
+                f"stdout:\n{out[:4000]}\nstderr:\n{err[:4000]}")
+
+
+def run(arguments, cwd, stdin=None):
+    """Runs the program; stdin is None (/dev/null), bytes, or a file path."""
+    options = dict(cwd=cwd, env=program_environment(), stdout=subprocess.PIPE,
+                   stderr=subprocess.PIPE, timeout=timeout())
+    if stdin is None:
+        completed = subprocess.run(command(arguments), stdin=subprocess.DEVNULL, **options)
+    elif isinstance(stdin, bytes):
+        completed = subprocess.run(command(arguments), input=stdin, **options)
+    else:
+        with open(stdin, "rb") as source:
+            completed = subprocess.run(command(arguments), stdin=source, **options)
+    return Result(arguments, completed.returncode, completed.stdout, completed.stderr)
+
+
+def start(arguments, cwd):
+    """Starts the program with piped output, for tests that signal it mid-run."""
+    return subprocess.Popen(command(arguments), cwd=cwd, env=program_environment(),
+                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE)
+
+
+def encode(text):
+    return text.encode("utf-16-le", errors="surrogatepass")
+
+
+# --- Output records ---------------------------------------------------------
+
+
+def moved(name):
+    return ("moved", name)
+
+
+def failed(name):
+    return ("failed", name)
+
+
+FOLD_FAILED = ("fold-failed",)
+
+
+def parse_records(text):
+    """Splits output into (old name, outcome) records."""
+    if not text:
+        return []
+    if not text.endswith("\n"):
+        raise AssertionError(f"output does not end in a line feed: {text!r}")
+    lines = text[:-1].split("\n")
+    records = []
+    i = 0
+    while i < len(lines):
+        name = lines[i]
+        if name.startswith(MOVED_PREFIX):
+            raise AssertionError(f"outcome line {name!r} without a name line in {text!r}")
+        following = lines[i + 1] if i + 1 < len(lines) else None
+        if following is not None and following.startswith(FAILED_PREFIX):
+            records.append((name, failed(following[len(FAILED_PREFIX):])))
+            i += 2
+        elif following is not None and following.startswith(MOVED_PREFIX):
+            records.append((name, moved(following[len(MOVED_PREFIX):])))
+            i += 2
+        else:
+            records.append((name, FOLD_FAILED))
+            i += 1
+    return records
+
+
+def render_records(records):
+    lines = []
+    for name, outcome in records:
+        lines.append(name + "\n")
+        if outcome[0] == "moved":
+            lines.append(MOVED_PREFIX + outcome[1] + "\n")
+        elif outcome[0] == "failed":
+            lines.append(FAILED_PREFIX + outcome[1] + "\n")
+    return "".join(lines)
+
+
+# --- Trees ------------------------------------------------------------------
+
+
+class Node:
+    """An entry to create, with the outcome that a run should report for it.
+
+    name is the name on disk (a str; on Linux a lone surrogate stands for a
+    byte that is not UTF-8, as os.fsencode reads it); shown is the name that
+    the program prints, when it differs.
+    """
+
+    def __init__(self, kind, name, outcome, data=None, children=(), target=None,
+                 shown=None):
+        self.kind = kind
+        self.name = name
+        self.outcome = outcome if outcome is not None else moved(shown or name)
+        self.data = data if data is not None else name.encode("utf-8", "surrogatepass")
+        self.children = list(children)
+        self.target = target
+        self.shown = shown or name
+
+    @property
+    def walked(self):
+        return self.kind == "dir"
+
+    def shown_names(self):
+        names = {self.shown}
+        if self.walked:
+            for child in self.children:
+                names |= child.shown_names()
+        return names
+
+    def name_after(self, handled):
+        if handled and self.outcome[0] == "moved":
+            return self.outcome[1]
+        return self.name
+
+
+def File(name, outcome=None, data=None, shown=None):
+    return Node("file", name, outcome, data=data, shown=shown)
+
+
+def Dir(name, *children, outcome=None, shown=None):
+    return Node("dir", name, outcome, children=children, shown=shown)
+
+
+def Link(name, target, outcome=None):
+    return Node("link", name, outcome, target=target)
+
+
+def build(root, nodes):
+    for node in nodes:
+        path = os.path.join(root, node.name)
+        if node.kind == "file":
+            with open(path, "wb") as f:
+                f.write(node.data)
+        elif node.kind == "dir":
+            os.mkdir(path)
+            build(path, node.children)
+        else:
+            os.symlink(node.target, path)
+
+
+def read_tree(root):
+    """The tree on disk: name -> file bytes, a dict for a directory, or
+    ("link", target) for a symbolic link, which is not followed."""
+    tree = {}
+    for name in os.listdir(root):
+        path = os.path.join(root, name)
+        if os.path.islink(path):
+            tree[name] = ("link", os.readlink(path))
+        elif os.path.isdir(path):
+            tree[name] = read_tree(path)
+        else:
+            with open(path, "rb") as f:
+                tree[name] = f.read()
+    return tree
+
+
+def tree_after(nodes, handled=lambda node: True):
+    """The tree that should be on disk after a run that handled the nodes for
+    which handled(node) holds, and everything below them."""
+    tree = {}
+    for node in nodes:
+        done = handled(node)
+        name = node.name_after(done)
+        if name in tree:
+            raise ValueError(f"two entries would end up as {name!r}")
+        if node.kind == "file":
+            tree[name] = node.data
+        elif node.kind == "dir":
+            tree[name] = tree_after(node.children, lambda child: done)
+        else:
+            tree[name] = ("link", node.target)
+    return tree
+
+
+def walk_records(nodes):
+    """The records of a walk over nodes in the order given, for trees whose
+    order the file system cannot change (no directory with two entries)."""
+    records = []
+    for node in nodes:
+        if node.walked:
+            records += walk_records(node.children)
+        records.append((node.shown, node.outcome))
+    return records
+
+
+def match_walk(records, groups):
+    """Checks that records are exactly the depth-first walk of the nodes.
+
+    groups is a list of lists of nodes: the groups come in their order (the
+    arguments), the nodes inside a group and the entries of each directory in
+    any order, every directory's entries as one block right before its own
+    record. Names must be unique inside a group.
+    """
+    position = 0
+    for group in groups:
+        position = _match_siblings(records, position, group)
+    if position != len(records):
+        raise AssertionError(f"unexpected records from {position}: {records[position:]!r}")
+
+
+def _match_siblings(records, position, nodes):
+    remaining = list(nodes)
+    while remaining:
+        if position >= len(records):
+            missing = sorted(n for node in remaining for n in node.shown_names())
+            raise AssertionError(f"output ends before the records of {missing!r}")
+        name = records[position][0]
+        owner = next((node for node in remaining if name in node.shown_names()), None)
+        if owner is None:
+            raise AssertionError(
+                f"record {records[position]!r} at {position} belongs to none of "
+                f"{sorted(node.shown for node in remaining)!r} (records {records!r})")
+        remaining.remove(owner)
+        position = _match_node(records, position, owner)
+    return position
+
+
+def _match_node(records, position, node):
+    if node.walked:
+        position = _match_siblings(records, position, node.children)
+    if position >= len(records):
+        raise AssertionError(f"output ends before the record of {node.shown!r}")
+    expected = (node.shown, node.outcome)
+    if records[position] != expected:
+        raise AssertionError(
+            f"record {position} is {records[position]!r}, expected {expected!r} "
+            f"(records {records!r})")
+    return position + 1
+
+
+# --- Test case base -----------------------------------------------------------
+
+
+class TreeTestCase(unittest.TestCase):
+    """A test with a temporary working folder, removed afterwards."""
+
+    maxDiff = None
+
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="ansifold-e2e-")
+        self.addCleanup(shutil.rmtree, self.root, ignore_errors=True)
+
+    def folder(self, *parts):
+        path = os.path.join(self.root, *parts)
+        os.makedirs(path, exist_ok=True)
+        return path
+
+    def run_program(self, arguments, cwd=None, stdin=None):
+        return run(arguments, cwd or self.root, stdin)
+
+    def assertExit(self, result, code):
+        self.assertEqual(result.code, code, result.describe())
+
+    def assertWalk(self, result, groups, code=0):
+        """The run ended with code and printed exactly the walk of groups."""
+        self.assertExit(result, code)
+        try:
+            match_walk(result.records, groups)
+        except AssertionError as error:
+            self.fail(f"{error}\n{result.describe()}")
+
+    def assertOutput(self, result, text, code=0):
+        self.assertExit(result, code)
+        self.assertEqual(result.stdout, encode(text), result.describe())
+
+    def assertTree(self, path, tree):
+        self.assertEqual(read_tree(path), tree)
+
+
+# --- Command line -------------------------------------------------------------
+
+
+def main(argv):
+    arguments = list(argv[1:])
+    names = []
+    while arguments:
+        option = arguments.pop(0)
+        if option in ("--program", "--emulator", "--lang"):
+            variable = {"--program": "ANSIFOLD_PROGRAM", "--emulator": "ANSIFOLD_EMULATOR",
+                        "--lang": "ANSIFOLD_LANG"}[option]
+            os.environ[variable] = arguments.pop(0)
+        else:
+            names.append(option)
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    print(f"program {program()} emulator {emulator() or '-'} LANG {lang()} "
+          f"code page {code_page()}", flush=True)
+    suite = unittest.defaultTestLoader.loadTestsFromNames(names)
+    outcome = unittest.TextTestRunner(verbosity=2).run(suite)
+    return 0 if outcome.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -1,0 +1,104 @@
+"""How command-line arguments pick the entries: separators, directory parts,
+repeats, missing names, options and wildcards."""
+
+import os
+import unittest
+
+import harness
+from harness import MISSING_ARGUMENT, Dir, File, TreeTestCase, build, read_tree, tree_after
+
+EMOJI = "😀.txt\n->__.txt\n"
+
+
+class Separators(TreeTestCase):
+    def test_trailing_separator_names_the_directory(self):
+        build(self.root, [Dir("docs", File("c.txt")), Dir("😀", File("in.txt"))])
+        spellings = ["docs", "docs/"] + (["docs\\"] if harness.under_wine() else [])
+
+        result = self.run_program(spellings + ["😀/"])
+
+        docs = "c.txt\n->c.txt\ndocs\n->docs\n"
+        self.assertOutput(result, docs * len(spellings) + "in.txt\n->in.txt\n😀\n->__\n")
+        self.assertTree(self.root, {"docs": {"c.txt": b"c.txt"}, "__": {"in.txt": b"in.txt"}})
+
+    def test_directory_part_renames_inside_that_directory(self):
+        # Every folder, the working one too, holds a 😀.txt; only the named
+        # ones may move, and only the bare name is printed.
+        folders = ["s1", "s2", "s3", "s4", "s5", "s6", "untouched"]
+        for folder in folders:
+            build(self.folder(folder), [File("😀.txt")])
+        build(self.root, [File("😀.txt")])
+        backslash = "s2\\😀.txt" if harness.under_wine() else "s2/😀.txt"
+        arguments = ["s1/😀.txt", backslash, os.path.join(self.root, "s3", "😀.txt"),
+                     "s4/*.txt", "s5/../s6/😀.txt"]
+
+        result = self.run_program(arguments)
+
+        self.assertOutput(result, EMOJI * 5)
+        renamed = {"s1", "s2", "s3", "s4", "s6"}
+        expected = {folder: {"__.txt" if folder in renamed else "😀.txt": "😀.txt".encode()}
+                    for folder in folders}
+        expected["😀.txt"] = "😀.txt".encode()
+        self.assertTree(self.root, expected)
+
+
+class Selection(TreeTestCase):
+    def test_repeats_and_missing_names(self):
+        build(self.root, [File("😀.txt"), File("a.txt")])
+
+        # A renamed entry is gone under its old name; an unchanged one is
+        # handled again; names of nothing print nothing.
+        result = self.run_program(["😀.txt", "missing.txt", "😀.txt", "a.txt", "nodir/x.txt",
+                                   "a.txt", "😁missing"])
+
+        self.assertOutput(result, EMOJI + "a.txt\n->a.txt\n" * 2)
+        self.assertTree(self.root, {"__.txt": "😀.txt".encode(), "a.txt": b"a.txt"})
+
+    def test_wildcards_take_directories_and_files(self):
+        d1, d2 = Dir("d1", File("f1.txt")), Dir("d2")
+        emoji = File("😀.dat", harness.moved("__.dat"))
+        build(self.root, [d1, d2, emoji, File("e.txt")])
+
+        result = self.run_program(["d*", "*.dat", "*.none"])
+
+        self.assertWalk(result, [[d1, d2], [emoji]])
+        self.assertTree(self.root, tree_after([d1, d2, emoji, File("e.txt")]))
+
+
+class NoFileArgument(TreeTestCase):
+    def test_message_and_exit_code_1(self):
+        build(self.root, [File("😀.txt"), Dir("sub", File("😁.txt"))])
+        before = read_tree(self.root)
+        # A first token that starts with "/" is an option, absolute path or not.
+        cases = [
+            [],
+            ["-x"],
+            ["-x", "/y", ":z", "-"],
+            ["*.none"],
+            ["-a", "nothing*", "sub/*.none"],
+            [os.path.join(self.root, "😀.txt")],
+        ]
+        for arguments in cases:
+            with self.subTest(arguments=arguments):
+                self.assertOutput(self.run_program(arguments), MISSING_ARGUMENT, code=1)
+        self.assertTree(self.root, before)
+
+
+class Options(TreeTestCase):
+    def test_options_then_files(self):
+        build(self.root, [File("😀.txt"), File("-c.txt"), File("-x")])
+        cases = [
+            # Options end at the first other token; later ones are names.
+            (["-a", "/b", ":c", "😀.txt", "-c.txt", "-x"],
+             EMOJI + "-c.txt\n->-c.txt\n-x\n->-x\n"),
+            # A token equal to the next one is dropped and ends the options.
+            (["-c.txt", "-c.txt"], "-c.txt\n->-c.txt\n"),
+            (["-q", "-q", "missing"], ""),
+        ]
+        for arguments, output in cases:
+            with self.subTest(arguments=arguments):
+                self.assertOutput(self.run_program(arguments), output)
+
+
+if __name__ == "__main__":
+    unittest.main()

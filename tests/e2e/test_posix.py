@@ -1,0 +1,121 @@
+"""What only the Linux build meets: symbolic links, names that are not UTF-8,
+signals, and a working directory that no longer exists."""
+
+import os
+import re
+import signal
+import subprocess
+import time
+import unittest
+
+import harness
+from harness import Dir, File, Link, TreeTestCase, build, moved, tree_after
+
+native_only = unittest.skipIf(harness.under_wine(), "Linux build only")
+
+
+@native_only
+class Links(TreeTestCase):
+    def test_links_are_renamed_but_never_walked(self):
+        folder = Dir("dir", Link("loop", ".."), Link("self", "."), Link("out", "../outside"),
+                     Link("😀", "..", moved("__")), File("f.txt"))
+        outside = Dir("outside", File("o.txt"))
+        build(self.root, [folder, outside])
+
+        result = self.run_program(["dir"])
+
+        self.assertWalk(result, [[folder]])
+        self.assertTree(self.root, tree_after([folder, outside], lambda node: node is folder))
+
+
+@native_only
+class RawNames(TreeTestCase):
+    """A name byte that is not UTF-8 is printed as a lone surrogate (a
+    backslash byte too, so that it is never a separator) and folds to "_"."""
+
+    def test_bytes_survive_printing_and_renaming(self):
+        raw = Dir("raw",
+                  File("bad\udcff.txt", moved("bad_.txt")),
+                  File("\udce3\udc81.txt", moved("__.txt")),
+                  File("a\\b.txt", moved("a_b.txt"), shown="a\udc5cb.txt"),
+                  Dir("ok\udcfe", File("in\udc80.txt", moved("in_.txt")), outcome=moved("ok_")))
+        argument = File("arg\udcc0.txt", moved("arg_.txt"))
+        build(self.root, [raw, argument])
+
+        result = self.run_program(["raw", argument.name])
+
+        self.assertWalk(result, [[raw], [argument]])
+        self.assertTree(self.root, tree_after([raw, argument]))
+
+
+@native_only
+class Signals(TreeTestCase):
+    """Ctrl+C and Ctrl+\\ change nothing; SIGTERM and SIGHUP end the process."""
+
+    FOLDERS, FILES = 40, 100
+
+    def setUp(self):
+        super().setUp()
+        for folder in range(self.FOLDERS):
+            path = self.folder("big", f"folder-{folder:03}")
+            for file in range(self.FILES):
+                with open(os.path.join(path, f"file-{file:04}-with-a-longer-name.txt"), "wb"):
+                    pass
+        self.reference = self.run_program(["big"])
+        self.assertExit(self.reference, 0)
+        # Far more than a pipe holds: the program blocks in a write while it
+        # is signalled, in the middle of the run.
+        self.assertGreater(len(self.reference.stdout), 4 * 65536)
+
+    def signalled_run(self, signals):
+        process = harness.start(["big"], self.root)
+        self.addCleanup(process.kill)
+        pipe = process.stdout.fileno()
+        head = [os.read(pipe, 2)]
+        for number in signals:
+            time.sleep(0.05)
+            process.send_signal(number)
+            head.append(os.read(pipe, 40000))
+        rest, errors = process.communicate(timeout=harness.timeout())
+        return harness.Result(["big"], process.returncode, b"".join(head) + rest, errors)
+
+    def test_interrupts_change_nothing(self):
+        for signals in ([signal.SIGINT], [signal.SIGQUIT],
+                        [signal.SIGINT, signal.SIGQUIT, signal.SIGINT, signal.SIGINT]):
+            with self.subTest(signals=[s.name for s in signals]):
+                result = self.signalled_run(signals)
+                self.assertExit(result, 0)
+                self.assertEqual(result.stdout, self.reference.stdout, result.describe())
+
+    def test_termination_ends_the_run(self):
+        for number in (signal.SIGTERM, signal.SIGHUP):
+            with self.subTest(signal=number.name):
+                result = self.signalled_run([number])
+                self.assertNotEqual(result.code, 0, result.describe())
+                self.assertLess(len(result.stdout), len(self.reference.stdout))
+                self.assertTrue(self.reference.stdout.startswith(result.stdout))
+
+
+@native_only
+class LostWorkingDirectory(TreeTestCase):
+    def test_unresolvable_argument_shows_two_lines_and_the_run_goes_on(self):
+        os.mkdir(os.path.join(self.root, "gone"))
+        build(self.folder("kept"), [File("😀.txt")])
+        later = os.path.join(self.root, "kept", "😀.txt")
+        script = 'cd gone && rmdir ../gone && exec "$@"'
+
+        completed = subprocess.run(
+            ["sh", "-c", script, "sh"] + harness.command(["x", later]), cwd=self.root,
+            env=harness.program_environment(), stdin=subprocess.DEVNULL, capture_output=True,
+            timeout=harness.timeout())
+        result = harness.Result(["x", later], completed.returncode, completed.stdout,
+                                completed.stderr)
+
+        self.assertOutput(result, "😀.txt\n->__.txt\n")
+        self.assertRegex(result.stderr.decode(errors="replace"),
+                         re.compile(r"\A\[-1\]\nerr:[0-9a-f]+\n\Z"))
+        self.assertTree(self.root, {"kept": {"__.txt": "😀.txt".encode()}})
+
+
+if __name__ == "__main__":
+    unittest.main()
