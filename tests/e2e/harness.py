@@ -382,9 +382,9 @@ def main(argv):
     names = []
     while arguments:
         option = arguments.pop(0)
-        if option in ("--program", "--emulator", "--lang"):
+        if option in ("--program", "--emulator", "--lang", "--launcher"):
             variable = {"--program": "ANSIFOLD_PROGRAM", "--emulator": "ANSIFOLD_EMULATOR",
-                        "--lang": "ANSIFOLD_LANG"}[option]
+                        "--lang": "ANSIFOLD_LANG", "--launcher": "ANSIFOLD_LAUNCHER"}[option]
             os.environ[variable] = arguments.pop(0)
         else:
             names.append(option)
