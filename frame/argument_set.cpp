@@ -6,7 +6,9 @@
 #include <string_view>
 
 #include "frame/tokenizer.h"
+#include "fs/file_search.h"
 #include "fs/path.h"
+#include "fs/wildcard.h"
 #include "platform/platform.h"
 
 namespace kestrel {
@@ -15,14 +17,6 @@ namespace {
 
 bool isOptionToken(std::u16string_view token) {
     return !token.empty() && (token[0] == u'-' || token[0] == u'/' || token[0] == u':');
-}
-
-bool isPattern(std::u16string_view argument) {
-    return argument.find_first_of(u"*?") != std::u16string_view::npos;
-}
-
-bool isDotOrDotDot(const char16_t* name) {
-    return platform::lstrcmpW(name, u".") == 0 || platform::lstrcmpW(name, u"..") == 0;
 }
 
 std::u16string_view nameIn(const platform::FindData& found) {
@@ -98,7 +92,7 @@ void classifyTokens(ArgumentSet& set) {
 }
 
 void addFileArgument(const std::u16string& argument, std::vector<std::u16string>& files) {
-    if (isPattern(argument)) {
+    if (holdsWildcard(argument)) {
         expandPattern(argument, files);
     } else {
         files.push_back(argument);

@@ -17,9 +17,8 @@ void FileSearch::close() {
     handle = platform::invalidHandleValue;
 }
 
-bool FileSearch::isDotOrDotDot() const {
-    return platform::lstrcmpW(findData.cFileName, u".") == 0 ||
-           platform::lstrcmpW(findData.cFileName, u"..") == 0;
+bool isDotOrDotDot(const char16_t* name) {
+    return platform::lstrcmpW(name, u".") == 0 || platform::lstrcmpW(name, u"..") == 0;
 }
 
 const platform::FindData* FileSearch::open(const char16_t* path) {
@@ -33,12 +32,12 @@ const platform::FindData* FileSearch::open(const char16_t* path) {
         return nullptr;
     }
     directory = withTrailingSeparator(path);
-    pattern = u"*";
+    pattern.assign(1, u'*');
     handle = platform::FindFirstFileExW((directory + u"*").c_str(), &findData);
     if (handle == platform::invalidHandleValue) {
         return nullptr;
     }
-    while (isDotOrDotDot()) {
+    while (isDotOrDotDot(findData.cFileName)) {
         if (!platform::FindNextFileW(handle, &findData)) {
             close();
             return nullptr;
@@ -56,7 +55,7 @@ const platform::FindData* FileSearch::next() {
         return &findData;
     }
     while (platform::FindNextFileW(handle, &findData)) {
-        if (!isDotOrDotDot() && matchWildcard(findData.cFileName, pattern)) {
+        if (!isDotOrDotDot(findData.cFileName) && matchWildcard(findData.cFileName, pattern)) {
             return &findData;
         }
     }

@@ -13,6 +13,9 @@ namespace kestrel {
 // States: Closed (no handle), Positioned (open found an entry that next has
 // not yet handed out), Walking, Exhausted (the handle stays open, next gives
 // nothing).
+// Whether a find record's name is "." or "..", which name no entry of their own.
+bool isDotOrDotDot(const char16_t* name);
+
 class FileSearch {
 public:
     FileSearch() = default;
@@ -32,8 +35,6 @@ public:
     void close();
 
 private:
-    bool isDotOrDotDot() const;
-
     platform::Handle handle = platform::invalidHandleValue;
     platform::FindData findData;
     std::u16string directory;

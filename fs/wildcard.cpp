@@ -18,6 +18,10 @@ bool unitMatches(char16_t patternUnit, char16_t nameUnit) {
 // earlier one could absorb, the later one can absorb just as well. So one
 // resume point is kept, and the match costs at most name x pattern steps.
 bool matchWildcard(std::u16string_view name, std::u16string_view pattern) {
+    // A walk lists every directory with "*" and asks this for each entry.
+    if (pattern == u"*") {
+        return true;
+    }
     constexpr std::size_t none = std::u16string_view::npos;
     std::size_t n = 0;
     std::size_t p = 0;
@@ -41,6 +45,10 @@ bool matchWildcard(std::u16string_view name, std::u16string_view pattern) {
         ++p;
     }
     return p == pattern.size();
+}
+
+bool holdsWildcard(std::u16string_view text) {
+    return text.find_first_of(u"*?") != std::u16string_view::npos;
 }
 
 }  // namespace kestrel

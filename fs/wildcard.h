@@ -10,4 +10,7 @@ namespace kestrel {
 
 bool matchWildcard(std::u16string_view name, std::u16string_view pattern);
 
+// Whether a text holds '*' or '?' anywhere, which makes it a pattern.
+bool holdsWildcard(std::u16string_view text);
+
 }  // namespace kestrel

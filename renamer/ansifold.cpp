@@ -6,6 +6,7 @@
 
 #include "console/error_box.h"
 #include "fs/path.h"
+#include "fs/wildcard.h"
 #include "platform/platform.h"
 #include "renamer/rename_entry.h"
 #include "renamer/rename_tree.h"
@@ -15,10 +16,6 @@ namespace ansifold {
 namespace {
 
 constexpr platform::Dword fullPathUnits = 0x8000;
-
-bool isPattern(const std::u16string& argument) {
-    return argument.find_first_of(u"*?") != std::u16string::npos;
-}
 
 bool isRelative(const std::u16string& path) {
     const bool rooted = !path.empty() && (path[0] == u'\\' || path[0] == u'/');
@@ -86,7 +83,7 @@ void renameArgument(const std::u16string& fullPath, const std::u16string& saved)
 // nothing are skipped without a word. Restores the working directory after
 // the argument, or records it as lost when it cannot be made current again.
 void handleArgument(const std::u16string& argument, std::optional<std::u16string>& lost) {
-    if (isPattern(argument)) {
+    if (kestrel::holdsWildcard(argument)) {
         return;
     }
     const std::optional<std::u16string> fullPath = resolve(argument, lost);
