@@ -139,5 +139,21 @@ TEST(CodePageConversion, ExplicitCodePages) {
     EXPECT_EQ(std::u16string(units), u"\u00E9\u20AC");
 }
 
+// A fold through the user's page may follow conversions through others, and
+// precede them; each call keeps to its own page.
+TEST(AnsiCodePage, KeepsApartFromExplicitPagesUsedBetween) {
+    const char16_t* const native = japanese() ? u"\u3042" : u"\u00E9";
+    const char* const nativeBytes = japanese() ? "\x82\xA0" : "\xE9";
+    for (int round = 0; round < 2; ++round) {
+        char bytes[8] = {};
+        EXPECT_EQ(WideCharToMultiByte(932, 0, u"\u3042", -1, bytes, 8, "_", nullptr), 3);
+        EXPECT_STREQ(bytes, "\x82\xA0");
+        EXPECT_EQ(WideCharToMultiByte(1252, 0, u"\u00E9", -1, bytes, 8, "_", nullptr), 2);
+        EXPECT_STREQ(bytes, "\xE9");
+        EXPECT_GT(WideCharToMultiByte(cpAcp, 0, native, -1, bytes, 8, "_", nullptr), 0);
+        EXPECT_STREQ(bytes, nativeBytes);
+    }
+}
+
 }  // namespace
 }  // namespace platform

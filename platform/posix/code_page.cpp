@@ -92,6 +92,11 @@ std::string_view userLocale() {
     return "C";
 }
 
+unsigned& ansiCodePage() {
+    static unsigned codePage = codePageForLocale(userLocale());
+    return codePage;
+}
+
 }  // namespace
 
 unsigned codePageForLocale(std::string_view locale) {
@@ -110,13 +115,16 @@ unsigned codePageForLocale(std::string_view locale) {
     return westernCodePage;
 }
 
+void setAnsiCodePage(unsigned codePage) {
+    ansiCodePage() = codePage;
+}
+
 }  // namespace platform::posix
 
 namespace platform {
 
 unsigned GetACP() {
-    static unsigned const codePage = posix::codePageForLocale(posix::userLocale());
-    return codePage;
+    return posix::ansiCodePage();
 }
 
 }  // namespace platform

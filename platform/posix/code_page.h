@@ -11,4 +11,9 @@ namespace platform::posix {
 // "sr_RS@latin" or "C"; 1252 for every language without one of its own.
 unsigned codePageForLocale(std::string_view locale);
 
+// Makes cpAcp stand for codePage from now on, in place of the user's code
+// page, so that one process can fold names through every code page in turn.
+// Only while no other thread converts text.
+void setAnsiCodePage(unsigned codePage);
+
 }  // namespace platform::posix

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <climits>
@@ -99,6 +100,16 @@ public:
     }
     void append(Unit unit) { append(&unit, 1); }
     void append(std::basic_string_view<Unit> units) { append(units.data(), units.size()); }
+    // ASCII text of the other unit type, which every code page takes as it is.
+    template <typename From>
+    void appendAscii(std::basic_string_view<From> ascii) {
+        if (buffer_ != nullptr && size_ < capacity_) {
+            std::size_t const stored = std::min(ascii.size(), capacity_ - size_);
+            std::transform(ascii.begin(), ascii.begin() + stored, buffer_ + size_,
+                           [](From unit) { return static_cast<Unit>(unit); });
+        }
+        size_ += ascii.size();
+    }
 
     std::size_t size() const { return size_; }
     bool overflowed() const { return buffer_ != nullptr && size_ > capacity_; }
@@ -132,6 +143,7 @@ public:
         iconv_close(toUnits_);
     }
 
+    unsigned number() const { return number_; }
     bool isUtf8() const { return number_ == utf8CodePage; }
     bool isDoubleByte() const { return !singleByte_ && !isUtf8(); }
 
@@ -220,9 +232,7 @@ void flush(iconv_t cd, Unit* chunk, std::size_t chunkSize, Sink<Unit>& sink) {
 bool CodePage::encode(std::u16string_view text, Sink<char>& sink, std::string_view fallback,
                       bool& usedFallback) {
     if (isAscii(text)) {
-        for (char16_t u : text) {
-            sink.append(static_cast<char>(u));
-        }
+        sink.appendAscii(text);
         return true;
     }
     std::lock_guard<std::mutex> lock(mutex_);
@@ -296,9 +306,7 @@ bool CodePage::substituteUnits(std::u16string_view text, std::size_t& pos, Sink<
 
 bool CodePage::decode(std::string_view bytes, Sink<char16_t>& sink) {
     if (isAscii(bytes)) {
-        for (char b : bytes) {
-            sink.append(static_cast<char16_t>(b));
-        }
+        sink.appendAscii(bytes);
         return true;
     }
     std::lock_guard<std::mutex> lock(mutex_);
@@ -346,8 +354,20 @@ void CodePage::substituteByte(unsigned char byte, Sink<char16_t>& sink) const {
     sink.append(isUtf8() ? u'\uFFFD' : u'?');
 }
 
+// A walk folds every name through the same code page, four conversions per
+// name; the page found last is kept so that they need not search the table
+// under its lock. Pages, once opened, stay until the process ends.
 CodePage* codePageFor(unsigned number) {
-    return CodePage::find(number == cpAcp ? GetACP() : number);
+    static std::atomic<CodePage*> last{nullptr};
+    unsigned const wanted = number == cpAcp ? GetACP() : number;
+    CodePage* page = last.load(std::memory_order_acquire);
+    if (page == nullptr || page->number() != wanted) {
+        page = CodePage::find(wanted);
+        if (page != nullptr) {
+            last.store(page, std::memory_order_release);
+        }
+    }
+    return page;
 }
 
 template <typename Unit>

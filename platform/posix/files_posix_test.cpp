@@ -174,6 +174,30 @@ TEST(PosixNames, TextThatNamesNoBytesIsAnInvalidName) {
     EXPECT_TRUE(tree.has("kept"));
 }
 
+// A walk makes the same directory current for each of its entries; each call
+// must still reach whatever the path names by then.
+TEST(PosixCurrentDirectory, SamePathAgainReachesWhatThePathNamesNow) {
+    ByteTree tree;
+    tree.directory("a");
+    tree.file("a/first");
+    const std::u16string a = tree.in(u"a");
+    ASSERT_TRUE(platform::SetCurrentDirectoryW(a.c_str()));
+    fs::rename(tree.path() / "a", tree.path() / "moved");
+    tree.directory("a");
+    tree.file("a/second");
+    ASSERT_TRUE(platform::SetCurrentDirectoryW(a.c_str()));
+    EXPECT_NE(platform::GetFileAttributesW(u"second"), platform::invalidFileAttributes);
+    EXPECT_EQ(platform::GetFileAttributesW(u"first"), platform::invalidFileAttributes);
+
+    fs::remove_all(tree.path() / "a");
+    EXPECT_FALSE(platform::SetCurrentDirectoryW(a.c_str()));
+    EXPECT_EQ(platform::GetLastError(), platform::errorFileNotFound);
+    EXPECT_FALSE(platform::SetCurrentDirectoryW(tree.in(u"a\xD800").c_str()));
+    EXPECT_EQ(platform::GetLastError(), platform::errorInvalidName);
+    EXPECT_TRUE(platform::SetCurrentDirectoryW(tree.in(u"moved").c_str()));
+    EXPECT_NE(platform::GetFileAttributesW(u"first"), platform::invalidFileAttributes);
+}
+
 // --- Moving --------------------------------------------------------------------
 
 TEST(PosixMove, TwoSpellingsOfOneEntryAreTheSameNameButHardLinksAreNot) {

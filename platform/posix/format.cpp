@@ -11,6 +11,7 @@
 // every hexadecimal digit of the pointer in upper case. Floating point has
 // no conversion here; like any other unknown conversion it makes the whole
 // call fail with -1.
+#include <algorithm>
 #include <climits>
 #include <cstdarg>
 #include <cstdint>
@@ -36,10 +37,13 @@ public:
         }
         ++length_;
     }
+    // Whole texts at once: every line of a walk is mostly one %s.
     void put(std::u16string_view text) {
-        for (char16_t unit : text) {
-            put(unit);
+        if (length_ < capacity_) {
+            std::size_t const stored = std::min(text.size(), capacity_ - length_);
+            std::copy_n(text.data(), stored, buffer_ + length_);
         }
+        length_ += text.size();
     }
     void repeat(char16_t unit, std::size_t count) {
         for (std::size_t i = length_; i < capacity_ && i - length_ < count; ++i) {
@@ -161,6 +165,10 @@ bool startsWith(const char16_t* p, std::u16string_view prefix) {
 }
 
 void readSize(const char16_t*& p, Directive& directive) {
+    // Most directives have no size; one look at the unit settles that.
+    if (std::u16string_view(u"Ihlwjzt").find(*p) == std::u16string_view::npos) {
+        return;
+    }
     struct Prefix {
         std::u16string_view text;
         Size size;
@@ -218,21 +226,26 @@ unsigned long long unsignedArgument(Size size, Arguments& args) {
 }
 
 // Puts text in a field of the directive's width.
+// A field: the prefix (sign or radix), then zeros that a precision asks
+// for, then the body, padded to the width. The zeros are counted, never
+// built, so that a precision near INT_MAX costs no memory when measuring.
 void putField(Output& out, const Directive& directive, std::u16string_view prefix,
-              std::u16string_view body, char16_t pad) {
-    std::size_t const length = prefix.size() + body.size();
+              std::size_t zeros, std::u16string_view body, char16_t pad) {
+    std::size_t const length = prefix.size() + zeros + body.size();
     std::size_t const fill = directive.width > length ? directive.width - length : 0;
     if (directive.left) {
         out.put(prefix);
+        out.repeat(u'0', zeros);
         out.put(body);
         out.repeat(u' ', fill);
     } else if (pad == u'0') {
         out.put(prefix);
-        out.repeat(u'0', fill);
+        out.repeat(u'0', fill + zeros);
         out.put(body);
     } else {
         out.repeat(u' ', fill);
         out.put(prefix);
+        out.repeat(u'0', zeros);
         out.put(body);
     }
 }
@@ -254,10 +267,9 @@ void putInteger(Output& out, const Directive& directive, unsigned long long magn
     }
     std::size_t const precision =
         directive.precision < 0 ? 1 : static_cast<std::size_t>(directive.precision);
-    std::u16string body(precision > count ? precision - count : 0, u'0');
-    for (std::size_t i = count; i > 0; --i) {
-        body.push_back(digits[i - 1]);
-    }
+    std::size_t const zeros = precision > count ? precision - count : 0;
+    std::reverse(digits, digits + count);
+    std::u16string_view const body(digits, count);
     std::u16string_view prefix;
     if (isSigned) {
         prefix = negative ? u"-" : directive.plus ? u"+" : directive.space ? u" " : u"";
@@ -266,11 +278,11 @@ void putInteger(Output& out, const Directive& directive, unsigned long long magn
             prefix = u"0x";
         } else if (directive.type == u'X') {
             prefix = u"0X";
-        } else if (directive.type == u'o' && body.front() != u'0') {
+        } else if (directive.type == u'o' && zeros == 0) {
             prefix = u"0";
         }
     }
-    putField(out, directive, prefix, body, padOf(directive));
+    putField(out, directive, prefix, zeros, body, padOf(directive));
 }
 
 void putSigned(Output& out, const Directive& directive, Arguments& args) {
@@ -306,13 +318,13 @@ void putWideString(Output& out, const Directive& directive, Arguments& args) {
     while (length < limit && text[length] != 0) {
         ++length;
     }
-    putField(out, directive, u"", std::u16string_view(text, length), padOf(directive));
+    putField(out, directive, u"", 0, std::u16string_view(text, length), padOf(directive));
 }
 
 void putNarrowString(Output& out, const Directive& directive, Arguments& args) {
     const char* const text = args.next<const char*>();
     if (text == nullptr) {
-        putField(out, directive, u"", limited(u"(null)", directive), padOf(directive));
+        putField(out, directive, u"", 0, limited(u"(null)", directive), padOf(directive));
         return;
     }
     std::size_t length = 0;
@@ -323,19 +335,19 @@ void putNarrowString(Output& out, const Directive& directive, Arguments& args) {
     }
     std::u16string wide;
     posix::decodeLocale(std::string_view(text, length), wide);
-    putField(out, directive, u"", limited(wide, directive), padOf(directive));
+    putField(out, directive, u"", 0, limited(wide, directive), padOf(directive));
 }
 
 void putWideCharacter(Output& out, const Directive& directive, Arguments& args) {
     char16_t const unit = static_cast<char16_t>(args.next<int>());
-    putField(out, directive, u"", std::u16string_view(&unit, 1), padOf(directive));
+    putField(out, directive, u"", 0, std::u16string_view(&unit, 1), padOf(directive));
 }
 
 void putNarrowCharacter(Output& out, const Directive& directive, Arguments& args) {
     char const byte = static_cast<char>(args.next<int>());
     std::u16string wide;
     posix::decodeLocale(std::string_view(&byte, 1), wide);
-    putField(out, directive, u"", wide, padOf(directive));
+    putField(out, directive, u"", 0, wide, padOf(directive));
 }
 
 bool isNarrow(const Directive& directive) {

@@ -36,6 +36,14 @@ TEST(PosixWideFormat, UnknownConversionFailsTheWholeFormat) {
     }
 }
 
+// Leading zeros are counted, not built: measuring such a field must cost
+// neither gigabytes nor minutes.
+TEST(PosixWideFormat, AHugePrecisionIsMeasuredWithoutBuildingIt) {
+    Results const results = formatBoth(u"%.2147483647d", 1);
+    EXPECT_EQ(results.measured, 2147483647);
+    EXPECT_EQ(results.formatted, -1);
+}
+
 TEST(PosixWideFormat, NullFormatFails) {
     Results const results = formatBoth(nullptr);
     EXPECT_EQ(results.measured, -1);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -30,13 +31,17 @@ int categoryOf(LocaleCategory category) {
     return category == LocaleCategory::all ? LC_ALL : LC_CTYPE;
 }
 
-// Locale names are ASCII; anything else names no locale.
+// Locale names are ASCII; anything else names no locale. Every Console
+// passes two names through here, so the bytes are stored in place rather
+// than pushed one by one.
 bool narrow(const char16_t* text, std::string& out) {
-    for (; *text != 0; ++text) {
-        if (*text >= 0x80) {
+    std::u16string_view const units(text);
+    out.resize(units.size());
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        if (units[i] >= 0x80) {
             return false;
         }
-        out.push_back(static_cast<char>(*text));
+        out[i] = static_cast<char>(units[i]);
     }
     return true;
 }

@@ -129,8 +129,10 @@ bool moveByPlaceholder(const std::string& from, const std::string& to) {
 namespace platform {
 
 Bool MoveFileW(const char16_t* from, const char16_t* to) {
-    std::string source;
-    std::string target;
+    // Kept from call to call: a walk moves every entry, and most names are
+    // too long for a string's own small buffer.
+    thread_local std::string source;
+    thread_local std::string target;
     if (!posix::encodeForSystem(from, source) || !posix::encodeForSystem(to, target)) {
         return 0;
     }

@@ -56,76 +56,89 @@ char32_t codePointOf(const unsigned char* p, std::size_t length) {
     return c;
 }
 
-void appendCodePoint(char32_t c, std::u16string& out) {
+// The writers below store through a pointer into room made beforehand: a
+// walk passes every name and every directory path through here, and a
+// push_back per unit, with its capacity check, was most of that cost.
+char16_t* putCodePoint(char32_t c, char16_t* p) {
     if (c < 0x10000) {
-        out.push_back(static_cast<char16_t>(c));
-        return;
+        *p++ = static_cast<char16_t>(c);
+        return p;
     }
     c -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+    *p++ = static_cast<char16_t>(0xD800 + (c >> 10));
+    *p++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    return p;
 }
 
-void appendUtf8(char32_t c, std::string& out) {
+char* putUtf8(char32_t c, char* p) {
     if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        *p++ = static_cast<char>(0xC0 | (c >> 6));
     } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        *p++ = static_cast<char>(0xE0 | (c >> 12));
+        *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
     } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        *p++ = static_cast<char>(0xF0 | (c >> 18));
+        *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
     }
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
+    return p;
 }
 
 }  // namespace
 
+// A byte never gives more than one unit.
 void decode(std::string_view bytes, Backslash backslash, std::u16string& out) {
     char16_t const backslashUnit = backslash == Backslash::separator ? u'\\' : escapedBackslash;
-    out.reserve(out.size() + bytes.size());
+    std::size_t const start = out.size();
+    out.resize(start + bytes.size());
+    char16_t* q = out.data() + start;
     auto const* p = reinterpret_cast<const unsigned char*>(bytes.data());
     auto const* const end = p + bytes.size();
     while (p < end) {
         unsigned char const b = *p;
         if (b < 0x80) {
-            out.push_back(b == '\\' ? backslashUnit : static_cast<char16_t>(b));
+            *q++ = b == '\\' ? backslashUnit : static_cast<char16_t>(b);
             ++p;
             continue;
         }
         std::size_t const length = wellFormedLength(p, end);
         if (length == 0) {
-            out.push_back(escapeOf(b));
+            *q++ = escapeOf(b);
             ++p;
             continue;
         }
-        appendCodePoint(codePointOf(p, length), out);
+        q = putCodePoint(codePointOf(p, length), q);
         p += length;
     }
+    out.resize(static_cast<std::size_t>(q - out.data()));
 }
 
+// A unit never gives more than three bytes, and a pair four.
 bool encodePath(std::u16string_view text, std::string& out) {
-    out.reserve(out.size() + text.size());
+    std::size_t const start = out.size();
+    out.resize(start + 3 * text.size());
+    char* q = out.data() + start;
     for (std::size_t i = 0; i < text.size(); ++i) {
         char16_t const u = text[i];
         if (u < 0x80) {
-            out.push_back(u == u'\\' ? '/' : static_cast<char>(u));
+            *q++ = u == u'\\' ? '/' : static_cast<char>(u);
         } else if (isHighSurrogate(u)) {
             if (i + 1 == text.size() || !isLowSurrogate(text[i + 1])) {
                 return false;
             }
-            appendUtf8(codePointOfPair(u, text[i + 1]), out);
+            q = putUtf8(codePointOfPair(u, text[i + 1]), q);
             ++i;
         } else if (isLowSurrogate(u)) {
             if (!standsForByte(u)) {
                 return false;
             }
-            out.push_back(byteOf(u));
+            *q++ = byteOf(u);
         } else {
-            appendUtf8(u, out);
+            q = putUtf8(u, q);
         }
     }
+    out.resize(static_cast<std::size_t>(q - out.data()));
     return true;
 }
 

@@ -62,6 +62,15 @@ TEST(NameCodec, BackslashIsACharacterOfNamesAndASeparatorOfArguments) {
     EXPECT_EQ(encoded(u"dir\\sub/name"), "dir/sub/name");
 }
 
+TEST(NameCodec, AppendsToWhatTheOutputHolds) {
+    std::u16string text = u"dir/";
+    decode("caf\xC3\xA9\xF0\x9F\x98\x80\xFF", Backslash::nameCharacter, text);
+    EXPECT_EQ(text, u"dir/caf\u00E9\U0001F600\xDCFF");
+    std::string bytes = "dir/";
+    ASSERT_TRUE(encodePath(u"caf\u00E9\U0001F600\xDCFF", bytes));
+    EXPECT_EQ(bytes, "dir/caf\xC3\xA9\xF0\x9F\x98\x80\xFF");
+}
+
 TEST(NameCodec, RejectsSurrogatesThatStandForNoByte) {
     for (std::u16string_view text : {u"\xD800"sv, u"a\xD800z"sv, u"\xDBFF\xD800"sv, u"\xDC00"sv,
                                      u"\xDC7F"sv, u"\xDE00"sv, u"\xDFFF"sv}) {

@@ -91,6 +91,36 @@ bool resolveLexically(std::u16string_view path, std::u16string& full) {
     return true;
 }
 
+// The bytes of the directory made current last. A walk makes the directory
+// of every entry current, the same one for all the entries of a listing, so
+// its path is encoded once rather than once per entry.
+class LastDirectory {
+public:
+    // The bytes of path, or null with the last error set.
+    const char* encoded(const char16_t* path) {
+        if (path == nullptr || !known_ || !holds(path)) {
+            known_ = encodeForSystem(path, bytes_);
+            if (known_) {
+                text_ = path;
+            }
+        }
+        return known_ ? bytes_.c_str() : nullptr;
+    }
+
+private:
+    // Equal units are equal bytes: no unit-by-unit comparison is needed.
+    bool holds(std::u16string_view path) const {
+        return path.size() == text_.size() &&
+               std::memcmp(path.data(), text_.data(), path.size() * sizeof(char16_t)) == 0;
+    }
+
+    bool known_ = false;
+    std::u16string text_;
+    std::string bytes_;
+};
+
+thread_local LastDirectory lastDirectory;
+
 }  // namespace
 }  // namespace platform::posix
 
@@ -126,11 +156,11 @@ Dword GetCurrentDirectoryW(Dword size, char16_t* buffer) {
 }
 
 Bool SetCurrentDirectoryW(const char16_t* path) {
-    std::string encoded;
-    if (!posix::encodeForSystem(path, encoded)) {
+    const char* const encoded = posix::lastDirectory.encoded(path);
+    if (encoded == nullptr) {
         return 0;
     }
-    if (::chdir(encoded.c_str()) != 0) {
+    if (::chdir(encoded) != 0) {
         posix::setLastErrorForPath(errno, encoded);
         return 0;
     }
