@@ -1,0 +1,446 @@
+"""Hostile trees on Linux: every byte in names, names of 255 bytes, folded
+names that collide, directories that the run may not read or enter, entries
+that come and go during the walk, links that loop, fifos, sockets and a tree
+2,000 levels deep. Whatever the tree, the run ends with exit code 0, no entry
+is lost or replaced, and every printed outcome is what happened on disk."""
+
+import collections
+import fcntl
+import os
+import pwd
+import resource
+import shutil
+import signal
+import socket
+import stat
+import struct
+import subprocess
+import termios
+import time
+import unittest
+
+import harness
+from harness import FAILED_PREFIX, FOLD_FAILED, MOVED_PREFIX, TreeTestCase, failed, moved
+
+native_only = unittest.skipIf(harness.under_wine(), "Linux build only")
+
+# --- Trees --------------------------------------------------------------------
+# A tree is a dict: name (str or bytes) -> FILE, FIFO, SOCKET, ("link", target)
+# or a dict for a directory. Every file holds its own path, so that no two
+# files hold the same bytes.
+
+FILE, FIFO, SOCKET = "file", "fifo", "socket"
+
+
+def make(path, tree):
+    for name, node in tree.items():
+        entry = os.path.join(os.fsencode(path), os.fsencode(name))
+        if isinstance(node, dict):
+            os.mkdir(entry)
+            make(entry, node)
+        elif node == FILE:
+            with open(entry, "xb") as f:
+                f.write(entry)
+        elif node == FIFO:
+            os.mkfifo(entry)
+        elif node == SOCKET:
+            with socket.socket(socket.AF_UNIX) as s:
+                s.bind(entry)
+        else:
+            os.symlink(node[1], entry)
+
+
+Entry = collections.namedtuple("Entry", "parent name kind data")
+
+
+def scan(path, entries=None):
+    """Every entry below path by inode; links and fifos are not opened."""
+    entries = {} if entries is None else entries
+    parent = os.lstat(path).st_ino
+    with os.scandir(os.fsencode(path)) as items:
+        for item in items:
+            status = item.stat(follow_symlinks=False)
+            data = None
+            if stat.S_ISREG(status.st_mode):
+                with open(item.path, "rb") as f:
+                    data = f.read()
+            elif stat.S_ISLNK(status.st_mode):
+                data = os.readlink(item.path)
+            entries[status.st_ino] = Entry(parent, item.name, stat.S_IFMT(status.st_mode), data)
+            if stat.S_ISDIR(status.st_mode):
+                scan(item.path, entries)
+    return entries
+
+
+def ancestors(entries, key):
+    while key in entries:
+        key = entries[key].parent
+        yield key
+
+
+def name_bytes(printed):
+    """The name on disk that a printed name stands for: a byte that is not
+    UTF-8 prints as U+DC80-U+DCFF, a backslash byte as U+DC5C."""
+    return printed.replace("\udc5c", "\\").encode("utf-8", "surrogateescape")
+
+
+# --- Reading a run against its tree -------------------------------------------
+
+
+class Replay:
+    """Follows a run's records through the tree it ran on: which entry each
+    record is about, whether the walk order holds (everything below a
+    directory right before the directory's own record), and the name each
+    entry must have now. Names are unique across a test's tree at every
+    point, which is what tells the entry of a record."""
+
+    def __init__(self, root, entries, gone):
+        self.entries, self.gone = entries, gone
+        self.names = {key: entry.name for key, entry in entries.items()}
+        self.holders = collections.defaultdict(set)
+        for key, name in self.names.items():
+            self.holders[name].add(key)
+        self.records = []  # (entry, outcome)
+        self.printed_at, self.renamed_at = {}, {}  # entry -> index of its last record
+        self.stack = [root]  # the directories being walked
+
+    def read(self, stdout):
+        if len(stdout) % 2:
+            raise AssertionError("odd byte count in output")
+        text = stdout.decode("utf-16-le", errors="surrogatepass")
+        position = 0
+        while position < len(text):
+            position = self.read_record(text, position)
+        if self.stack[1:]:
+            raise AssertionError(f"no record for walked directory {self.name(self.stack[-1])}")
+
+    def read_record(self, text, position):
+        # A name may hold line feeds: the name line is the shortest run of
+        # lines that names an entry, and the outcome line holds as many line
+        # feeds as the name (folding keeps control characters).
+        end = text.find("\n", position)
+        while end >= 0 and not self.holders.get(name_bytes(text[position:end])):
+            end = text.find("\n", end + 1)
+        if end < 0:
+            raise AssertionError(f"printed name names no entry: {text[position:]!r}")
+        name, position = text[position:end], end + 1
+        outcome = FOLD_FAILED
+        if text.startswith(MOVED_PREFIX, position):
+            end = position - 1
+            for _ in range(name.count("\n") + 1):
+                end = text.find("\n", end + 1)
+                if end < 0:
+                    raise AssertionError(f"no line feed after {text[position:]!r}")
+            line, position = text[position:end], end + 1
+            outcome = (failed(line[len(FAILED_PREFIX):]) if line.startswith(FAILED_PREFIX) else
+                       moved(line[len(MOVED_PREFIX):]))
+        self.handle(name_bytes(name), outcome)
+        return position
+
+    def handle(self, name, outcome):
+        key = self.entry_named(name)
+        # Only a rename (of the entry or of a directory above it) lets the
+        # listing yield an entry again.
+        if key in self.printed_at and not any(
+                self.renamed_at.get(k, -1) >= self.printed_at[key]
+                for k in [key, *ancestors(self.entries, key)]):
+            raise AssertionError(f"{self.name(key)} printed again under the same name")
+        self.enter(key)
+        self.printed_at[key] = len(self.records)
+        if outcome[0] == "moved" and key in self.gone:
+            raise AssertionError(f"{self.name(key)} reported moved, but it was deleted")
+        if outcome[0] == "moved" and name_bytes(outcome[1]) != name:
+            self.holders[name].discard(key)
+            self.names[key] = name_bytes(outcome[1])
+            self.holders[self.names[key]].add(key)
+            self.renamed_at[key] = len(self.records)
+        self.records.append((key, outcome))
+
+    def entry_named(self, name):
+        keys = self.holders[name]
+        if len(keys) > 1:
+            keys = {key for key in keys if self.stack[-1] in ancestors(self.entries, key)}
+        if len(keys) != 1:
+            raise AssertionError(f"{name!r} names {len(keys)} entries here")
+        return next(iter(keys))
+
+    def enter(self, key):
+        """Moves the walk into the entry's directory, through directories
+        below the one being walked, or out of the entry when it is one."""
+        if key in self.stack:
+            if key != self.stack[-1]:
+                raise AssertionError(f"{self.name(key)} printed while "
+                                     f"{self.name(self.stack[-1])} below it was being walked")
+            self.stack.pop()
+            return
+        chain = []
+        for folder in ancestors(self.entries, key):
+            if folder == self.stack[-1]:
+                self.stack += reversed(chain)
+                return
+            chain.append(folder)
+        raise AssertionError(f"{self.name(key)} printed while "
+                             f"{self.name(self.stack[-1])} was being walked")
+
+    def name(self, key):
+        return repr(self.names.get(key, key))
+
+
+# --- Tests --------------------------------------------------------------------
+
+
+class Case(TreeTestCase):
+    def setUp(self):
+        super().setUp()
+        self.work = os.path.join(self.root, "work")
+        os.mkdir(self.work)
+
+    def run_with(self, arguments, prefix=(), limits=None):
+        completed = subprocess.run(
+            list(prefix) + harness.command(arguments), cwd=self.work,
+            env=harness.program_environment(), stdin=subprocess.DEVNULL, capture_output=True,
+            timeout=harness.timeout(), preexec_fn=limits)
+        return harness.Result(arguments, completed.returncode, completed.stdout, completed.stderr)
+
+    def named_run(self, tree, modes=None, hidden=(), prefix=(), owner=None):
+        """Builds tree in the work folder, gives it its owner and modes, and
+        names its top entries, but those that hold a wildcard or a backslash
+        (a separator on the command line). Hidden entries (below directories
+        that cannot be listed) need not be printed."""
+        make(self.work, tree)
+        for folder, subfolders, files in os.walk(self.work) if owner else ():
+            for name in subfolders + files:
+                os.chown(os.path.join(folder, name), *owner)
+        entries = scan(self.work)
+        root = os.lstat(self.work).st_ino
+        unnamed = {key for key, entry in entries.items()
+                   if entry.parent == root and any(c in entry.name for c in b"*?\\")}
+        arguments = [os.fsdecode(entry.name) for key, entry in entries.items()
+                     if entry.parent == root and key not in unnamed]
+        for path, mode in (modes or {}).items():
+            os.chmod(os.path.join(self.work, path), mode)
+        result = self.run_with(arguments, prefix)
+        for folder, subfolders, _ in os.walk(self.work) if modes else ():
+            for name in subfolders:  # top down: each opened after its chmod
+                os.chmod(os.path.join(folder, name), 0o700)
+        optional = unnamed | {key for key, entry in entries.items() if entry.name in hidden}
+        return self.audit(result, entries, optional)
+
+    def audit(self, result, entries, optional, gone=frozenset()):
+        """Checks a finished run against the tree it started on: every entry
+        that is not optional or gone is printed, and the disk holds exactly
+        the entries, under the names that the records gave them."""
+        self.assertExit(result, 0)
+        replay = Replay(os.lstat(self.work).st_ino, entries, gone)
+        try:
+            replay.read(result.stdout)
+        except (AssertionError, UnicodeError) as error:
+            self.fail(f"{error}\n{result.describe()}")
+        unprinted = set(entries) - optional - gone - replay.printed_at.keys()
+        self.assertFalse([entries[key].name for key in unprinted], "not printed")
+        after = scan(self.work)
+        expected = {key: entry._replace(name=replay.names[key])
+                    for key, entry in entries.items() if key not in gone}
+        wrong = {want.name: after.get(key, "lost or replaced") for key, want in expected.items()
+                 if after.get(key) != want}
+        wrong.update({after[key].name: "unknown" for key in after.keys() - expected.keys()})
+        self.assertFalse(wrong, result.describe())
+        return replay
+
+
+def every_byte(prefix):
+    return {b"%s%02x-%c" % (prefix, value, value): FILE for value in range(1, 256) if value != 0x2F}
+
+
+def long_names(prefix):
+    names = [prefix + "x" * 254, prefix + "テ" * 84 + "xy", prefix + "é" * 127,
+             prefix + "😀" * 63 + "xy", os.fsencode(prefix) + b"\xff" * 254]
+    assert all(len(os.fsencode(name)) == 255 for name in names)
+    return dict.fromkeys(names, FILE)
+
+
+@native_only
+class HostileNames(Case):
+    # Each tree's top entries are named on the command line, and its
+    # directories walked. Names differ across a tree, folded or not.
+    TREES = {
+        "every byte": {**every_byte(b"a"), b"walk": {
+            **every_byte(b"w"),
+            b"m1-" + bytes(range(1, 0x80)).replace(b"/", b""): FILE,
+            b"m2-" + bytes(range(0x80, 0x100)): FILE,
+            # overlong "/", a surrogate, beyond U+10FFFF, a byte-order mark,
+            # sequences cut short
+            b"m3-\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80\xef\xbb\xbf\xe3\x81\\\xf0\x9f\x98": FILE,
+            b"d1 \\*?\xff\n.": {b"d1-in\\\xfe\r": FILE, b"d1-deeper\x01": {b"d1-leaf\x7f": FILE}},
+            b"...": {b"d2-in": FILE},
+        }},
+        "255 bytes": {**long_names("a"), "walk": {
+            **long_names("w"), "d" + "ü" * 126 + "xy": long_names("i")}},
+        "specials": {
+            "arg-fifo😀": FIFO, "arg-socket": SOCKET,
+            "walk": {"fifo😀": FIFO, "fifo": FIFO, "socket😀": SOCKET, "loop-a": ("link", "loop-b"),
+                     "loop-b😀": ("link", "loop-a"), "up": ("link", ".."), "self😀": ("link", "."),
+                     "dangling": ("link", "nowhere"), "d😀": {"fifo-in": FIFO, "file-in😀": FILE}},
+        },
+    }
+
+    def test_runs_complete_and_print_what_they_did(self):
+        for label, tree in self.TREES.items():
+            with self.subTest(label):
+                shutil.rmtree(self.work)
+                os.mkdir(self.work)
+                self.named_run(tree)
+
+    def test_siblings_that_fold_to_one_name(self):
+        # Exactly one of each group takes the folded name; the others keep theirs.
+        groups = {"__.txt": ["😀.txt", "😁.txt", b"\xff\xfe.txt", b"\x80\x80.txt", "🎉.txt", "😂.txt"],
+                  "__d": [b"\xfe\xfed", "😁d", "😀d"]}
+        folder = dict.fromkeys(groups["__.txt"] + ["😁d"], FILE)
+        folder.update({b"\xfe\xfed": {"in-a": FILE}, "😀d": {"in-b": FILE}})
+
+        replay = self.named_run({"clash": folder})
+
+        for target, members in groups.items():
+            outcomes = [outcome for _, outcome in replay.records if outcome[-1] == target]
+            self.assertEqual(sorted(outcomes),
+                             [failed(target)] * (len(members) - 1) + [moved(target)])
+
+
+@native_only
+class LockedDirectories(Case):
+    """Directories that the run may not read, enter or change. Root ignores
+    permission bits, so a run as root drops to nobody."""
+
+    TREE = {"locked😀": {
+        "noread😀": {"nr-file😀": FILE, "nr-dir": {"nr-deep😀": FILE}},
+        "noenter😀": {"ne-file😀": FILE, "ne-dir😀": {"ne-deep😀": FILE}},
+        "nothing😀": {"n0-file😀": FILE},
+        "nowrite😀": {"nw-file😀": FILE, "nw-same": FILE, "nw-dir😀": {"nw-deep😀": FILE}},
+        "free😀": FILE,
+    }}
+    MODES = {"locked😀/noread😀": 0o300, "locked😀/noenter😀": 0o600, "locked😀/nothing😀": 0,
+             "locked😀/nowrite😀": 0o500}
+    HIDDEN = {os.fsencode(name) for name in ("nr-file😀", "nr-dir", "nr-deep😀", "ne-deep😀",
+                                             "n0-file😀")}
+
+    def test_what_cannot_be_listed_is_skipped_and_the_rest_done(self):
+        self.named_run(self.TREE, self.MODES, self.HIDDEN, *self.unprivileged())
+
+    def unprivileged(self):
+        """The command prefix that runs the program as nobody, and the owner
+        that the tree must have for it."""
+        if os.geteuid() != 0:
+            return [], None
+        if not shutil.which("setpriv"):
+            self.skipTest("setpriv is missing, and root ignores permission bits")
+        nobody = pwd.getpwnam("nobody")
+        owner = (nobody.pw_uid, nobody.pw_gid)
+        prefix = ["setpriv", f"--reuid={owner[0]}", f"--regid={owner[1]}", "--clear-groups"]
+        for folder in (self.root, self.work):
+            os.chown(folder, *owner)
+        probe = self.run_with([], prefix)
+        if probe.stdout != harness.encode(harness.MISSING_ARGUMENT):
+            self.skipTest(f"nobody cannot start the program here: {probe.describe()}")
+        return prefix, owner
+
+
+@native_only
+class ChangingTree(Case):
+    """Entries deleted and added while the run is stopped in the middle of a
+    large directory: some that it has listed already are gone, some new."""
+
+    FILES = 2000
+
+    def test_entries_that_come_and_go(self):
+        filler = "x" * 40  # long records: the pipe fills early in the walk
+        tree = {f"c-{i:04}-{filler}😀": FILE for i in range(self.FILES)}
+        tree.update({f"s-{i:02}-😀": {f"s-{i:02}-in😀": FILE, f"s-{i:02}-in": FILE}
+                     for i in range(10)})
+        big = os.path.join(os.fsencode(self.work), b"big")
+        make(self.work, {"big": tree})
+        entries = scan(self.work)
+        order = os.listdir(big)  # the order in which the walk meets them
+        process = harness.start(["big"], self.work)
+        self.addCleanup(process.kill)
+        head = self.stop_when_blocked(process)
+
+        printed = {name_bytes(line) for line in
+                   head.decode("utf-16-le", "surrogatepass").split("\n")}
+        # Entries well past the last one printed are still to come, even if
+        # the output lagged behind the renames.
+        cut = max((i for i, name in enumerate(order) if name in printed), default=0) + 64
+        gone, added = self.churn(big, order[cut:], entries)
+        os.kill(process.pid, signal.SIGCONT)
+        rest, errors = process.communicate(timeout=harness.timeout())
+
+        result = harness.Result(["big"], process.returncode, head + rest, errors)
+        self.audit(result, {**entries, **added}, set(added), gone)
+
+    @staticmethod
+    def churn(big, pending, entries):
+        """Adds entries, some with the name that a pending one folds to, then
+        deletes every fourth pending file and two pending directories (in
+        this order, so that no inode is reused)."""
+        files = [name for name in pending if name.startswith(b"c-")]
+        new = {f"n-{i:03}-😀": FILE for i in range(40)}
+        new["nd-😀"] = {"nd-in😀": FILE}
+        new.update((name.replace("😀".encode(), b"__"), FILE) for name in files[1:40:8])
+        make(big, new)
+        added = {key: entry for key, entry in scan(big).items() if key not in entries}
+        gone = set()
+        for name in files[::4][:100] + [name for name in pending if name.startswith(b"s-")][:2]:
+            path = os.path.join(big, name)
+            key = os.lstat(path).st_ino
+            gone |= {key} | {k for k in entries if key in ancestors(entries, k)}
+            shutil.rmtree(path) if os.path.isdir(path) else os.unlink(path)
+        return gone, added
+
+    def stop_when_blocked(self, process):
+        """Waits until the run blocks on its full output pipe, stops it and
+        returns what it printed so far."""
+        pipe = process.stdout.fileno()
+        waiting, steady, deadline = -1, 0, time.monotonic() + harness.timeout()
+        while steady < 10:
+            self.assertIsNone(process.poll(), "the run ended before its output filled the pipe")
+            self.assertLess(time.monotonic(), deadline, "the run never blocked on its output")
+            time.sleep(0.02)
+            last = waiting
+            waiting = struct.unpack("i", fcntl.ioctl(pipe, termios.FIONREAD, b"\0" * 4))[0]
+            steady = steady + 1 if waiting == last and waiting > 16384 else 0
+        os.kill(process.pid, signal.SIGSTOP)
+        while self.state(process.pid) != "T":
+            time.sleep(0.01)
+        return os.read(pipe, waiting)
+
+    @staticmethod
+    def state(pid):
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().rsplit(")", 1)[1].split()[0]
+
+
+@native_only
+class DeepTree(Case):
+    LEVELS = 2000
+
+    def test_every_level_is_walked_children_first(self):
+        # Each level holds one open listing: the run starts with a soft limit
+        # on open files far below the depth, which the program must raise.
+        _, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+        if hard != resource.RLIM_INFINITY and hard < self.LEVELS + 64:
+            self.skipTest(f"the hard limit on open files ({hard}) is below the depth")
+        self.addCleanup(subprocess.run, ["rm", "-rf", "--", self.root])  # beyond rmtree's depth
+        path = self.work
+        for _ in range(self.LEVELS):
+            path = os.path.join(path, "d")
+            os.mkdir(path)
+        make(path, {"😀": FILE})
+
+        result = self.run_with(
+            ["d"], limits=lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (256, hard)))
+
+        self.assertOutput(result, "😀\n->__\n" + "d\n->d\n" * self.LEVELS)
+        self.assertTrue(os.path.isfile(os.path.join(path, "__")))
+
+
+if __name__ == "__main__":
+    unittest.main()
