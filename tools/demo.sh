@@ -16,6 +16,12 @@ touch "$sample/写真/Café/crème brûlée.jpg" "$sample/写真/😀 party.png"
 echo "Before:"; (cd "$sample" && find . -mindepth 1 | sort)
 echo
 echo "ansifold 写真 notes   (LANG=ja_JP.UTF-8, ANSI code page 932):"
-(cd "$sample" && LANG=ja_JP.UTF-8 LC_ALL= ../native/ansifold 写真 notes)
+# On a terminal the program writes console text; redirected, it writes raw
+# UTF-16LE, which is turned into UTF-8 here so that it reads the same.
+if [ -t 1 ]; then
+    (cd "$sample" && LANG=ja_JP.UTF-8 LC_ALL= ../native/ansifold 写真 notes)
+else
+    (cd "$sample" && LANG=ja_JP.UTF-8 LC_ALL= ../native/ansifold 写真 notes) | iconv -f UTF-16LE -t UTF-8
+fi
 echo
 echo "After:"; (cd "$sample" && find . -mindepth 1 | sort)
