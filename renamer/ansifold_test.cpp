@@ -52,6 +52,17 @@ TEST_F(AnsifoldRun, SkipsPatternsAndEntriesThatDoNotExist) {
     EXPECT_EQ(device.output, u"a.txt\n->a.txt\n");
 }
 
+// The empty text has no full path on either platform.
+TEST_F(AnsifoldRun, AnArgumentWithoutAFullPathShowsTwoBoxesAndTheRunGoesOn) {
+    tree.file(u"a.txt");
+    EXPECT_TRUE(run({u"", u"a.txt"}));
+    ASSERT_EQ(device.boxes.size(), 2u);
+    EXPECT_EQ(device.boxes[0].text, u"[-1]");
+    EXPECT_EQ(device.boxes[1].text.substr(0, 4), u"err:");
+    EXPECT_NE(device.boxes[1].text, u"err:0");
+    EXPECT_EQ(device.output, u"a.txt\n->a.txt\n");
+}
+
 TEST_F(AnsifoldRun, ATrailingSeparatorNamesTheDirectoryItself) {
     tree.file(u"docs/c.txt");
     EXPECT_TRUE(run({u"docs" + std::u16string(1, testsupport::separator)}));
