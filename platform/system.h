@@ -1,5 +1,7 @@
-// What each backend implements for the console services behind the seam of
-// console_device.h. Only platform/ includes this header.
+// What each backend implements behind the shared parts of the platform layer:
+// the console services behind the seam of console_device.h, and the run-time
+// library's locale behind the request memory of locale.cpp. Only platform/
+// includes this header.
 #pragma once
 
 #include "platform/platform.h"
@@ -11,5 +13,10 @@ Bool SetConsoleTextAttribute(Handle handle, Word attributes);
 Bool WriteConsoleW(Handle handle, const char16_t* text, Dword count, Dword* written);
 Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written);
 int MessageBoxW(void* window, const char16_t* text, const char16_t* caption, Dword type);
+
+// Selects a locale for the category; returns the name now in force, or null.
+const char16_t* setLocale(LocaleCategory category, const char16_t* name);
+// The name of the locale in force for the category, or null.
+const char16_t* currentLocale(LocaleCategory category);
 
 }  // namespace platform::system

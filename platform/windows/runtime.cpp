@@ -12,6 +12,7 @@
 #include <cwchar>
 
 #include "platform/platform.h"
+#include "platform/system.h"
 #include "platform/windows/wide.h"
 
 namespace platform {
@@ -27,8 +28,12 @@ int categoryOf(LocaleCategory category) {
 
 }  // namespace
 
-const char16_t* _wsetlocale(LocaleCategory category, const char16_t* locale) {
-    return utf16(::_wsetlocale(categoryOf(category), wide(locale)));
+const char16_t* system::setLocale(LocaleCategory category, const char16_t* name) {
+    return utf16(::_wsetlocale(categoryOf(category), wide(name)));
+}
+
+const char16_t* system::currentLocale(LocaleCategory category) {
+    return utf16(::_wsetlocale(categoryOf(category), nullptr));
 }
 
 int _vscwprintf(const char16_t* format, std::va_list args) {
