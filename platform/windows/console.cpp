@@ -30,18 +30,45 @@ void* GetConsoleWindow() {
     return ::GetConsoleWindow();
 }
 
+namespace {
+
+// Every renamed entry makes a Console of its own, which asks twice whether
+// standard output is a console and sets the attributes back at its end. A
+// redirected handle never becomes a console, so once it has failed the
+// question, the console calls on it fail at once without asking again.
+HANDLE knownNotConsole = nullptr;
+
+bool isKnownNotConsole(HANDLE handle) {
+    if (handle == nullptr || handle != knownNotConsole) {
+        return false;
+    }
+    ::SetLastError(ERROR_INVALID_HANDLE);
+    return true;
+}
+
+}  // namespace
+
 namespace system {
 
 Bool GetConsoleScreenBufferInfo(Handle handle, ConsoleScreenBufferInfo* info) {
+    if (isKnownNotConsole(handle)) {
+        return FALSE;
+    }
     CONSOLE_SCREEN_BUFFER_INFO screen{};
     BOOL const succeeded = ::GetConsoleScreenBufferInfo(handle, &screen);
     if (succeeded && info) {
         info->wAttributes = screen.wAttributes;
     }
+    if (!succeeded && handle != INVALID_HANDLE_VALUE) {
+        knownNotConsole = handle;
+    }
     return succeeded;
 }
 
 Bool SetConsoleTextAttribute(Handle handle, Word attributes) {
+    if (isKnownNotConsole(handle)) {
+        return FALSE;
+    }
     return ::SetConsoleTextAttribute(handle, attributes);
 }
 
