@@ -100,6 +100,8 @@ int MessageBoxW(void* window, const char16_t* text, const char16_t* caption, Dwo
 // --- Strings and code pages ----------------------------------------------
 
 int lstrlenW(const char16_t* text);
+// An ordinal comparison, unit by unit: no linguistic rule may make "." equal
+// to "." followed by a character that a collation ignores.
 int lstrcmpW(const char16_t* a, const char16_t* b);
 // Lower case of one UTF-16 unit (the single-character form of CharLowerW).
 char16_t CharLowerW(char16_t c);

@@ -11,8 +11,16 @@ int lstrlenW(const char16_t* text) {
     return ::lstrlenW(wide(text));
 }
 
+// The system's lstrcmpW collates by the user's locale, under which "." and
+// ".." followed by an ignorable character (a soft hyphen, a zero-width joiner)
+// compare equal to "." and "..". The comparison here is of units alone.
 int lstrcmpW(const char16_t* a, const char16_t* b) {
-    return ::lstrcmpW(wide(a), wide(b));
+    if (a == nullptr || b == nullptr) {
+        return (a != nullptr) - (b != nullptr);
+    }
+    int const order = ::CompareStringOrdinal(wide(a), -1, wide(b), -1, FALSE);
+    // It fails only on arguments that are no texts, which are equal to none.
+    return order == 0 ? 1 : order - CSTR_EQUAL;
 }
 
 // A pointer value below 0x10000 tells CharLowerW that it carries one
