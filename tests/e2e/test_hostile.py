@@ -78,10 +78,16 @@ def ancestors(entries, key):
         yield key
 
 
+# A control character prints as its Control Pictures character.
+PICTURES = {0x2400 + c: c for c in range(0x20)} | {0x2421: 0x7F}
+
+
 def name_bytes(printed):
     """The name on disk that a printed name stands for: a byte that is not
-    UTF-8 prints as U+DC80-U+DCFF, a backslash byte as U+DC5C."""
-    return printed.replace("\udc5c", "\\").encode("utf-8", "surrogateescape")
+    UTF-8 prints as U+DC80-U+DCFF, a backslash byte as U+DC5C, a control
+    character as its picture."""
+    name = printed.replace("\udc5c", "\\").translate(PICTURES)
+    return name.encode("utf-8", "surrogateescape")
 
 
 # --- Reading a run against its tree -------------------------------------------
@@ -108,6 +114,9 @@ class Replay:
         if len(stdout) % 2:
             raise AssertionError("odd byte count in output")
         text = stdout.decode("utf-16-le", errors="surrogatepass")
+        controls = {c for c in text if c != "\n" and (c < " " or c == "\x7f")}
+        if controls:
+            raise AssertionError(f"control characters in the report: {sorted(controls)!r}")
         position = 0
         while position < len(text):
             position = self.read_record(text, position)
@@ -115,22 +124,15 @@ class Replay:
             raise AssertionError(f"no record for walked directory {self.name(self.stack[-1])}")
 
     def read_record(self, text, position):
-        # A name may hold line feeds: the name line is the shortest run of
-        # lines that names an entry, and the outcome line holds as many line
-        # feeds as the name (folding keeps control characters).
         end = text.find("\n", position)
-        while end >= 0 and not self.holders.get(name_bytes(text[position:end])):
-            end = text.find("\n", end + 1)
-        if end < 0:
+        if end < 0 or not self.holders.get(name_bytes(text[position:end])):
             raise AssertionError(f"printed name names no entry: {text[position:]!r}")
         name, position = text[position:end], end + 1
         outcome = FOLD_FAILED
         if text.startswith(MOVED_PREFIX, position):
-            end = position - 1
-            for _ in range(name.count("\n") + 1):
-                end = text.find("\n", end + 1)
-                if end < 0:
-                    raise AssertionError(f"no line feed after {text[position:]!r}")
+            end = text.find("\n", position)
+            if end < 0:
+                raise AssertionError(f"no line feed after {text[position:]!r}")
             line, position = text[position:end], end + 1
             outcome = (failed(line[len(FAILED_PREFIX):]) if line.startswith(FAILED_PREFIX) else
                        moved(line[len(MOVED_PREFIX):]))
@@ -273,6 +275,8 @@ class HostileNames(Case):
             b"m3-\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80\xef\xbb\xbf\xe3\x81\\\xf0\x9f\x98": FILE,
             b"d1 \\*?\xff\n.": {b"d1-in\\\xfe\r": FILE, b"d1-deeper\x01": {b"d1-leaf\x7f": FILE}},
             b"...": {b"d2-in": FILE},
+            # a name that would print as a record of its own, and an escape
+            "Ā\n->Ā\nfake": FILE, "\x1b]0;title\x07\x1b[2J": FILE,
         }},
         "255 bytes": {**long_names("a"), "walk": {
             **long_names("w"), "d" + "ü" * 126 + "xy": long_names("i")}},
