@@ -51,6 +51,15 @@ std::size_t unitsRead(const LineBuffer& buffer) {
     return static_cast<std::size_t>(buffer.rend() - terminator) - 1;
 }
 
+// Nothing reads the piped lines, and an endless producer ("yes |") must not
+// fill the memory: once this much is stored, the rest of the input is still
+// read to its end, but dropped.
+constexpr std::size_t pipedLinesStorage = std::size_t{16} << 20;
+
+std::size_t storageOf(std::u16string_view line) {
+    return sizeof(std::u16string) + line.size() * sizeof(char16_t);
+}
+
 void dropRestOfInputLine() {
     int c = platform::getchar();
     while (c != platform::eof && c != '\n') {
@@ -125,6 +134,7 @@ bool standardInputIsConsole() {
 // dropped; otherwise the rest of the line is skipped as for a long line.
 void readPipedLines(std::vector<std::u16string>& lines) {
     LineBuffer buffer;
+    std::size_t stored = 0;
     while (true) {
         buffer.fill(u'\xFFFF');
         if (platform::fgetws(buffer.data(), static_cast<int>(buffer.size())) == nullptr) {
@@ -133,7 +143,11 @@ void readPipedLines(std::vector<std::u16string>& lines) {
         std::u16string_view text(buffer.data(), unitsRead(buffer));
         bool const lineFeedRead = !text.empty() && text.back() == u'\n';
         text = text.substr(0, text.find(u'\0'));
-        lines.emplace_back(text.substr(0, text.find(u'\n')));
+        std::u16string_view const line = text.substr(0, text.find(u'\n'));
+        if (stored < pipedLinesStorage) {
+            lines.emplace_back(line);
+            stored += storageOf(line);
+        }
         if (!lineFeedRead) {
             dropRestOfInputLine();
         }

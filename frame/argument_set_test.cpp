@@ -193,6 +193,17 @@ TEST(ReadPipedLines, CutsInputIntoLines) {
     }
 }
 
+TEST(ReadPipedLines, StoresABoundedAmount) {
+    std::string const line = std::string(259, 'y') + "\n";
+    std::string input;
+    for (int i = 0; i < 80000; ++i) {  // about 20 MB
+        input += line;
+    }
+    Strings const lines = pipedLinesOf(input + "last\n");
+    EXPECT_GT(lines.size(), 1000u);
+    EXPECT_LT(lines.size() * (sizeof(std::u16string) + 259 * sizeof(char16_t)), 17u << 20);
+}
+
 // The bytes of text in the multibyte encoding of the C locale in force, or
 // nothing when that encoding cannot hold it.
 std::optional<std::string> multibyteOf(std::u16string_view text) {
