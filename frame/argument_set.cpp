@@ -16,7 +16,8 @@ namespace kestrel {
 namespace {
 
 bool isOptionToken(std::u16string_view token) {
-    return !token.empty() && (token[0] == u'-' || token[0] == u'/' || token[0] == u':');
+    return !token.empty() && std::u16string_view(platform::optionMarkers()).find(token[0]) !=
+                                 std::u16string_view::npos;
 }
 
 std::u16string_view nameIn(const platform::FindData& found) {

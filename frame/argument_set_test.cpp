@@ -38,10 +38,16 @@ TEST(ClassifyTokens, SortsOptionsFromFileArguments) {
         {{u"-a", u"-a", u"-b"}, {}, {u"-a", u"-b"}},
         {{u"-a", u"-A"}, {u"a", u"A"}, {}},
         {{u"-"}, {u""}, {}},
-        {{u"/"}, {u""}, {}},
         {{u":x"}, {u"x"}, {}},
         {{u"--all"}, {u"-all"}, {}},
+#if defined(_WIN32)
+        {{u"/"}, {u""}, {}},
         {{u"/dir/name"}, {u"dir/name"}, {}},
+#else
+        // On POSIX a leading "/" starts an absolute path, never an option.
+        {{u"/"}, {}, {u"/"}},
+        {{u"-a", u"/abs/a", u"rel"}, {u"a"}, {u"/abs/a", u"rel"}},
+#endif
         {{u"-*.txt"}, {u"*.txt"}, {}},
         {{u"-x", u"y", u"-x"}, {u"x"}, {u"y", u"-x"}},
         {{u"-a", u"b", u"b"}, {u"a"}, {u"b", u"b"}},

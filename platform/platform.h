@@ -97,6 +97,15 @@ void* GetConsoleWindow();
 Bool SetConsoleCtrlHandler(HandlerRoutine routine, Bool add);
 int MessageBoxW(void* window, const char16_t* text, const char16_t* caption, Dword type);
 
+// How the system reads the names on a command line, where Windows and POSIX
+// differ. On Windows a name may start with a drive designator ("C:", which on
+// its own or before a relative name stands for that drive's current
+// directory), and an option may start with "-", "/" or ":". On POSIX a colon
+// is an ordinary character and "/" starts an absolute path, so only "-" and
+// ":" start an option.
+bool namesHaveDriveDesignators();
+const char16_t* optionMarkers();
+
 // --- Strings and code pages ----------------------------------------------
 
 int lstrlenW(const char16_t* text);

@@ -129,4 +129,12 @@ const char16_t* GetCommandLineW() {
     return posix::commandLine().c_str();
 }
 
+bool namesHaveDriveDesignators() {
+    return false;
+}
+
+const char16_t* optionMarkers() {
+    return u"-:";
+}
+
 }  // namespace platform

@@ -13,6 +13,14 @@ const char16_t* GetCommandLineW() {
     return utf16(::GetCommandLineW());
 }
 
+bool namesHaveDriveDesignators() {
+    return true;
+}
+
+const char16_t* optionMarkers() {
+    return u"-/:";
+}
+
 Handle GetStdHandle(Dword which) {
     return ::GetStdHandle(which);
 }
