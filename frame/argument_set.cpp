@@ -25,13 +25,15 @@ std::u16string_view nameIn(const platform::FindData& found) {
     return std::u16string_view(found.cFileName, end - std::begin(found.cFileName));
 }
 
-// A pattern such as "\*.txt", whose only separator is its first character,
-// keeps that separator: its matches lie in the root, and a bare name would
-// name an entry of the current directory instead.
+// The matches must name the entries that were listed: a pattern such as
+// "\*.txt", whose only separator is its first character, keeps that
+// separator, and one such as "D:*.txt", listed in drive D:'s current
+// directory, keeps its drive. As bare names, both would name entries of the
+// current directory instead.
 std::u16string matchPrefixOf(std::u16string_view pattern) {
     std::size_t const lastSeparator = pattern.rfind(separatorOf(pattern));
     if (lastSeparator == std::u16string_view::npos) {
-        return {};
+        return std::u16string(driveOf(pattern));
     }
     return std::u16string(pattern.substr(0, lastSeparator + 1));
 }

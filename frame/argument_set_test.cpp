@@ -149,6 +149,19 @@ TEST_F(WildcardExpansion, LeadingSeparatorOnlyStaysInFront) {
     EXPECT_EQ(filesFrom({u"\\*"}), expected);
 }
 
+// "D:*.txt" lists the current directory of drive D:; its matches keep the
+// drive so that they name the entries listed, not entries of the current
+// directory. On POSIX a colon is part of a name.
+TEST_F(WildcardExpansion, ADriveDesignatorStaysInFront) {
+#if defined(_WIN32)
+    std::u16string const drive = root_.u16string().substr(0, 2);
+    EXPECT_EQ(filesFrom({drive + u"*.txt"}), (Strings{drive + u"a.txt", drive + u"b.txt"}));
+#else
+    std::ofstream(root_ / "C:x.txt").put('x');
+    EXPECT_EQ(filesFrom({u"C:*.txt"}), (Strings{u"C:x.txt"}));
+#endif
+}
+
 // Piped input: a temporary file is put in place of standard input for each
 // read, and the null device afterwards.
 Strings pipedLinesOf(std::string const& bytes) {

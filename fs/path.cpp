@@ -9,6 +9,32 @@ namespace {
 constexpr char16_t backslash = u'\\';
 constexpr char16_t slash = u'/';
 
+bool isSeparator(char16_t c) {
+    return c == backslash || c == slash;
+}
+
+bool startsWithSeparator(std::u16string_view path) {
+    return !path.empty() && isSeparator(path.front());
+}
+
+bool isSameDrive(std::u16string_view a, std::u16string_view b) {
+    return !a.empty() && !b.empty() && platform::CharLowerW(a[0]) == platform::CharLowerW(b[0]);
+}
+
+// What a rooted name ("\x") hangs from while directory is current: its drive,
+// or the share of a network path ("\\server\share").
+std::u16string_view rootOf(std::u16string_view directory) {
+    std::u16string_view const drive = driveOf(directory);
+    if (!drive.empty() || directory.size() < 2 || !isSeparator(directory[1])) {
+        return drive;
+    }
+    std::size_t const serverEnd = directory.find_first_of(u"\\/", 2);
+    if (serverEnd == std::u16string_view::npos) {
+        return directory;
+    }
+    return directory.substr(0, directory.find_first_of(u"\\/", serverEnd + 1));
+}
+
 bool endsWithSeparator(std::u16string_view path) {
     return !path.empty() && path.back() == separatorOf(path);
 }
@@ -51,6 +77,32 @@ std::u16string fileNameOf(std::u16string_view path) {
         return trimmed;
     }
     return trimmed.substr(lastSeparator + 1);
+}
+
+std::u16string_view driveOf(std::u16string_view path) {
+    if (!platform::namesHaveDriveDesignators() || path.size() < 2 || path[1] != u':') {
+        return {};
+    }
+    return path.substr(0, 2);
+}
+
+std::u16string resolvedIn(std::u16string_view directory, std::u16string_view path) {
+    std::u16string_view const drive = driveOf(path);
+    std::u16string_view const rest = path.substr(drive.size());
+    if (path.empty() || (!drive.empty() && !isSameDrive(drive, driveOf(directory)))) {
+        return std::u16string(path);
+    }
+    if (startsWithSeparator(rest)) {
+        bool const network = rest.size() > 1 && isSeparator(rest[1]);
+        if (!drive.empty() || network || !platform::namesHaveDriveDesignators()) {
+            return std::u16string(path);
+        }
+        return std::u16string(rootOf(directory)) + std::u16string(rest);
+    }
+    if (rest.empty()) {
+        return std::u16string(directory);
+    }
+    return withTrailingSeparator(directory) + std::u16string(rest);
 }
 
 std::u16string currentDirectory() {

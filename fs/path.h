@@ -22,6 +22,16 @@ std::u16string withoutTrailingSeparator(std::u16string_view path);
 // is its own name.
 std::u16string fileNameOf(std::u16string_view path);
 
+// The drive designator ("C:") that a name starts with, or nothing. Only
+// systems whose names have drives have designators.
+std::u16string_view driveOf(std::u16string_view path);
+
+// The name that path gives while directory is current, for a directory that
+// cannot be made current: a relative name, and a name that depends on the
+// directory's drive ("C:x", "C:", "\x"), is joined to it; a name that does
+// not depend on it (absolute, or of another drive) stays as it is.
+std::u16string resolvedIn(std::u16string_view directory, std::u16string_view path);
+
 // The process's current directory, or an empty string when the system cannot
 // report it. No directory has an empty name, so a caller that means to make
 // the result current again can tell it apart and leave the directory alone.

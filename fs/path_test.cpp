@@ -44,6 +44,39 @@ TEST(PathHelpers, FollowTheSeparatorRule) {
     }
 }
 
+// Each row: a name, and what it gives while the directory is current, on
+// Windows and on POSIX (where a colon is an ordinary character and a name
+// that starts with a separator is absolute).
+TEST(ResolvedIn, GivesWhatANameMeansInThatDirectory) {
+    struct Case {
+        std::u16string directory;
+        std::u16string path;
+        std::u16string windows;
+        std::u16string posix;
+    } const cases[] = {
+        {u"C:\\w\\d", u"x.txt", u"C:\\w\\d\\x.txt", u"C:\\w\\d\\x.txt"},
+        {u"C:\\w\\d", u"c:x.txt", u"C:\\w\\d\\x.txt", u"C:\\w\\d\\c:x.txt"},
+        {u"C:\\w\\d", u"C:", u"C:\\w\\d", u"C:\\w\\d\\C:"},
+        {u"C:\\w\\d", u"\\x.txt", u"C:\\x.txt", u"\\x.txt"},
+        {u"C:\\w\\d", u"D:x.txt", u"D:x.txt", u"C:\\w\\d\\D:x.txt"},
+        {u"C:\\w\\d", u"C:\\x.txt", u"C:\\x.txt", u"C:\\w\\d\\C:\\x.txt"},
+        {u"C:\\", u"x", u"C:\\x", u"C:\\x"},
+        {u"\\\\srv\\share\\d", u"\\x", u"\\\\srv\\share\\x", u"\\x"},
+        {u"\\\\srv\\share\\d", u"\\\\other\\s", u"\\\\other\\s", u"\\\\other\\s"},
+        {u"/home/me", u"a/b", u"/home/me/a/b", u"/home/me/a/b"},
+        {u"/home/me", u"/etc", u"/etc", u"/etc"},
+        {u"/home/me", u"", u"", u""},
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.directory + u" | " + c.path));
+#if defined(_WIN32)
+        EXPECT_EQ(resolvedIn(c.directory, c.path), c.windows);
+#else
+        EXPECT_EQ(resolvedIn(c.directory, c.path), c.posix);
+#endif
+    }
+}
+
 TEST(CurrentDirectory, FollowsTheProcessAsItMoves) {
     namespace fs = std::filesystem;
     fs::path const start = fs::current_path();

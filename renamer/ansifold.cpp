@@ -17,21 +17,13 @@ namespace {
 
 constexpr platform::Dword fullPathUnits = 0x8000;
 
-bool isRelative(const std::u16string& path) {
-    const bool rooted = !path.empty() && (path[0] == u'\\' || path[0] == u'/');
-    const bool drive = path.size() >= 2 && path[1] == u':';
-    return !rooted && !drive;
-}
-
 // The full path of an argument, or nothing after showing the two boxes.
-// While the working directory is lost, relative arguments are resolved
-// against the directory that should have been current, never another one.
+// While the working directory is lost, arguments are resolved as they would
+// be with it current, never against whatever directory is current instead.
 std::optional<std::u16string> resolve(const std::u16string& argument,
                                       const std::optional<std::u16string>& lost) {
-    std::u16string text = argument;
-    if (lost && !lost->empty() && isRelative(argument)) {
-        text = kestrel::withTrailingSeparator(*lost) + argument;
-    }
+    const std::u16string text =
+        lost && !lost->empty() ? kestrel::resolvedIn(*lost, argument) : argument;
     std::vector<char16_t> buffer(fullPathUnits, u'\0');
     if (platform::GetFullPathNameW(text.c_str(), fullPathUnits, buffer.data(), nullptr) == 0) {
         kestrel::errorBox(u"%s[%d]", buffer.data(),
@@ -64,9 +56,12 @@ std::u16string parentOf(const std::u16string& trimmed, const std::u16string& nam
 
 // Walks and renames the entry of one full path; its own entry is renamed
 // inside its parent, or, for a root, which has none, in the saved directory.
+// A link to a directory that the user names is walked, as asked; the links
+// that its walk meets are not.
 void renameArgument(const std::u16string& fullPath, const std::u16string& saved) {
     const platform::Dword attributes = platform::GetFileAttributesW(fullPath.c_str());
-    if (attributes != platform::invalidFileAttributes && isWalkedDirectory(attributes)) {
+    if (attributes != platform::invalidFileAttributes &&
+        (attributes & platform::fileAttributeDirectory) != 0) {
         renameTree(fullPath);
     }
     const std::u16string trimmed = kestrel::withoutTrailingSeparator(fullPath);

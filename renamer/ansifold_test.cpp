@@ -90,17 +90,30 @@ TEST_F(AnsifoldRun, TheSameEntryTwiceIsSkippedOnceItsNameChanged) {
     EXPECT_EQ(device.output, u"\U0001F600.txt\n->__.txt\n");
 }
 
-// Once the directory that was current is renamed away, relative arguments
-// must not be taken from whatever directory is current instead.
-TEST_F(AnsifoldRun, RelativeArgumentsNeverResolveAgainstAnotherDirectory) {
+// Once the directory that was current is renamed away, every later argument
+// resolves as it would with that directory current: names relative to it,
+// or to its drive, name nothing any more, and are not taken from whatever
+// directory is current instead; absolute and rooted names still work.
+TEST_F(AnsifoldRun, ArgumentsNeverResolveAgainstAnotherDirectory) {
     tree.file(u"\U0001F600dir/inside.txt");
     tree.file(u"x.txt", "parent's");
+    tree.file(u"rooted\U0001F600.txt");
+#if defined(_WIN32)
+    const std::u16string drive = tree.text().substr(0, 2);
+    const std::u16string rooted = tree.text(u"rooted\U0001F600.txt").substr(2);
+#else
+    const std::u16string drive = u"C:";  // an ordinary name on POSIX
+    tree.file(u"C:x.txt", "parent's");
+    const std::u16string rooted = tree.text(u"rooted\U0001F600.txt");
+#endif
     fs::current_path(tree.path() / u"\U0001F600dir");
     kestrel::ArgumentSet arguments;
-    arguments.files = {u".", u"x.txt"};
+    arguments.files = {u".", u"x.txt", drive + u"x.txt", drive, rooted};
     ansifold::Ansifold application;
     EXPECT_TRUE(application.run(arguments));
-    EXPECT_EQ(device.output, u"inside.txt\n->inside.txt\n\U0001F600dir\n->__dir\n");
+    EXPECT_EQ(device.output,
+              u"inside.txt\n->inside.txt\n\U0001F600dir\n->__dir\n"
+              u"rooted\U0001F600.txt\n->rooted__.txt\n");
     EXPECT_EQ(tree.content(u"x.txt"), "parent's");
 }
 

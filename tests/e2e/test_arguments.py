@@ -5,7 +5,7 @@ import os
 import unittest
 
 import harness
-from harness import MISSING_ARGUMENT, Dir, File, TreeTestCase, build, read_tree, tree_after
+from harness import MISSING_ARGUMENT, Dir, File, Link, TreeTestCase, build, read_tree, tree_after
 
 EMOJI = "😀.txt\n->__.txt\n"
 
@@ -64,6 +64,17 @@ class Selection(TreeTestCase):
         self.assertWalk(result, [[d1, d2], [emoji]])
         self.assertTree(self.root, tree_after([d1, d2, emoji, File("e.txt")]))
 
+    def test_a_named_link_is_walked_one_level(self):
+        # Wine, too, sees the host's symbolic links as links.
+        target = Dir("target", File("in😀.txt", harness.moved("in__.txt")), Link("back", ".."))
+        named = Link("named", "target")
+        build(self.root, [target, named])
+
+        result = self.run_program(["named"])
+
+        self.assertWalk(result, [[Dir("named", *target.children)]])
+        self.assertTree(self.root, tree_after([target, named]))
+
 
 class NoFileArgument(TreeTestCase):
     def test_message_and_exit_code_1(self):
@@ -109,6 +120,45 @@ class Options(TreeTestCase):
 
         self.assertOutput(result, EMOJI + "😁.txt\n->__.txt\n")
         self.assertTree(self.root, {"abs": {"__.txt": "😀.txt".encode()}, "__.txt": "😁.txt".encode()})
+
+
+@unittest.skipUnless(harness.under_wine(), "drive letters are Windows'")
+class DriveRelativeNames(TreeTestCase):
+    """A drive letter of Wine's prefix is pointed at a folder of the test, so
+    that a name such as "Q:*" lists that drive's current directory (its root
+    here) while the working directory lies on another drive."""
+
+    def setUp(self):
+        super().setUp()
+        devices = os.path.join(os.environ.get("WINEPREFIX", ""), "dosdevices")
+        if not os.path.isdir(devices):
+            self.skipTest("no Wine prefix with drive letters to map")
+        drive = self.folder("drive")
+        for letter in "qponmlkjihgfe":
+            link = os.path.join(devices, letter + ":")
+            try:
+                os.symlink(drive, link)
+            except FileExistsError:
+                continue
+            self.addCleanup(os.remove, link)
+            self.letter = letter.upper() + ":"
+            return
+        self.skipTest("no free drive letter")
+
+    def test_matches_and_names_resolve_on_their_drive(self):
+        # The working folder holds entries of the same names, which must stay.
+        inside = [Dir("d😀", File("in😀.txt", harness.moved("in__.txt")), outcome=harness.moved("d__")),
+                  File("😀.txt", harness.moved("__.txt"))]
+        build(self.folder("drive"), inside)
+        build(self.folder("work"), [Dir("d😀", File("in😀.txt")), File("😀.txt")])
+
+        result = self.run_program([self.letter + "*", self.letter + "missing"],
+                                  cwd=self.folder("work"))
+
+        self.assertWalk(result, [inside])
+        self.assertTree(self.folder("drive"), tree_after(inside))
+        self.assertTree(self.folder("work"), {"d😀": {"in😀.txt": "in😀.txt".encode()},
+                                              "😀.txt": "😀.txt".encode()})
 
 
 if __name__ == "__main__":
