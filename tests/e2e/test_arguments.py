@@ -119,7 +119,8 @@ class Options(TreeTestCase):
         result = self.run_program(["-a", os.path.join(self.root, "abs", "😀.txt"), "😁.txt"])
 
         self.assertOutput(result, EMOJI + "😁.txt\n->__.txt\n")
-        self.assertTree(self.root, {"abs": {"__.txt": "😀.txt".encode()}, "__.txt": "😁.txt".encode()})
+        self.assertTree(self.root, {"abs": {"__.txt": "😀.txt".encode()},
+                                    "__.txt": "😁.txt".encode()})
 
 
 @unittest.skipUnless(harness.under_wine(), "drive letters are Windows'")
@@ -147,7 +148,8 @@ class DriveRelativeNames(TreeTestCase):
 
     def test_matches_and_names_resolve_on_their_drive(self):
         # The working folder holds entries of the same names, which must stay.
-        inside = [Dir("d😀", File("in😀.txt", harness.moved("in__.txt")), outcome=harness.moved("d__")),
+        inside = [Dir("d😀", File("in😀.txt", harness.moved("in__.txt")),
+                      outcome=harness.moved("d__")),
                   File("😀.txt", harness.moved("__.txt"))]
         build(self.folder("drive"), inside)
         build(self.folder("work"), [Dir("d😀", File("in😀.txt")), File("😀.txt")])
