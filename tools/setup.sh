@@ -8,7 +8,7 @@ set -eu
 packages="cmake make g++ python3 clang-format libgtest-dev googletest locales
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64
-  detox strace valgrind time
+  detox strace valgrind time dpkg-dev file man-db groff-base
   clang libclang-rt-dev"
 
 as_root() {
