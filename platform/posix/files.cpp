@@ -9,6 +9,7 @@
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
 #include "platform/posix/open_directories.h"
+#include "platform/posix/termination.h"
 
 namespace platform::posix {
 namespace {
@@ -121,6 +122,7 @@ void setLastErrorForPath(int e, const std::string& path) {
 namespace platform {
 
 Dword GetFileAttributesW(const char16_t* path) {
+    posix::endIfTerminating();
     if (path == nullptr) {
         posix::setLastError(errorInvalidParameter);
         return invalidFileAttributes;

@@ -27,6 +27,7 @@
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
 #include "platform/posix/open_directories.h"
+#include "platform/posix/termination.h"
 
 namespace platform::posix {
 namespace {
@@ -299,6 +300,7 @@ Search* searchOf(Handle handle) {
 namespace platform {
 
 Handle FindFirstFileW(const char16_t* pattern, FindData* found) {
+    posix::endIfTerminating();
     if (pattern == nullptr || found == nullptr) {
         posix::setLastError(errorInvalidParameter);
         return invalidHandleValue;
@@ -321,6 +323,7 @@ Handle FindFirstFileExW(const char16_t* pattern, FindData* found) {
 }
 
 Bool FindNextFileW(Handle search, FindData* found) {
+    posix::endIfTerminating();
     posix::Search* open = posix::searchOf(search);
     if (open == nullptr) {
         return 0;
@@ -333,6 +336,7 @@ Bool FindNextFileW(Handle search, FindData* found) {
 }
 
 Bool FindClose(Handle search) {
+    posix::endIfTerminating();
     posix::Search* open = posix::searchOf(search);
     delete open;
     return open != nullptr ? 1 : 0;

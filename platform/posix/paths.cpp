@@ -14,6 +14,7 @@
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
 #include "platform/posix/open_directories.h"
+#include "platform/posix/termination.h"
 
 namespace platform::posix {
 namespace {
@@ -144,6 +145,7 @@ bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view na
 namespace platform {
 
 Dword GetFullPathNameW(const char16_t* path, Dword size, char16_t* buffer, char16_t** filePart) {
+    posix::endIfTerminating();
     if (path == nullptr || *path == u'\0') {
         posix::setLastError(errorInvalidName);
         return 0;
@@ -173,6 +175,7 @@ Dword GetCurrentDirectoryW(Dword size, char16_t* buffer) {
 }
 
 Bool SetCurrentDirectoryW(const char16_t* path) {
+    posix::endIfTerminating();
     if (path == nullptr) {
         posix::setLastError(errorInvalidParameter);
         return 0;
