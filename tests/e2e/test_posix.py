@@ -5,6 +5,7 @@ import os
 import re
 import signal
 import subprocess
+import tempfile
 import time
 import unittest
 
@@ -50,25 +51,32 @@ class RawNames(TreeTestCase):
 
 @native_only
 class Signals(TreeTestCase):
-    """Ctrl+C and Ctrl+\\ change nothing; SIGTERM and SIGHUP end the process."""
+    """Ctrl+C and Ctrl+\\ change nothing; SIGTERM and SIGHUP end the run
+    between two entries."""
 
     FOLDERS, FILES = 40, 100
 
+    def make_tree(self):
+        """A fresh tree "big" of names that fold, in a folder of its own."""
+        cwd = tempfile.mkdtemp(dir=self.root)
+        for folder in range(self.FOLDERS):
+            path = os.path.join(cwd, "big", f"folder-{folder:03}")
+            os.makedirs(path)
+            for file in range(self.FILES):
+                with open(os.path.join(path, f"file-{folder:03}-{file:04}-😀-longer.txt"), "wb"):
+                    pass
+        return cwd
+
     def setUp(self):
         super().setUp()
-        for folder in range(self.FOLDERS):
-            path = self.folder("big", f"folder-{folder:03}")
-            for file in range(self.FILES):
-                with open(os.path.join(path, f"file-{file:04}-with-a-longer-name.txt"), "wb"):
-                    pass
-        self.reference = self.run_program(["big"])
+        self.reference = self.run_program(["big"], cwd=self.make_tree())
         self.assertExit(self.reference, 0)
         # Far more than a pipe holds: the program blocks in a write while it
         # is signalled, in the middle of the run.
         self.assertGreater(len(self.reference.stdout), 4 * 65536)
 
-    def signalled_run(self, signals):
-        process = harness.start(["big"], self.root)
+    def signalled_run(self, signals, cwd):
+        process = harness.start(["big"], cwd)
         self.addCleanup(process.kill)
         pipe = process.stdout.fileno()
         head = [os.read(pipe, 2)]
@@ -83,17 +91,29 @@ class Signals(TreeTestCase):
         for signals in ([signal.SIGINT], [signal.SIGQUIT],
                         [signal.SIGINT, signal.SIGQUIT, signal.SIGINT, signal.SIGINT]):
             with self.subTest(signals=[s.name for s in signals]):
-                result = self.signalled_run(signals)
+                result = self.signalled_run(signals, self.make_tree())
                 self.assertExit(result, 0)
                 self.assertEqual(result.stdout, self.reference.stdout, result.describe())
 
-    def test_termination_ends_the_run(self):
+    def test_termination_ends_the_run_between_entries(self):
+        # The report's last entry has its outcome line, and the renames it
+        # reports are exactly those on disk.
         for number in (signal.SIGTERM, signal.SIGHUP):
             with self.subTest(signal=number.name):
-                result = self.signalled_run([number])
-                self.assertNotEqual(result.code, 0, result.describe())
+                cwd = self.make_tree()
+                result = self.signalled_run([number], cwd)
+                self.assertExit(result, -number)
                 self.assertLess(len(result.stdout), len(self.reference.stdout))
                 self.assertTrue(self.reference.stdout.startswith(result.stdout))
+                records = result.records
+                self.assertTrue(all(outcome[0] == "moved" for _, outcome in records),
+                                result.describe())
+                reported = {name for name, outcome in records if outcome[1] != name}
+                names = [name for _, _, files in os.walk(os.path.join(cwd, "big"))
+                         for name in files]
+                self.assertEqual(len(names), self.FOLDERS * self.FILES)
+                self.assertEqual({name.replace("__", "😀") for name in names if "__" in name},
+                                 reported)
 
 
 @native_only
