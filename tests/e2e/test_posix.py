@@ -56,20 +56,21 @@ class Signals(TreeTestCase):
 
     FOLDERS, FILES = 25, 100
 
-    def make_tree(self):
-        """A fresh tree "big" of names that fold, in a folder of its own."""
-        cwd = tempfile.mkdtemp(dir=self.root)
+    def make_tree(self, cwd, mark):
+        """The tree "big" in cwd; its names fold unless mark is ASCII."""
         for folder in range(self.FOLDERS):
             path = os.path.join(cwd, "big", f"folder-{folder:03}")
             os.makedirs(path)
             for file in range(self.FILES):
-                with open(os.path.join(path, f"file-{folder:03}-{file:04}-😀-longer.txt"), "wb"):
+                name = f"file-{folder:03}-{file:04}-{mark}-longer.txt"
+                with open(os.path.join(path, name), "wb"):
                     pass
         return cwd
 
     def setUp(self):
         super().setUp()
-        self.reference = self.run_program(["big"], cwd=self.make_tree())
+        # Names that stay: every run over this tree prints the same.
+        self.reference = self.run_program(["big"], cwd=self.make_tree(self.root, "ascii"))
         self.assertExit(self.reference, 0)
         # Far more than a pipe holds: the program blocks in a write while it
         # is signalled, in the middle of the run.
@@ -91,7 +92,7 @@ class Signals(TreeTestCase):
         for signals in ([signal.SIGINT], [signal.SIGQUIT],
                         [signal.SIGINT, signal.SIGQUIT, signal.SIGINT, signal.SIGINT]):
             with self.subTest(signals=[s.name for s in signals]):
-                result = self.signalled_run(signals, self.make_tree())
+                result = self.signalled_run(signals, self.root)
                 self.assertExit(result, 0)
                 self.assertEqual(result.stdout, self.reference.stdout, result.describe())
 
@@ -101,7 +102,7 @@ class Signals(TreeTestCase):
         # that the report shows are exactly those on disk.
         for number in (signal.SIGTERM, signal.SIGHUP):
             with self.subTest(signal=number.name):
-                cwd = self.make_tree()
+                cwd = self.make_tree(tempfile.mkdtemp(dir=self.root), "😀")
                 process = harness.start(["big"], cwd)
                 self.addCleanup(process.kill)
                 head = self.signal_at_an_outcome_line(process, number)
@@ -109,7 +110,6 @@ class Signals(TreeTestCase):
                 result = harness.Result(["big"], process.returncode, head + rest, errors)
 
                 self.assertExit(result, -number)
-                self.assertTrue(self.reference.stdout.startswith(result.stdout))
                 records = result.records
                 self.assertTrue(all(outcome[0] == "moved" for _, outcome in records),
                                 result.describe())
