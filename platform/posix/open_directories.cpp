@@ -34,6 +34,9 @@ const OpenDirectory* openDirectoryAt(std::u16string_view path) {
     return nullptr;
 }
 
+// The argument that a walk starts from, and any path outside the open
+// searches: its last component may be a link, or a mount point, that the
+// user named.
 int openByPath(std::u16string_view path, dev_t& device) {
     std::string encoded;
     if (!encodeForSystem(path.empty() ? u"." : path, encoded)) {
@@ -55,8 +58,9 @@ int openByPath(std::u16string_view path, dev_t& device) {
     return fd;
 }
 
-// The entry name of parent, never through a link and never onto another
-// file system, even when one took the entry's place since it was listed.
+// Opens the entry name of parent (the parent itself when name is empty),
+// never through a link and never onto another file system, whatever took
+// the entry's place since it was listed.
 int openBelow(const OpenDirectory& parent, std::u16string_view name, dev_t& device) {
     std::string encoded;
     if (!encodeForSystem(name.empty() ? u"." : name, encoded)) {
