@@ -8,17 +8,25 @@
 // The signals are blocked in the thread that installs the first handler.
 // That has to be the main thread before it starts any other: a thread that
 // leaves them unblocked would take them with their default action.
+//
+// SIGHUP and SIGTERM end the process once the handlers have run, but only
+// between two entries of the walk (termination.h).
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix/last_error.h"
+#include "platform/posix/termination.h"
 
 namespace platform {
 
@@ -74,6 +82,16 @@ bool handled(Dword event) {
     return event == ctrlCEvent && ignoring;
 }
 
+// How long the main thread has to reach the end of its entry: long enough
+// for a reader that pauses now and then, short of the grace that shut-down
+// gives before it kills.
+constexpr auto lastResortDelay = std::chrono::seconds(5);
+
+// The termination signal that is to end the process, or 0.
+std::atomic<int> pendingEnd{0};
+// Held while the handlers of a termination signal run: the end waits for them.
+std::mutex endLock;
+
 // Ends the process the way the signal would have without any handler.
 [[noreturn]] void takeDefaultAction(int signal) {
     std::signal(signal, SIG_DFL);
@@ -85,6 +103,20 @@ bool handled(Dword event) {
     _exit(128 + signal);  // only when the default action is somehow not to end
 }
 
+// Closing the console and shutting down end the process once the handlers
+// have run, whatever they answer: at the main thread's next step between two
+// entries or, failing that, after a while, between two moves.
+void endSoon(int signal) {
+    {
+        std::lock_guard<std::mutex> lock(endLock);
+        pendingEnd.store(signal);
+        handled(eventOf(signal));
+    }
+    std::this_thread::sleep_for(lastResortDelay);
+    std::lock_guard<std::mutex> noMoveInFlight(posix::moveLock());
+    takeDefaultAction(pendingEnd.load());
+}
+
 void* listen(void*) {
     sigset_t const set = controlSignals();
     while (true) {
@@ -92,13 +124,16 @@ void* listen(void*) {
         if (sigwait(&set, &signal) != 0) {
             continue;
         }
-        // Closing the console and shutting down end the process once the
-        // handlers have run, whatever they answer.
-        bool const ends = signal == SIGHUP || signal == SIGTERM;
-        if (!handled(eventOf(signal)) || ends) {
+        if (signal == SIGHUP || signal == SIGTERM) {
+            endSoon(signal);
+        } else if (!handled(eventOf(signal))) {
             takeDefaultAction(signal);
         }
     }
+}
+
+void endAtExitIfTerminating() {
+    posix::endIfTerminating();
 }
 
 bool startListening() {
@@ -113,10 +148,32 @@ bool startListening() {
         return false;
     }
     pthread_detach(thread);
+    std::atexit(endAtExitIfTerminating);
     return true;
 }
 
 }  // namespace
+
+namespace posix {
+
+void endIfTerminating() {
+    if (pendingEnd.load(std::memory_order_relaxed) == 0) {
+        return;
+    }
+    { std::lock_guard<std::mutex> handlersDone(endLock); }
+    takeDefaultAction(pendingEnd.load());
+}
+
+bool terminationPending() {
+    return pendingEnd.load() != 0;
+}
+
+std::mutex& moveLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+}  // namespace posix
 
 Bool SetConsoleCtrlHandler(HandlerRoutine routine, Bool add) {
     std::lock_guard<std::mutex> lock(mutex);

@@ -4,9 +4,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "platform/platform.h"
+#include "platform/posix/termination.h"
 
 namespace platform {
 namespace {
@@ -92,13 +94,44 @@ TEST(ControlHandlerDeathTest, UnhandledCtrlCEndsTheProcess) {
         testing::KilledBySignal(SIGINT), "");
 }
 
-TEST(ControlHandlerDeathTest, TerminationEndsTheProcessEvenWhenHandled) {
+void terminate(int signal) {
+    SetConsoleCtrlHandler(accepts, 1);
+    ::kill(::getpid(), signal);
+    while (!posix::terminationPending()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// SIGTERM and SIGHUP end the process once the handlers have run, whatever
+// they answer, but only where the walk is between two entries: at the next
+// file service that runs only there, or at the exit.
+TEST(ControlHandlerDeathTest, TerminationTakesEffectBetweenEntriesOnly) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            SetConsoleCtrlHandler(accepts, 1);
-            ::kill(::getpid(), SIGTERM);
-            std::this_thread::sleep_for(std::chrono::seconds(5));
+            terminate(SIGTERM);
+            std::fputs("entry finished", stderr);
+            GetFileAttributesW(u"/");
+            std::fputs(", and the next one begun", stderr);
+            std::exit(0);
+        },
+        testing::KilledBySignal(SIGTERM), "entry finished$");
+    EXPECT_EXIT(
+        {
+            terminate(SIGHUP);
+            std::exit(0);
+        },
+        testing::KilledBySignal(SIGHUP), "");
+}
+
+// A main thread that never gets between two entries does not keep the
+// process alive for long.
+TEST(ControlHandlerDeathTest, TerminationEndsAStuckProcessAfterAWhile) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            terminate(SIGTERM);
+            std::this_thread::sleep_for(std::chrono::seconds(60));
             std::exit(0);
         },
         testing::KilledBySignal(SIGTERM), "");

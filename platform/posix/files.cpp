@@ -8,6 +8,8 @@
 
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
+#include "platform/posix/open_directories.h"
+#include "platform/posix/termination.h"
 
 namespace platform::posix {
 namespace {
@@ -41,6 +43,41 @@ bool dropTrailingSeparators(std::string& path) {
     return dropped;
 }
 
+bool endsWithSeparator(std::u16string_view path) {
+    return !path.empty() && (path.back() == u'/' || path.back() == u'\\');
+}
+
+Dword attributesByPath(const std::string& path) {
+    struct stat status;
+    if (::lstat(path.c_str(), &status) != 0) {
+        setLastErrorForPath(errno, path);
+        return invalidFileAttributes;
+    }
+    return attributesOf(status.st_mode, AT_FDCWD, path.c_str());
+}
+
+// An entry of an open directory, or the directory itself; like the walk's
+// listing, it tells a directory on another file system by the reparse-point
+// bit.
+Dword attributesBelow(const OpenDirectory& directory, std::u16string_view name,
+                      std::string& scratch) {
+    if (!name.empty() && !encodeForSystem(name, scratch)) {
+        return invalidFileAttributes;
+    }
+    const char* const entry = name.empty() ? "" : scratch.c_str();
+    Status status;
+    if (!statusAt(directory.descriptor, entry, status)) {
+        setLastErrorFromErrno(errno);
+        return invalidFileAttributes;
+    }
+    if (name.empty()) {
+        return fileAttributeDirectory;
+    }
+    Dword const attributes = attributesOf(status.mode, directory.descriptor, entry);
+    return isOtherFileSystem(status, directory.device) ? attributes | fileAttributeReparsePoint
+                                                       : attributes;
+}
+
 }  // namespace
 
 bool encodeForSystem(std::u16string_view path, std::string& out) {
@@ -60,11 +97,11 @@ bool encodeForSystem(const char16_t* path, std::string& out) {
     return encodeForSystem(std::u16string_view(path), out);
 }
 
-Dword attributesOf(const struct stat& status, int directory, const char* name) {
-    if (S_ISDIR(status.st_mode)) {
+Dword attributesOf(mode_t mode, int directory, const char* name) {
+    if (S_ISDIR(mode)) {
         return fileAttributeDirectory;
     }
-    if (!S_ISLNK(status.st_mode)) {
+    if (!S_ISLNK(mode)) {
         return fileAttributeNormal;
     }
     struct stat target;
@@ -85,21 +122,29 @@ void setLastErrorForPath(int e, const std::string& path) {
 namespace platform {
 
 Dword GetFileAttributesW(const char16_t* path) {
-    std::string encoded;
-    if (!posix::encodeForSystem(path, encoded)) {
+    posix::endIfTerminating();
+    if (path == nullptr) {
+        posix::setLastError(errorInvalidParameter);
         return invalidFileAttributes;
     }
+    std::u16string_view const text(path);
+    std::u16string_view name;
+    const posix::OpenDirectory* const anchor = posix::anchorOf(text, name);
+    std::string encoded;
     // lstat would look through a link named with a trailing separator; the
     // link itself is what Windows reports, and the layers above rely on its
     // reparse-point bit to never walk through one.
-    bool namesDirectory = posix::dropTrailingSeparators(encoded);
-    struct stat status;
-    if (::lstat(encoded.c_str(), &status) != 0) {
-        posix::setLastErrorForPath(errno, encoded);
-        return invalidFileAttributes;
+    bool namesDirectory = false;
+    Dword attributes = invalidFileAttributes;
+    if (anchor != nullptr) {
+        namesDirectory = posix::endsWithSeparator(text);
+        attributes = posix::attributesBelow(*anchor, name, encoded);
+    } else if (posix::encodeForSystem(text, encoded)) {
+        namesDirectory = posix::dropTrailingSeparators(encoded);
+        attributes = posix::attributesByPath(encoded);
     }
-    Dword attributes = posix::attributesOf(status, AT_FDCWD, encoded.c_str());
-    if (namesDirectory && (attributes & fileAttributeDirectory) == 0) {
+    if (attributes != invalidFileAttributes && namesDirectory &&
+        (attributes & fileAttributeDirectory) == 0) {
         posix::setLastError(errorPathNotFound);
         return invalidFileAttributes;
     }

@@ -20,10 +20,11 @@ constexpr Dword fileAttributeNormal = 0x80;
 bool encodeForSystem(const char16_t* path, std::string& out);
 bool encodeForSystem(std::u16string_view path, std::string& out);
 
-// Windows attributes of an entry that lstat (or fstatat without following)
-// described. A link is looked through once, relative to directory (a file
-// descriptor or AT_FDCWD), only to tell whether it leads to a directory.
-Dword attributesOf(const struct stat& status, int directory, const char* name);
+// Windows attributes of an entry of the kind that mode gives, as lstat (or
+// fstatat without following) tells it. A link is looked through once,
+// relative to directory (a file descriptor or AT_FDCWD), only to tell whether
+// it leads to a directory.
+Dword attributesOf(mode_t mode, int directory, const char* name);
 
 // Sets the last error for a call on path that failed with errno value e.
 // Windows tells a missing entry (errorFileNotFound) from a missing directory

@@ -198,6 +198,72 @@ TEST(PosixCurrentDirectory, SamePathAgainReachesWhatThePathNamesNow) {
     EXPECT_NE(platform::GetFileAttributesW(u"first"), platform::invalidFileAttributes);
 }
 
+// --- Anchoring ---------------------------------------------------------------
+
+// A directory swapped for a link while its search is open: what the walk does
+// below the search's path still happens in the directory that it listed.
+TEST(PosixAnchoredSearch, PathsBelowAnOpenSearchStayInTheDirectoryItListed) {
+    ByteTree tree;
+    tree.directory("a/sub");
+    tree.directory("outside/sub");
+    tree.file("a/sub/inner");
+    tree.file("a/mine");
+    tree.file("outside/sub/foreign");
+    tree.file("outside/theirs");
+    const std::u16string a = tree.in(u"a");
+    platform::FindData data;
+    platform::Handle search = platform::FindFirstFileW((a + u"/*").c_str(), &data);
+    ASSERT_NE(search, platform::invalidHandleValue);
+    fs::rename(tree.path() / "a", tree.path() / "a.real");
+    fs::create_directory_symlink("outside", tree.path() / "a");
+
+    ASSERT_TRUE(platform::SetCurrentDirectoryW(a.c_str()));
+    EXPECT_NE(platform::GetFileAttributesW(u"mine"), platform::invalidFileAttributes);
+    EXPECT_EQ(platform::GetFileAttributesW((a + u"/theirs").c_str()),
+              platform::invalidFileAttributes);
+    EXPECT_EQ(namesOf(findAll(a + u"/sub/*")),
+              (std::vector<std::u16string>{u".", u"..", u"inner"}));
+
+    // Its subdirectory swapped too: never entered through the link.
+    fs::rename(tree.path() / "a.real" / "sub", tree.path() / "a.real" / "sub.real");
+    fs::create_directory_symlink(tree.path() / "outside" / "sub", tree.path() / "a.real" / "sub");
+    EXPECT_EQ(platform::GetFileAttributesW((a + u"/sub").c_str()), reparsePoint | directory);
+    Dword error = 0;
+    EXPECT_TRUE(findAll(a + u"/sub/*", &error).empty());
+    EXPECT_TRUE(platform::SetCurrentDirectoryW(a.c_str()));
+    EXPECT_NE(platform::GetFileAttributesW(u"sub.real"), platform::invalidFileAttributes);
+
+    // Closed, the search anchors nothing: the path leads where it leads now.
+    EXPECT_TRUE(platform::FindClose(search));
+    EXPECT_NE(platform::GetFileAttributesW((a + u"/theirs").c_str()),
+              platform::invalidFileAttributes);
+    ASSERT_TRUE(platform::SetCurrentDirectoryW(a.c_str()));
+    EXPECT_NE(platform::GetFileAttributesW(u"theirs"), platform::invalidFileAttributes);
+}
+
+// Entries renamed or added after a search opened are not handed out again.
+TEST(PosixAnchoredSearch, HandsOutTheEntriesThatWereThereWhenItOpened) {
+    ByteTree tree;
+    for (const char* name : {"a", "b", "c"}) {
+        tree.file(name);
+    }
+    std::vector<std::u16string> names;
+    platform::FindData data;
+    platform::Handle search = platform::FindFirstFileW(tree.in(u"*").c_str(), &data);
+    ASSERT_NE(search, platform::invalidHandleValue);
+    for (const char* name : {"a", "b", "c"}) {
+        fs::rename(tree.path() / name, tree.path() / (std::string(name) + "-renamed"));
+    }
+    tree.file("new");
+    do {
+        names.push_back(data.cFileName);
+    } while (platform::FindNextFileW(search, &data));
+    EXPECT_EQ(platform::GetLastError(), platform::errorNoMoreFiles);
+    platform::FindClose(search);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::u16string>{u".", u"..", u"a", u"b", u"c"}));
+}
+
 // --- Moving --------------------------------------------------------------------
 
 TEST(PosixMove, TwoSpellingsOfOneEntryAreTheSameNameButHardLinksAreNot) {

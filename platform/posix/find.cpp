@@ -1,5 +1,9 @@
 // FindFirstFileW and its companions over readdir.
 //
+// A search holds its directory open for as long as it lives: the paths below
+// it are anchored there (open_directories.h). It reads the directory's
+// entries whole when it opens and then hands them out one by one.
+//
 // A walk of a large tree lists every directory once, so the per-entry path is
 // kept lean: the entry type comes from readdir where the file system gives it,
 // the buffers live in the search and are reused, and a pattern that matches
@@ -9,9 +13,11 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -20,6 +26,8 @@
 #include "platform/posix/files.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
+#include "platform/posix/open_directories.h"
+#include "platform/posix/termination.h"
 
 namespace platform::posix {
 namespace {
@@ -91,67 +99,150 @@ private:
     bool extensionOptional_ = false;
 };
 
-Dword attributesOfEntry(int directory, const dirent& entry) {
-#ifdef _DIRENT_HAVE_D_TYPE
-    switch (entry.d_type) {
-        case DT_DIR:
-            return fileAttributeDirectory;
-        case DT_UNKNOWN:
-        case DT_LNK:
-            break;
-        default:
-            return fileAttributeNormal;
+// The entries of one directory, read whole when its search opens: a
+// directory stream may or may not hand out again an entry that was renamed
+// after it was opened, and the walk renames the entries while it lists them.
+// Each entry is its type and its name, packed into one buffer: memory grows
+// with the largest directory, a few bytes beyond the names.
+class Listing {
+public:
+    // Reads descriptor's entries through a stream of its own, so that the
+    // descriptor stays open for what the walk does in the directory.
+    bool read(int descriptor) {
+        int const copy = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+        DIR* stream = copy < 0 ? nullptr : ::fdopendir(copy);
+        if (stream == nullptr) {
+            int const e = errno;
+            if (copy >= 0) {
+                ::close(copy);
+            }
+            setLastErrorFromErrno(e);
+            return false;
+        }
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(stream);
+            if (entry == nullptr) {
+                break;
+            }
+            packed_.push_back(static_cast<char>(typeOf(*entry)));
+            packed_.append(entry->d_name);
+            packed_.push_back('\0');
+        }
+        readError_ = errno;
+        ::closedir(stream);
+        return true;
     }
-#endif
-    struct stat status;
-    if (::fstatat(directory, entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-        // The entry went away since readdir listed it: a plain entry is one
-        // that no walk tries to enter.
-        return fileAttributeNormal;
-    }
-    return attributesOf(status, directory, entry.d_name);
-}
 
-// One open search: a directory stream and the buffers that its entries pass
-// through.
+    // The next entry's type and name, or false once all were handed out.
+    bool next(unsigned char& type, const char*& name) {
+        if (position_ >= packed_.size()) {
+            return false;
+        }
+        type = static_cast<unsigned char>(packed_[position_]);
+        name = packed_.c_str() + position_ + 1;
+        position_ += 2 + std::strlen(name);
+        return true;
+    }
+
+    // The error that cut the reading short, or 0.
+    int readError() const { return readError_; }
+
+private:
+    static unsigned char typeOf([[maybe_unused]] const dirent& entry) {
+#ifdef _DIRENT_HAVE_D_TYPE
+        return entry.d_type;
+#else
+        return DT_UNKNOWN;
+#endif
+    }
+
+    std::string packed_;
+    std::size_t position_ = 0;
+    int readError_ = 0;
+};
+
+// One open search: its directory, which anchors the paths below it, the
+// entries read from it, and the buffers that they pass through.
 class Search {
 public:
-    Search(DIR* stream, std::u16string_view pattern) : stream_(stream), pattern_(pattern) {}
-    ~Search() { ::closedir(stream_); }
+    Search(std::u16string_view directory, int descriptor, dev_t device, std::u16string_view pattern)
+        : pattern_(pattern) {
+        directory_.path = directory;
+        directory_.descriptor = descriptor;
+        directory_.device = device;
+        remember(directory_);
+    }
+    ~Search() {
+        forget(directory_);
+        ::close(directory_.descriptor);
+    }
     Search(const Search&) = delete;
     Search& operator=(const Search&) = delete;
+
+    bool read() { return listing_.read(directory_.descriptor); }
 
     // The next entry whose name matches, or false with errorNoMoreFiles (or
     // the error of the read) as the last error.
     bool next(FindData& found) {
-        for (;;) {
-            errno = 0;
-            const dirent* entry = ::readdir(stream_);
-            if (entry == nullptr) {
-                int e = errno;
-                e == 0 ? setLastError(errorNoMoreFiles) : setLastErrorFromErrno(e);
-                return false;
-            }
-            if (take(*entry, found)) {
+        unsigned char type = DT_UNKNOWN;
+        const char* name = nullptr;
+        while (listing_.next(type, name)) {
+            if (take(type, name, found)) {
                 return true;
             }
         }
+        int const e = listing_.readError();
+        e == 0 ? setLastError(errorNoMoreFiles) : setLastErrorFromErrno(e);
+        return false;
     }
 
 private:
-    bool take(const dirent& entry, FindData& found) {
+    bool take(unsigned char type, const char* name, FindData& found) {
         name_.clear();
-        decode(entry.d_name, Backslash::nameCharacter, name_);
+        decode(name, Backslash::nameCharacter, name_);
         if (name_.size() >= maxPath || !pattern_.matches(name_, lowered_)) {
             return false;
         }
-        found.dwFileAttributes = attributesOfEntry(::dirfd(stream_), entry);
+        found.dwFileAttributes = attributesOf(type, name);
         std::copy(name_.begin(), name_.end(), found.cFileName);
         found.cFileName[name_.size()] = u'\0';
         return true;
     }
 
-    DIR* stream_;
+    // A directory is looked at once more, to tell whether it lies on another
+    // file system: the walk renames such a directory but never enters it, as
+    // it never enters a link.
+    Dword attributesOf(unsigned char type, const char* name) const {
+        switch (type) {
+            case DT_DIR:
+                if (isDotOrDotDot(name)) {
+                    return fileAttributeDirectory;
+                }
+                break;
+            case DT_UNKNOWN:
+            case DT_LNK:
+                break;
+            default:
+                return fileAttributeNormal;
+        }
+        Status status;
+        if (!statusAt(directory_.descriptor, name, status)) {
+            // The entry went away since it was listed: a plain entry is one
+            // that no walk tries to enter.
+            return fileAttributeNormal;
+        }
+        Dword const attributes = posix::attributesOf(status.mode, directory_.descriptor, name);
+        return isOtherFileSystem(status, directory_.device) ? attributes | fileAttributeReparsePoint
+                                                            : attributes;
+    }
+
+    static bool isDotOrDotDot(const char* name) {
+        return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+    }
+
+    OpenDirectory directory_;
+    Listing listing_;
     NamePattern pattern_;
     std::u16string name_;
     std::u16string lowered_;
@@ -171,25 +262,28 @@ void raiseOpenFileLimitOnce() {
     static_cast<void>(raised);
 }
 
-// The directory part of pattern: everything up to its last separator, or the
-// current directory. The whole pattern is encoded so that a name part that
-// could never match a byte name fails as the directory part would.
-DIR* openDirectoryOf(const char16_t* pattern) {
-    std::string encoded;
-    if (!encodeForSystem(pattern, encoded)) {
+// A search over the directory part of pattern (everything up to its last
+// separator, or the current directory), positioned before its first entry.
+// A name part that could never match a byte name fails as the directory part
+// would.
+std::unique_ptr<Search> openSearch(std::u16string_view pattern) {
+    std::size_t const cut = pattern.find_last_of(u"/\\");
+    std::u16string_view const directory =
+        cut == std::u16string_view::npos ? std::u16string_view() : pattern.substr(0, cut + 1);
+    std::u16string_view const name = pattern.substr(directory.size());
+    std::string scratch;
+    if (!encodeForSystem(name, scratch)) {
         return nullptr;
     }
-    std::size_t cut = encoded.rfind('/');
-    encoded.resize(cut == std::string::npos ? 0 : cut + 1);
     raiseOpenFileLimitOnce();
-    DIR* stream = ::opendir(encoded.empty() ? "." : encoded.c_str());
-    if (stream == nullptr) {
-        int e = errno;
-        // Windows reports a missing directory as a missing path even where
-        // its last component is all that is missing.
-        e == ENOENT ? setLastError(errorPathNotFound) : setLastErrorFromErrno(e);
+    dev_t device = 0;
+    int const descriptor = openDirectory(directory, device);
+    if (descriptor < 0) {
+        return nullptr;
     }
-    return stream;
+    auto search =
+        std::make_unique<Search>(withoutTrailingSeparators(directory), descriptor, device, name);
+    return search->read() ? std::move(search) : nullptr;
 }
 
 Search* searchOf(Handle handle) {
@@ -206,18 +300,15 @@ Search* searchOf(Handle handle) {
 namespace platform {
 
 Handle FindFirstFileW(const char16_t* pattern, FindData* found) {
+    posix::endIfTerminating();
     if (pattern == nullptr || found == nullptr) {
         posix::setLastError(errorInvalidParameter);
         return invalidHandleValue;
     }
-    DIR* stream = posix::openDirectoryOf(pattern);
-    if (stream == nullptr) {
+    std::unique_ptr<posix::Search> search = posix::openSearch(pattern);
+    if (search == nullptr) {
         return invalidHandleValue;
     }
-    std::u16string_view text(pattern);
-    std::size_t cut = text.find_last_of(u"/\\");
-    std::u16string_view name = cut == std::u16string_view::npos ? text : text.substr(cut + 1);
-    auto search = std::make_unique<posix::Search>(stream, name);
     if (!search->next(*found)) {
         if (GetLastError() == errorNoMoreFiles) {
             posix::setLastError(errorFileNotFound);
@@ -232,6 +323,7 @@ Handle FindFirstFileExW(const char16_t* pattern, FindData* found) {
 }
 
 Bool FindNextFileW(Handle search, FindData* found) {
+    posix::endIfTerminating();
     posix::Search* open = posix::searchOf(search);
     if (open == nullptr) {
         return 0;
@@ -244,6 +336,7 @@ Bool FindNextFileW(Handle search, FindData* found) {
 }
 
 Bool FindClose(Handle search) {
+    posix::endIfTerminating();
     posix::Search* open = posix::searchOf(search);
     delete open;
     return open != nullptr ? 1 : 0;

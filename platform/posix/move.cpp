@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <mutex>
 #include <string>
 
 #include "platform/platform.h"
 #include "platform/posix/files.h"
 #include "platform/posix/last_error.h"
+#include "platform/posix/termination.h"
 
 namespace platform::posix {
 namespace {
@@ -136,6 +138,7 @@ Bool MoveFileW(const char16_t* from, const char16_t* to) {
     if (!posix::encodeForSystem(from, source) || !posix::encodeForSystem(to, target)) {
         return 0;
     }
+    std::lock_guard<std::mutex> const whole(posix::moveLock());
     if (source == target) {
         return posix::exists(source) ? 1 : 0;
     }

@@ -1,5 +1,6 @@
 // The current directory, and full paths resolved against it.
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +13,8 @@
 #include "platform/posix/files.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
+#include "platform/posix/open_directories.h"
+#include "platform/posix/termination.h"
 
 namespace platform::posix {
 namespace {
@@ -91,35 +94,50 @@ bool resolveLexically(std::u16string_view path, std::u16string& full) {
     return true;
 }
 
-// The bytes of the directory made current last. A walk makes the directory
-// of every entry current, the same one for all the entries of a listing, so
-// its path is encoded once rather than once per entry.
-class LastDirectory {
-public:
-    // The bytes of path, or null with the last error set.
-    const char* encoded(const char16_t* path) {
-        if (path == nullptr || !known_ || !holds(path)) {
-            known_ = encodeForSystem(path, bytes_);
-            if (known_) {
-                text_ = path;
+bool changeDirectoryByPath(const char16_t* path) {
+    std::string encoded;
+    if (!encodeForSystem(path, encoded)) {
+        return false;
+    }
+    setCurrent(nullptr);
+    if (::chdir(encoded.c_str()) != 0) {
+        setLastErrorForPath(errno, encoded);
+        return false;
+    }
+    return true;
+}
+
+// An open directory is made current by its descriptor, and is current
+// already when it was made so last: a walk makes the directory of each of
+// its entries current, the same one for all the entries of a listing.
+bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view name) {
+    if (name.empty()) {
+        if (!isCurrent(directory)) {
+            if (::fchdir(directory.descriptor) != 0) {
+                setLastErrorFromErrno(errno);
+                return false;
             }
+            setCurrent(&directory);
         }
-        return known_ ? bytes_.c_str() : nullptr;
+        return true;
     }
-
-private:
-    // Equal units are equal bytes: no unit-by-unit comparison is needed.
-    bool holds(std::u16string_view path) const {
-        return path.size() == text_.size() &&
-               std::memcmp(path.data(), text_.data(), path.size() * sizeof(char16_t)) == 0;
+    std::string encoded;
+    if (!encodeForSystem(name, encoded)) {
+        return false;
     }
-
-    bool known_ = false;
-    std::u16string text_;
-    std::string bytes_;
-};
-
-thread_local LastDirectory lastDirectory;
+    int const fd = ::openat(directory.descriptor, encoded.c_str(),
+                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    bool const changed = fd >= 0 && ::fchdir(fd) == 0;
+    int const e = errno;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    setCurrent(nullptr);
+    if (!changed) {
+        setLastErrorFromErrno(e);
+    }
+    return changed;
+}
 
 }  // namespace
 }  // namespace platform::posix
@@ -127,6 +145,7 @@ thread_local LastDirectory lastDirectory;
 namespace platform {
 
 Dword GetFullPathNameW(const char16_t* path, Dword size, char16_t* buffer, char16_t** filePart) {
+    posix::endIfTerminating();
     if (path == nullptr || *path == u'\0') {
         posix::setLastError(errorInvalidName);
         return 0;
@@ -156,15 +175,15 @@ Dword GetCurrentDirectoryW(Dword size, char16_t* buffer) {
 }
 
 Bool SetCurrentDirectoryW(const char16_t* path) {
-    const char* const encoded = posix::lastDirectory.encoded(path);
-    if (encoded == nullptr) {
+    posix::endIfTerminating();
+    if (path == nullptr) {
+        posix::setLastError(errorInvalidParameter);
         return 0;
     }
-    if (::chdir(encoded) != 0) {
-        posix::setLastErrorForPath(errno, encoded);
-        return 0;
-    }
-    return 1;
+    std::u16string_view name;
+    const posix::OpenDirectory* const anchor = posix::anchorOf(path, name);
+    return anchor != nullptr ? posix::changeDirectoryBelow(*anchor, name)
+                             : posix::changeDirectoryByPath(path);
 }
 
 }  // namespace platform

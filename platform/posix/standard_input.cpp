@@ -14,6 +14,7 @@
 #include "platform/posix/console.h"
 #include "platform/posix/locale_text.h"
 #include "platform/posix/name_codec.h"
+#include "platform/posix/termination.h"
 
 namespace platform {
 
@@ -86,7 +87,10 @@ bool narrowMode(const char16_t* mode, std::string& out) {
 
 }  // namespace
 
+// Input is read before the first entry: a termination signal may end the
+// process there.
 char16_t* fgetws(char16_t* buffer, int count) {
+    posix::endIfTerminating();
     if (buffer == nullptr || count <= 0) {
         return nullptr;
     }
@@ -124,6 +128,7 @@ char16_t* fgetws(char16_t* buffer, int count) {
 }
 
 int getchar() {
+    posix::endIfTerminating();
     StreamLock const lock;
     int const c = input.next();
     return c < 0 ? eof : c;

@@ -10,11 +10,16 @@ or through this file, as CTest does:
     python3 harness.py --program P [--emulator E] --lang ja_JP.UTF-8 test_runs
 """
 
+import fcntl
 import os
 import shutil
+import signal
+import struct
 import subprocess
 import sys
 import tempfile
+import termios
+import time
 import unittest
 
 MISSING_ARGUMENT = "引数が不足しています。\n"
@@ -125,6 +130,41 @@ def start(arguments, cwd):
     return subprocess.Popen(command(arguments), cwd=cwd, env=program_environment(),
                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                             stderr=subprocess.PIPE)
+
+
+def stop_when_blocked(process):
+    """Waits until the program blocks on its full output pipe, stops it
+    (SIGSTOP) and returns how many bytes wait in the pipe."""
+    pipe = process.stdout.fileno()
+    waiting, steady, deadline = -1, 0, time.monotonic() + timeout()
+    while steady < 10:
+        if process.poll() is not None:
+            raise AssertionError("the run ended before its output filled the pipe")
+        if time.monotonic() > deadline:
+            raise AssertionError("the run never blocked on its output")
+        time.sleep(0.02)
+        last = waiting
+        waiting = struct.unpack("i", fcntl.ioctl(pipe, termios.FIONREAD, b"\0" * 4))[0]
+        steady = steady + 1 if waiting == last and waiting > 16384 else 0
+    os.kill(process.pid, signal.SIGSTOP)
+    while _state(process.pid) != "T":
+        time.sleep(0.01)
+    return waiting
+
+
+def blocked_write(pid):
+    """The bytes that a program blocked in a write is writing."""
+    with open(f"/proc/{pid}/syscall") as f:
+        fields = f.read().split()
+    address, size = int(fields[2], 16), int(fields[3], 16)
+    with open(f"/proc/{pid}/mem", "rb") as memory:
+        memory.seek(address)
+        return memory.read(size)
+
+
+def _state(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        return f.read().rsplit(")", 1)[1].split()[0]
 
 
 def encode(text):

@@ -1,11 +1,13 @@
 """Hostile trees on Linux: every byte in names, names of 255 bytes, folded
 names that collide, directories that the run may not read or enter, entries
-that come and go during the walk, links that loop, fifos, sockets and a tree
-2,000 levels deep. Whatever the tree, the run ends with exit code 0, no entry
-is lost or replaced, and every printed outcome is what happened on disk."""
+that come and go during the walk, directories swapped for links mid-run,
+mounts inside the tree, links that loop, fifos, sockets, a directory of tens
+of thousands of entries, a tree 2,000 levels deep and paths past the
+system's limit. Whatever the tree, the run ends with exit code 0, no entry
+is lost or replaced, nothing outside the named tree is touched, and every
+printed outcome is what happened on disk."""
 
 import collections
-import fcntl
 import os
 import pwd
 import resource
@@ -13,10 +15,7 @@ import shutil
 import signal
 import socket
 import stat
-import struct
 import subprocess
-import termios
-import time
 import unittest
 
 import harness
@@ -204,6 +203,15 @@ class Case(TreeTestCase):
             timeout=harness.timeout(), preexec_fn=limits)
         return harness.Result(arguments, completed.returncode, completed.stdout, completed.stderr)
 
+    def mount(self, arguments):
+        """Mounts (as root) or skips the test; unmounted before the tree goes."""
+        if os.geteuid() != 0:
+            self.skipTest("mounting needs root")
+        completed = subprocess.run(["mount", *arguments], capture_output=True)
+        if completed.returncode != 0:
+            self.skipTest(f"cannot mount here: {completed.stderr.decode(errors='replace')}")
+        self.addCleanup(subprocess.run, ["umount", "-l", arguments[-1]], capture_output=True)
+
     def named_run(self, tree, modes=None, hidden=(), prefix=(), owner=None):
         """Builds tree in the work folder, gives it its owner and modes, and
         names its top entries, but those that hold a wildcard or a backslash
@@ -366,7 +374,7 @@ class ChangingTree(Case):
         order = os.listdir(big)  # the order in which the walk meets them
         process = harness.start(["big"], self.work)
         self.addCleanup(process.kill)
-        head = self.stop_when_blocked(process)
+        head = os.read(process.stdout.fileno(), harness.stop_when_blocked(process))
 
         printed = {name_bytes(line) for line in
                    head.decode("utf-16-le", "surrogatepass").split("\n")}
@@ -399,27 +407,102 @@ class ChangingTree(Case):
             shutil.rmtree(path) if os.path.isdir(path) else os.unlink(path)
         return gone, added
 
-    def stop_when_blocked(self, process):
-        """Waits until the run blocks on its full output pipe, stops it and
-        returns what it printed so far."""
-        pipe = process.stdout.fileno()
-        waiting, steady, deadline = -1, 0, time.monotonic() + harness.timeout()
-        while steady < 10:
-            self.assertIsNone(process.poll(), "the run ended before its output filled the pipe")
-            self.assertLess(time.monotonic(), deadline, "the run never blocked on its output")
-            time.sleep(0.02)
-            last = waiting
-            waiting = struct.unpack("i", fcntl.ioctl(pipe, termios.FIONREAD, b"\0" * 4))[0]
-            steady = steady + 1 if waiting == last and waiting > 16384 else 0
-        os.kill(process.pid, signal.SIGSTOP)
-        while self.state(process.pid) != "T":
-            time.sleep(0.01)
-        return os.read(pipe, waiting)
 
-    @staticmethod
-    def state(pid):
-        with open(f"/proc/{pid}/stat") as f:
-            return f.read().rsplit(")", 1)[1].split()[0]
+@native_only
+class NothingOutside(Case):
+    """Nothing outside the named tree is touched: not through a directory
+    swapped for a link while the run is inside it, nor through a mount."""
+
+    FILES, RUNS = 600, 3
+
+    def test_directories_swapped_for_links_mid_run(self):
+        filler = "x" * 40  # long records: the pipe fills early in the walk
+        folder = {f"f-{i:04}-{filler}😀": FILE for i in range(self.FILES)}
+        folder.update({f"s-{i:02}😀": {f"s-{i:02}-in😀": FILE} for i in range(10)})
+        for run in range(self.RUNS):
+            with self.subTest(run=run):
+                shutil.rmtree(self.work)
+                os.mkdir(self.work)
+                make(self.work, {"T": {"d": folder}, "O": folder})
+                outside = scan(os.path.join(self.work, "O"))
+                process = harness.start(["T"], self.work)
+                self.addCleanup(process.kill)
+                head = os.read(process.stdout.fileno(), harness.stop_when_blocked(process))
+
+                # The directory being walked, and those below it still to
+                # come, now lead outside.
+                real = os.path.join(self.work, "T", "d.real")
+                os.rename(os.path.join(self.work, "T", "d"), real)
+                os.symlink("../O", os.path.join(self.work, "T", "d"))
+                for name in os.listdir(real):
+                    if name.startswith("s-") and "😀" in name:
+                        os.rename(os.path.join(real, name), os.path.join(real, name + ".real"))
+                        os.symlink(os.path.join(self.work, "O", name), os.path.join(real, name))
+                os.kill(process.pid, signal.SIGCONT)
+                rest, errors = process.communicate(timeout=harness.timeout())
+
+                result = harness.Result(["T"], process.returncode, head + rest, errors)
+                self.assertExit(result, 0)
+                after = scan(os.path.join(self.work, "O"))
+                touched = [entry.name for key, entry in after.items() if outside.get(key) != entry]
+                self.assertFalse(touched, f"{len(touched)} entries outside renamed")
+                # The walk went on where it was: every entry it had listed there is renamed.
+                left = [name for name in os.listdir(real)
+                        if "😀" in name and not name.endswith(".real")]
+                self.assertFalse(left, result.describe())
+
+    def test_a_mount_inside_the_tree_is_renamed_but_never_walked(self):
+        make(self.work, {"T": {"in😀": FILE, "m😀": {}},
+                         "O": {"o😀": FILE, "od😀": {"deep😀": FILE}}})
+        self.mount(["--bind", os.path.join(self.work, "O"), os.path.join(self.work, "T", "m😀")])
+        outside = scan(os.path.join(self.work, "O"))
+
+        result = self.run_with(["T"])
+
+        # A mount point is busy: its move fails.
+        self.assertWalk(result, [[harness.Dir("T", harness.File("in😀", moved("in__")),
+                                              harness.Dir("m😀", outcome=failed("m__")))]])
+        self.assertEqual(scan(os.path.join(self.work, "O")), outside)
+
+        # Named on the command line, it is walked as the user asked.
+        result = self.run_with(["T/m😀"])
+
+        self.assertWalk(result, [[harness.Dir(
+            "m😀", harness.File("o😀", moved("o__")),
+            harness.Dir("od😀", harness.File("deep😀", moved("deep__")), outcome=moved("od__")),
+            outcome=failed("m__"))]])
+
+
+@native_only
+class LargeDirectory(Case):
+    """ext4 hands out again entries renamed while a directory is listed; each
+    is still reported once."""
+
+    ENTRIES = 30000
+
+    def test_each_entry_is_reported_once(self):
+        tools = dict(os.environ, PATH=os.environ.get("PATH", "") + ":/usr/sbin:/sbin")
+        if not shutil.which("mkfs.ext4", path=tools["PATH"]):
+            self.skipTest("mkfs.ext4 is missing")
+        image = os.path.join(self.root, "ext4.img")
+        with open(image, "wb") as f:
+            f.truncate(64 << 20)
+        subprocess.run(["mkfs.ext4", "-q", "-N", str(self.ENTRIES + 100), "-O", "^has_journal",
+                        image], check=True, capture_output=True, env=tools)
+        os.mkdir(os.path.join(self.work, "ext4"))
+        self.mount(["-o", "loop", image, os.path.join(self.work, "ext4")])
+        big = os.path.join(self.work, "ext4", "big")
+        os.mkdir(big)
+        names = [f"{i:05}-😀" for i in range(self.ENTRIES)]
+        for name in names:
+            os.close(os.open(os.path.join(big, name), os.O_CREAT | os.O_WRONLY, 0o600))
+
+        result = self.run_with(["ext4/big"])
+
+        self.assertExit(result, 0)
+        expected = [(name, moved(name.replace("😀", "__"))) for name in names]
+        self.assertEqual(sorted(result.records), sorted(expected + [("big", moved("big"))]))
+        self.assertEqual(len(os.listdir(big)), self.ENTRIES)
 
 
 @native_only
@@ -444,6 +527,32 @@ class DeepTree(Case):
 
         self.assertOutput(result, "😀\n->__\n" + "d\n->d\n" * self.LEVELS)
         self.assertTrue(os.path.isfile(os.path.join(path, "__")))
+
+    def test_paths_longer_than_the_system_limit(self):
+        levels = [f"{i:02}😀" + "x" * 240 for i in range(20)]  # 4,920 bytes
+        descriptor = self.descend(levels, create=True)
+        os.close(os.open("f😀", os.O_CREAT | os.O_WRONLY, 0o600, dir_fd=descriptor))
+        os.close(descriptor)
+
+        result = self.run_with([levels[0]])
+
+        self.assertOutput(result, "f😀\n->f__\n" + "".join(
+            f"{name}\n->{name.replace('😀', '__')}\n" for name in reversed(levels)))
+        descriptor = self.descend([name.replace("😀", "__") for name in levels])
+        self.addCleanup(os.close, descriptor)
+        self.assertEqual(os.listdir(descriptor), ["f__"])
+
+    def descend(self, names, create=False):
+        """The descriptor of work/names[0]/names[1]/..., reached (or made)
+        one level at a time, as no path that long can be given whole."""
+        descriptor = os.open(self.work, os.O_RDONLY)
+        for name in names:
+            if create:
+                os.mkdir(name, dir_fd=descriptor)
+            below = os.open(name, os.O_RDONLY, dir_fd=descriptor)
+            os.close(descriptor)
+            descriptor = below
+        return descriptor
 
 
 if __name__ == "__main__":

@@ -5,11 +5,12 @@ import os
 import re
 import signal
 import subprocess
+import tempfile
 import time
 import unittest
 
 import harness
-from harness import Dir, File, Link, TreeTestCase, build, moved, tree_after
+from harness import MOVED_PREFIX, Dir, File, Link, TreeTestCase, build, moved, tree_after
 
 native_only = unittest.skipIf(harness.under_wine(), "Linux build only")
 
@@ -50,25 +51,33 @@ class RawNames(TreeTestCase):
 
 @native_only
 class Signals(TreeTestCase):
-    """Ctrl+C and Ctrl+\\ change nothing; SIGTERM and SIGHUP end the process."""
+    """Ctrl+C and Ctrl+\\ change nothing; SIGTERM and SIGHUP end the run
+    between two entries."""
 
-    FOLDERS, FILES = 40, 100
+    FOLDERS, FILES = 25, 100
+
+    def make_tree(self, cwd, mark):
+        """The tree "big" in cwd; its names fold unless mark is ASCII."""
+        for folder in range(self.FOLDERS):
+            path = os.path.join(cwd, "big", f"folder-{folder:03}")
+            os.makedirs(path)
+            for file in range(self.FILES):
+                name = f"file-{folder:03}-{file:04}-{mark}-longer.txt"
+                with open(os.path.join(path, name), "wb"):
+                    pass
+        return cwd
 
     def setUp(self):
         super().setUp()
-        for folder in range(self.FOLDERS):
-            path = self.folder("big", f"folder-{folder:03}")
-            for file in range(self.FILES):
-                with open(os.path.join(path, f"file-{file:04}-with-a-longer-name.txt"), "wb"):
-                    pass
-        self.reference = self.run_program(["big"])
+        # Names that stay: every run over this tree prints the same.
+        self.reference = self.run_program(["big"], cwd=self.make_tree(self.root, "ascii"))
         self.assertExit(self.reference, 0)
         # Far more than a pipe holds: the program blocks in a write while it
         # is signalled, in the middle of the run.
         self.assertGreater(len(self.reference.stdout), 4 * 65536)
 
-    def signalled_run(self, signals):
-        process = harness.start(["big"], self.root)
+    def signalled_run(self, signals, cwd):
+        process = harness.start(["big"], cwd)
         self.addCleanup(process.kill)
         pipe = process.stdout.fileno()
         head = [os.read(pipe, 2)]
@@ -83,17 +92,48 @@ class Signals(TreeTestCase):
         for signals in ([signal.SIGINT], [signal.SIGQUIT],
                         [signal.SIGINT, signal.SIGQUIT, signal.SIGINT, signal.SIGINT]):
             with self.subTest(signals=[s.name for s in signals]):
-                result = self.signalled_run(signals)
+                result = self.signalled_run(signals, self.root)
                 self.assertExit(result, 0)
                 self.assertEqual(result.stdout, self.reference.stdout, result.describe())
 
-    def test_termination_ends_the_run(self):
+    def test_termination_ends_the_run_between_entries(self):
+        # Signalled when an entry is moved and its outcome line waits for
+        # room in the pipe: the line comes all the same, and the renames
+        # that the report shows are exactly those on disk.
         for number in (signal.SIGTERM, signal.SIGHUP):
             with self.subTest(signal=number.name):
-                result = self.signalled_run([number])
-                self.assertNotEqual(result.code, 0, result.describe())
-                self.assertLess(len(result.stdout), len(self.reference.stdout))
-                self.assertTrue(self.reference.stdout.startswith(result.stdout))
+                cwd = self.make_tree(tempfile.mkdtemp(dir=self.root), "😀")
+                process = harness.start(["big"], cwd)
+                self.addCleanup(process.kill)
+                head = self.signal_at_an_outcome_line(process, number)
+                rest, errors = process.communicate(timeout=harness.timeout())
+                result = harness.Result(["big"], process.returncode, head + rest, errors)
+
+                self.assertExit(result, -number)
+                records = result.records
+                self.assertTrue(all(outcome[0] == "moved" for _, outcome in records),
+                                result.describe())
+                reported = {name for name, outcome in records if outcome[1] != name}
+                names = [name for _, _, files in os.walk(os.path.join(cwd, "big"))
+                         for name in files]
+                self.assertEqual(len(names), self.FOLDERS * self.FILES)
+                self.assertEqual({name.replace("__", "😀") for name in names if "__" in name},
+                                 reported)
+
+    @staticmethod
+    def signal_at_an_outcome_line(process, number):
+        """Lets the run go on a page of output at a time until it blocks on
+        an outcome line, then signals it; returns the output read so far."""
+        pipe = process.stdout.fileno()
+        head = b""
+        harness.stop_when_blocked(process)
+        while not harness.blocked_write(process.pid).startswith(harness.encode(MOVED_PREFIX)):
+            head += os.read(pipe, 4096)
+            os.kill(process.pid, signal.SIGCONT)
+            harness.stop_when_blocked(process)
+        process.send_signal(number)
+        os.kill(process.pid, signal.SIGCONT)
+        return head
 
 
 @native_only

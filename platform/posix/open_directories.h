@@ -1,0 +1,79 @@
+// The directories of the searches that are open, and the anchor they give to
+// every path below them.
+//
+// Design notes. The layers above walk a tree by full paths: they list "<dir>/*",
+// walk into "<dir>/<entry>" by listing "<dir>/<entry>/*", ask for the
+// attributes of "<dir>/<entry>", and make "<dir>" current before they move an
+// entry by its bare name. Resolving each of those paths afresh would let a
+// directory swapped for a link mid-walk lead the walk, and the moves, outside
+// the tree, and would stop at the system's limit on the length of a path. So
+// each open search keeps the descriptor of the directory that it listed,
+// under the directory text it was given (trailing separators dropped), and
+// the file services resolve a path against it whenever they can:
+//
+// - the directory of an open search is that search's descriptor: listing it
+//   again opens "." from it, making it current is fchdir on it (and nothing
+//   at all when it is current already);
+// - "<dir>/<name>", for the directory of an open search and one name, is
+//   that name in the search's directory: listing it opens it with openat from
+//   the search's descriptor, never through a link (O_NOFOLLOW) and never into
+//   another file system; its attributes come from fstatat on the descriptor;
+// - any other path is resolved by path, once: the argument that the walk
+//   starts from. There the last component may be a link, which the user named.
+//
+// A walk keeps one search open per level, so the directory of the entry in
+// hand is the search opened last: lookups start there. Only the main thread
+// uses the file services; nothing here is locked.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <string_view>
+
+namespace platform::posix {
+
+// What an open directory is checked against: its descriptor, and the device
+// that its entries must share for a walk to enter them.
+struct OpenDirectory {
+    std::u16string path;  // as the search was given it, without trailing separators
+    int descriptor = -1;
+    dev_t device = 0;
+};
+
+// path without the separators at its end, but the root's own.
+std::u16string_view withoutTrailingSeparators(std::u16string_view path);
+
+// A search's directory is known from its opening to its closing.
+void remember(const OpenDirectory& directory);
+void forget(const OpenDirectory& directory);
+
+// The open directory that path names, or that holds the entry path names;
+// name is then empty, or the entry's name. Null for any other path.
+const OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& name);
+
+// The kind of an entry and where it lies, without following a link.
+struct Status {
+    mode_t mode = 0;
+    dev_t device = 0;
+    bool mountRoot = false;
+};
+
+// The status of name in directory (a descriptor); "" for the directory itself.
+bool statusAt(int directory, const char* name, Status& status);
+
+// A directory on another device than its parent's, or the root of a mount
+// (a bind mount may share its parent's device), is another file system.
+bool isOtherFileSystem(const Status& status, dev_t parentDevice);
+
+// Opens a directory for listing: anchored where an open search allows it,
+// else by path. Gives the descriptor and the directory's device, or -1 with
+// the last error set.
+int openDirectory(std::u16string_view path, dev_t& device);
+
+// Whether the current directory is that of this open directory, which
+// SetCurrentDirectoryW made current by its descriptor.
+bool isCurrent(const OpenDirectory& directory);
+void setCurrent(const OpenDirectory* directory);
+
+}  // namespace platform::posix

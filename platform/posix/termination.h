@@ -1,0 +1,33 @@
+// SIGHUP and SIGTERM end the process between two entries, never inside one.
+//
+// Design notes. Seen from this layer, the walk handles an entry with
+// SetCurrentDirectoryW, a write of its name line, the fold, MoveFileW and a
+// write of its outcome line; between two entries come only the find calls,
+// GetFileAttributesW, GetFullPathNameW, SetCurrentDirectoryW and the end of
+// the process. The listener thread of control_handler.cpp never ends the
+// process itself for these two signals: it runs the control handlers, marks
+// the end as pending, and the main thread ends the process at the next of
+// those calls (before it does anything), at its exit, or while it reads its
+// standard input, with the signal's own status. So the entry in flight is
+// finished, its outcome line written, and no move is ever cut in two (which
+// could leave a placeholder behind, see moveByPlaceholder).
+//
+// A main thread that never gets there (a write to a pipe that nobody reads,
+// a file system that hangs) must not keep the process alive until it is
+// killed: after a few seconds the listener ends it anyway, though never while
+// a move runs.
+#pragma once
+
+#include <mutex>
+
+namespace platform::posix {
+
+// Ends the process now if a termination signal is pending.
+void endIfTerminating();
+
+bool terminationPending();
+
+// Held while a move runs: the last-resort end waits for it.
+std::mutex& moveLock();
+
+}  // namespace platform::posix
