@@ -1,14 +1,15 @@
 #!/bin/sh
 # Installs what building and testing ansifold needs on a Debian machine:
 # the host compiler, both MinGW-w64 compilers with POSIX threads and their
-# windres, Wine's 64-bit loader, GoogleTest, the Japanese locale and the
-# tools the checks use. Quick when everything is there already.
+# windres, Wine's 64-bit loader, GoogleTest, the Japanese locale, the tools
+# the checks use, and the emulated i386 Wine that runs the 32-bit program.
+# Quick when everything is there already.
 set -eu
 
 packages="cmake make g++ python3 clang-format libgtest-dev googletest locales
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64
-  detox strace valgrind time dpkg-dev file man-db groff-base
+  detox strace valgrind time debootstrap dpkg-dev file man-db groff-base
   clang libclang-rt-dev"
 
 as_root() {
@@ -33,3 +34,5 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
         echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
     as_root locale-gen >/dev/null
 fi
+
+"$(dirname "$0")/setup-wine32.sh"

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Sets up the machine, then builds the presets and runs every test: natively
-# under the sanitizers, natively optimised and under valgrind, the x64 Windows
-# build under Wine, and the checks of the 32-bit product's executable.
+# under the sanitizers, natively optimised and under valgrind, the 32-bit
+# product's end-to-end tests under an emulated i386 Wine, and the x64 Windows
+# build's tests, unit tests included, under Wine.
 set -eu
 cd "$(dirname "$0")/.."
 ./tools/setup.sh

@@ -111,18 +111,28 @@ class Result:
                 f"stdout:\n{out[:4000]}\nstderr:\n{err[:4000]}")
 
 
+def execute(command_line, cwd, env, stdin=None):
+    """Runs a command to its end; stdin is None (/dev/null), bytes, or a file
+    path. Returns (exit code, stdout, stderr). The output goes to files, not
+    pipes: a wine server that starts along with a Windows program inherits its
+    handles and would keep a pipe open for as long as it lasts."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        options = dict(cwd=cwd, env=env, stdout=out, stderr=err, timeout=timeout())
+        if stdin is None:
+            completed = subprocess.run(command_line, stdin=subprocess.DEVNULL, **options)
+        elif isinstance(stdin, bytes):
+            completed = subprocess.run(command_line, input=stdin, **options)
+        else:
+            with open(stdin, "rb") as source:
+                completed = subprocess.run(command_line, stdin=source, **options)
+        out.seek(0)
+        err.seek(0)
+        return completed.returncode, out.read(), err.read()
+
+
 def run(arguments, cwd, stdin=None):
-    """Runs the program; stdin is None (/dev/null), bytes, or a file path."""
-    options = dict(cwd=cwd, env=program_environment(), stdout=subprocess.PIPE,
-                   stderr=subprocess.PIPE, timeout=timeout())
-    if stdin is None:
-        completed = subprocess.run(command(arguments), stdin=subprocess.DEVNULL, **options)
-    elif isinstance(stdin, bytes):
-        completed = subprocess.run(command(arguments), input=stdin, **options)
-    else:
-        with open(stdin, "rb") as source:
-            completed = subprocess.run(command(arguments), stdin=source, **options)
-    return Result(arguments, completed.returncode, completed.stdout, completed.stderr)
+    """Runs the program; stdin as for execute."""
+    return Result(arguments, *execute(command(arguments), cwd, program_environment(), stdin))
 
 
 def start(arguments, cwd):

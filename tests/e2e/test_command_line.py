@@ -6,10 +6,10 @@ program's own split names the entries that the expected output shows.
 """
 
 import os
-import subprocess
 import unittest
 
-from harness import TreeTestCase, Result, emulator, program, program_environment, timeout, under_wine
+from harness import (Result, TreeTestCase, emulator, execute, program, program_environment,
+                     under_wine)
 
 CASES = [
     # (command line after the program name, files to create, expected output)
@@ -28,10 +28,7 @@ class CommandLine(TreeTestCase):
         launcher = os.environ["ANSIFOLD_LAUNCHER"]
         env = program_environment()
         env["ANSIFOLD_COMMAND_LINE"] = "ansifold.exe " + line
-        completed = subprocess.run([emulator(), launcher, program()], cwd=self.root, env=env,
-                                   stdin=subprocess.DEVNULL, capture_output=True,
-                                   timeout=timeout())
-        return Result(line, completed.returncode, completed.stdout, completed.stderr)
+        return Result(line, *execute([emulator(), launcher, program()], self.root, env))
 
     def test_lines_split_by_the_programs_own_rules(self):
         for line, files, expected in CASES:
