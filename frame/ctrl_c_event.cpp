@@ -46,7 +46,7 @@ void CtrlCEvent::addListener(CtrlCEvent* listener) {
     listeners.push_back(listener);
 }
 
-platform::Bool consoleControlHandler(platform::Dword) {
+platform::Bool PLATFORM_CALLBACK consoleControlHandler(platform::Dword) {
     std::lock_guard guard(handlerLock());
     if (CtrlCEvent* instance = CtrlCEvent::s_instance) {
         for (CtrlCEvent* listener : instance->listeners) {

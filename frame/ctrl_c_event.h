@@ -29,13 +29,13 @@ protected:
     void detachFromControlEvents();
 
 private:
-    friend platform::Bool consoleControlHandler(platform::Dword controlType);
+    friend platform::Bool PLATFORM_CALLBACK consoleControlHandler(platform::Dword controlType);
 
     std::vector<CtrlCEvent*> listeners;
 };
 
 // The handler routine given to SetConsoleCtrlHandler. Runs on a thread of the
 // system; reports every event as handled, so none ends the process.
-platform::Bool consoleControlHandler(platform::Dword controlType);
+platform::Bool PLATFORM_CALLBACK consoleControlHandler(platform::Dword controlType);
 
 }  // namespace kestrel::misc

@@ -80,7 +80,15 @@ struct ConsoleScreenBufferInfo {
     Word wAttributes = 0;
 };
 
-using HandlerRoutine = Bool (*)(Dword controlType);
+// The system calls a handler routine with a calling convention of its own,
+// which on 32-bit Windows is not the compiler's default.
+#if defined(_WIN32)
+#define PLATFORM_CALLBACK __stdcall
+#else
+#define PLATFORM_CALLBACK
+#endif
+
+using HandlerRoutine = Bool(PLATFORM_CALLBACK*)(Dword controlType);
 
 // --- Process and console -------------------------------------------------
 

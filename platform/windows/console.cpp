@@ -38,6 +38,14 @@ void* GetConsoleWindow() {
     return ::GetConsoleWindow();
 }
 
+// A routine has the system's calling convention and an argument and result of
+// the system's sizes, so the system calls it as it is.
+static_assert(sizeof(Dword) == sizeof(DWORD) && sizeof(Bool) == sizeof(BOOL));
+
+Bool SetConsoleCtrlHandler(HandlerRoutine routine, Bool add) {
+    return ::SetConsoleCtrlHandler(reinterpret_cast<PHANDLER_ROUTINE>(routine), add);
+}
+
 namespace {
 
 // Every renamed entry makes a Console of its own, which asks twice whether

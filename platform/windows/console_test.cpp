@@ -1,0 +1,73 @@
+// A real Ctrl+C, raised on a console of the test's own, reaches a routine
+// given to platform::SetConsoleCtrlHandler through the system, on a thread
+// other than the one that raised it: the routine's calling convention is the
+// system's.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+
+namespace {
+
+using platform::Bool;
+using platform::Dword;
+
+HANDLE arrived = nullptr;
+DWORD handlerThread = 0;
+
+Bool PLATFORM_CALLBACK signalArrival(Dword type) {
+    if (type != CTRL_C_EVENT) {
+        return FALSE;
+    }
+    handlerThread = ::GetCurrentThreadId();
+    ::SetEvent(arrived);
+    return TRUE;
+}
+
+class OwnConsole {
+public:
+    OwnConsole()
+        : input(::GetStdHandle(STD_INPUT_HANDLE)),
+          output(::GetStdHandle(STD_OUTPUT_HANDLE)),
+          error(::GetStdHandle(STD_ERROR_HANDLE)) {
+        ::FreeConsole();
+        made = ::AllocConsole() != FALSE;
+    }
+    ~OwnConsole() {
+        if (made) {
+            ::FreeConsole();
+        }
+        ::SetStdHandle(STD_INPUT_HANDLE, input);
+        ::SetStdHandle(STD_OUTPUT_HANDLE, output);
+        ::SetStdHandle(STD_ERROR_HANDLE, error);
+    }
+    OwnConsole(const OwnConsole&) = delete;
+    OwnConsole& operator=(const OwnConsole&) = delete;
+
+    bool made = false;
+
+private:
+    HANDLE input;
+    HANDLE output;
+    HANDLE error;
+};
+
+TEST(ControlEvent, ArrivesOnASystemThread) {
+    OwnConsole console;
+    if (!console.made) {
+        GTEST_SKIP() << "no console could be made, error " << ::GetLastError();
+    }
+    arrived = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(arrived, nullptr);
+    ASSERT_TRUE(platform::SetConsoleCtrlHandler(signalArrival, TRUE));
+
+    ASSERT_TRUE(::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
+    EXPECT_EQ(::WaitForSingleObject(arrived, 10000), WAIT_OBJECT_0);
+    EXPECT_NE(handlerThread, ::GetCurrentThreadId());
+
+    EXPECT_TRUE(platform::SetConsoleCtrlHandler(signalArrival, FALSE));
+    ::CloseHandle(arrived);
+}
+
+}  // namespace
