@@ -79,6 +79,23 @@ std::u16string fileNameOf(std::u16string_view path) {
     return trimmed.substr(lastSeparator + 1);
 }
 
+std::u16string parentOf(std::u16string_view path) {
+    std::u16string const trimmed = withoutTrailingSeparator(path);
+    std::u16string const name = fileNameOf(path);
+    if (name == trimmed) {
+        return {};
+    }
+    std::u16string parent = trimmed.substr(0, trimmed.size() - name.size());
+    char16_t const separator = separatorOf(trimmed);
+    if (parent.size() > 1 && parent.back() == separator) {
+        parent.pop_back();
+    }
+    if (parent.size() == 2 && parent[1] == u':') {
+        parent += separator;
+    }
+    return parent;
+}
+
 std::u16string_view driveOf(std::u16string_view path) {
     if (!platform::namesHaveDriveDesignators() || path.size() < 2 || path[1] != u':') {
         return {};

@@ -22,6 +22,12 @@ std::u16string withoutTrailingSeparator(std::u16string_view path);
 // is its own name.
 std::u16string fileNameOf(std::u16string_view path);
 
+// The directory that holds the entry of a path: the path without its last
+// component. A bare drive keeps its separator, since "C:" would name that
+// drive's current directory, and an entry right below a root keeps the root.
+// A root, or a name without a separator, has none: the result is empty.
+std::u16string parentOf(std::u16string_view path);
+
 // The drive designator ("C:") that a name starts with, or nothing. Only
 // systems whose names have drives have designators.
 std::u16string_view driveOf(std::u16string_view path);

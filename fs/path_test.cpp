@@ -14,26 +14,30 @@ struct PathCase {
     std::u16string withTrailing;
     std::u16string withoutTrailing;
     std::u16string fileName;
+    std::u16string parent;
 };
 
 TEST(PathHelpers, FollowTheSeparatorRule) {
     PathCase const cases[] = {
-        {u"", u'\\', u"", u"", u""},
-        {u"dir", u'\\', u"dir\\", u"dir", u"dir"},
-        {u"C:\\dir\\file.txt", u'\\', u"C:\\dir\\file.txt\\", u"C:\\dir\\file.txt", u"file.txt"},
-        {u"C:\\dir\\", u'\\', u"C:\\dir\\", u"C:\\dir", u"dir"},
-        {u"a/b", u'/', u"a/b/", u"a/b", u"b"},
-        {u"a/b/c/", u'/', u"a/b/c/", u"a/b/c", u"c"},
-        {u"C:\\", u'\\', u"C:\\", u"C:\\", u"C:\\"},
-        {u"C:/", u'/', u"C:/", u"C:/", u"C:/"},
-        {u"1:\\", u'\\', u"1:\\", u"1:\\", u"1:\\"},
-        {u"C:", u'\\', u"C:\\", u"C:", u"C:"},
-        {u"C:\\dir/", u'\\', u"C:\\dir/\\", u"C:\\dir/", u"dir/"},
-        {u"a\\b/c", u'\\', u"a\\b/c\\", u"a\\b/c", u"b/c"},
-        {u"dir\\\\", u'\\', u"dir\\\\", u"dir\\", u""},
-        {u"C:\\\\", u'\\', u"C:\\\\", u"C:\\", u"C:\\"},
-        {u"\\", u'\\', u"\\", u"", u""},
-        {u"\\\\server\\share\\", u'\\', u"\\\\server\\share\\", u"\\\\server\\share", u"share"},
+        {u"", u'\\', u"", u"", u"", u""},
+        {u"dir", u'\\', u"dir\\", u"dir", u"dir", u""},
+        {u"C:\\dir\\file.txt", u'\\', u"C:\\dir\\file.txt\\", u"C:\\dir\\file.txt", u"file.txt",
+         u"C:\\dir"},
+        {u"C:\\dir\\", u'\\', u"C:\\dir\\", u"C:\\dir", u"dir", u"C:\\"},
+        {u"a/b", u'/', u"a/b/", u"a/b", u"b", u"a"},
+        {u"a/b/c/", u'/', u"a/b/c/", u"a/b/c", u"c", u"a/b"},
+        {u"C:\\", u'\\', u"C:\\", u"C:\\", u"C:\\", u""},
+        {u"C:/", u'/', u"C:/", u"C:/", u"C:/", u""},
+        {u"1:\\", u'\\', u"1:\\", u"1:\\", u"1:\\", u""},
+        {u"C:", u'\\', u"C:\\", u"C:", u"C:", u""},
+        {u"C:\\dir/", u'\\', u"C:\\dir/\\", u"C:\\dir/", u"dir/", u"C:\\"},
+        {u"a\\b/c", u'\\', u"a\\b/c\\", u"a\\b/c", u"b/c", u"a"},
+        {u"dir\\\\", u'\\', u"dir\\\\", u"dir\\", u"", u"dir"},
+        {u"C:\\\\", u'\\', u"C:\\\\", u"C:\\", u"C:\\", u""},
+        {u"\\", u'\\', u"\\", u"", u"", u""},
+        {u"\\\\server\\share\\", u'\\', u"\\\\server\\share\\", u"\\\\server\\share", u"share",
+         u"\\\\server"},
+        {u"/x", u'/', u"/x/", u"/x", u"x", u"/"},
     };
     for (PathCase const& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.path));
@@ -41,6 +45,7 @@ TEST(PathHelpers, FollowTheSeparatorRule) {
         EXPECT_EQ(withTrailingSeparator(c.path), c.withTrailing);
         EXPECT_EQ(withoutTrailingSeparator(c.path), c.withoutTrailing);
         EXPECT_EQ(fileNameOf(c.path), c.fileName);
+        EXPECT_EQ(parentOf(c.path), c.parent);
     }
 }
 

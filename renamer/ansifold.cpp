@@ -34,26 +34,6 @@ std::optional<std::u16string> resolve(const std::u16string& argument,
     return std::u16string(buffer.data());
 }
 
-bool isRoot(const std::u16string& trimmed) {
-    return trimmed.empty() || kestrel::fileNameOf(trimmed) == trimmed;
-}
-
-// The directory that holds the entry of a full path: the path without its
-// last component. A bare drive gets its separator back, since "C:" would name
-// that drive's current directory; a path right below a POSIX root keeps the
-// root.
-std::u16string parentOf(const std::u16string& trimmed, const std::u16string& name) {
-    std::u16string parent = trimmed.substr(0, trimmed.size() - name.size());
-    const char16_t separator = kestrel::separatorOf(trimmed);
-    if (parent.size() > 1 && parent.back() == separator) {
-        parent.pop_back();
-    }
-    if (parent.size() == 2 && parent[1] == u':') {
-        parent += separator;
-    }
-    return parent;
-}
-
 // Walks and renames the entry of one full path; its own entry is renamed
 // inside its parent, or, for a root, which has none, in the saved directory.
 // A link to a directory that the user names is walked, as asked; the links
@@ -64,14 +44,14 @@ void renameArgument(const std::u16string& fullPath, const std::u16string& saved)
         (attributes & platform::fileAttributeDirectory) != 0) {
         renameTree(fullPath);
     }
-    const std::u16string trimmed = kestrel::withoutTrailingSeparator(fullPath);
-    if (isRoot(trimmed)) {
-        const std::u16string root = trimmed.empty() ? fullPath : trimmed;
+    const std::u16string parent = kestrel::parentOf(fullPath);
+    if (parent.empty()) {
+        const std::u16string trimmed = kestrel::withoutTrailingSeparator(fullPath);
+        const std::u16string& root = trimmed.empty() ? fullPath : trimmed;
         renameEntry(root.c_str(), saved.c_str());
         return;
     }
-    const std::u16string name = kestrel::fileNameOf(fullPath);
-    renameEntry(name.c_str(), parentOf(trimmed, name).c_str());
+    renameEntry(kestrel::fileNameOf(fullPath).c_str(), parent.c_str());
 }
 
 // Resolves one argument and renames what it names; arguments that name
