@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdarg>
 #include <string>
+
+#include "console/format_buffer.h"
 
 #include "tests/support/recording_console.h"
 
@@ -65,6 +68,22 @@ TEST(ConsoleOutput, LongTextsComeOutWholeAcrossTheFormattingBuffer) {
         const std::u16string text = repeated(u'x', length);
         EXPECT_EQ(console.print(u"%s", text.c_str()), static_cast<int>(length));
         EXPECT_EQ(device.output, text) << length;
+    }
+}
+
+std::size_t capacityFor(const char16_t* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    const kestrel::FormatBuffer buffer(format, args);
+    va_end(args);
+    return buffer.capacity();
+}
+
+// A text stays in the first buffer of 1024 units only with two to spare;
+// otherwise the buffer grows to exactly its length + 2.
+TEST(FormatBuffer, GrowsOnlyWhenTwoUnitsWouldNotBeLeft) {
+    for (auto [length, capacity] : {std::pair{1022u, 1024u}, {1023u, 1025u}, {5000u, 5002u}}) {
+        EXPECT_EQ(capacityFor(u"%s", repeated(u'x', length).c_str()), capacity) << length;
     }
 }
 

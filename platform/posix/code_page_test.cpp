@@ -32,6 +32,7 @@ TEST(LocaleCodePage, FollowsLanguageAndScript) {
         {"el_GR.UTF-8", 1253},
         {"tr_TR.UTF-8", 1254},
         {"he_IL.UTF-8", 1255},
+        {"iw_IL.UTF-8", 1255},
         {"ar_EG.UTF-8", 1256},
         {"fa_IR", 1256},
         {"lt_LT.UTF-8", 1257},
