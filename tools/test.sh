@@ -6,6 +6,9 @@
 set -eu
 cd "$(dirname "$0")/.."
 ./tools/setup.sh
+# The builds use every core by themselves (Ninja); the tests are told to.
+CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)}
+export CTEST_PARALLEL_LEVEL
 for preset in native release win32 win64 fuzz; do
     echo "== $preset"
     cmake --workflow --preset "$preset"
