@@ -85,39 +85,19 @@ bool isAscii(std::string_view bytes) {
                        [](char b) { return static_cast<unsigned char>(b) < 0x80; });
 }
 
-// Collects output the way the Windows conversions do: counting all of it,
-// storing what fits in the caller's buffer (none when sizing).
+// Collects a conversion's whole output; the caller's buffer receives it
+// afterwards, the way the Windows conversions fill it (deliver).
 template <typename Unit>
 class Sink {
 public:
-    Sink(Unit* buffer, std::size_t capacity) : buffer_(buffer), capacity_(capacity) {}
+    explicit Sink(std::basic_string<Unit>& out) : out_(out) {}
 
-    void append(const Unit* units, std::size_t count) {
-        if (buffer_ != nullptr && size_ < capacity_) {
-            std::copy_n(units, std::min(count, capacity_ - size_), buffer_ + size_);
-        }
-        size_ += count;
-    }
-    void append(Unit unit) { append(&unit, 1); }
-    void append(std::basic_string_view<Unit> units) { append(units.data(), units.size()); }
-    // ASCII text of the other unit type, which every code page takes as it is.
-    template <typename From>
-    void appendAscii(std::basic_string_view<From> ascii) {
-        if (buffer_ != nullptr && size_ < capacity_) {
-            std::size_t const stored = std::min(ascii.size(), capacity_ - size_);
-            std::transform(ascii.begin(), ascii.begin() + stored, buffer_ + size_,
-                           [](From unit) { return static_cast<Unit>(unit); });
-        }
-        size_ += ascii.size();
-    }
-
-    std::size_t size() const { return size_; }
-    bool overflowed() const { return buffer_ != nullptr && size_ > capacity_; }
+    void append(const Unit* units, std::size_t count) { out_.append(units, count); }
+    void append(Unit unit) { out_.push_back(unit); }
+    void append(std::basic_string_view<Unit> units) { out_.append(units); }
 
 private:
-    Unit* buffer_;
-    std::size_t capacity_;
-    std::size_t size_ = 0;
+    std::basic_string<Unit>& out_;
 };
 
 // Glibc's tables leave out single bytes that Windows' own tables map, so
@@ -231,10 +211,6 @@ void flush(iconv_t cd, Unit* chunk, std::size_t chunkSize, Sink<Unit>& sink) {
 
 bool CodePage::encode(std::u16string_view text, Sink<char>& sink, std::string_view fallback,
                       bool& usedFallback) {
-    if (isAscii(text)) {
-        sink.appendAscii(text);
-        return true;
-    }
     std::lock_guard<std::mutex> lock(mutex_);
     iconv(toBytes_, nullptr, nullptr, nullptr, nullptr);
     char chunk[256];
@@ -305,10 +281,6 @@ bool CodePage::substituteUnits(std::u16string_view text, std::size_t& pos, Sink<
 }
 
 bool CodePage::decode(std::string_view bytes, Sink<char16_t>& sink) {
-    if (isAscii(bytes)) {
-        sink.appendAscii(bytes);
-        return true;
-    }
     std::lock_guard<std::mutex> lock(mutex_);
     iconv(toUnits_, nullptr, nullptr, nullptr, nullptr);
     char16_t chunk[128];
@@ -391,17 +363,91 @@ bool validArguments(const void* input, int length, const Unit* output, int outSi
     return true;
 }
 
-template <typename Unit>
-int finish(const Sink<Unit>& sink) {
-    if (sink.overflowed()) {
-        setLastError(errorInsufficientBuffer);
-        return 0;
-    }
-    if (sink.size() > static_cast<std::size_t>(INT_MAX)) {
+// Hands a conversion's output to the caller as Windows does: its size when
+// sizing (no buffer), else the size once it fits the buffer, or 0 with
+// errorInsufficientBuffer after storing what fits. ASCII text of either unit
+// type is the same text in the other, in every code page.
+template <typename Unit, typename From>
+int deliver(std::basic_string_view<From> result, Unit* buffer, int outSize) {
+    if (result.size() > static_cast<std::size_t>(INT_MAX)) {
         setLastError(errorInvalidParameter);
         return 0;
     }
-    return static_cast<int>(sink.size());
+    if (outSize == 0) {
+        return static_cast<int>(result.size());
+    }
+    std::size_t const stored = std::min(result.size(), static_cast<std::size_t>(outSize));
+    std::transform(result.begin(), result.begin() + stored, buffer,
+                   [](From unit) { return static_cast<Unit>(unit); });
+    if (stored < result.size()) {
+        setLastError(errorInsufficientBuffer);
+        return 0;
+    }
+    return static_cast<int>(result.size());
+}
+
+// The last conversion of each direction, kept with its input: a caller sizes
+// the output first and then converts the same text again (each name of a walk
+// goes through both), and the second call takes the first one's result. The
+// strings keep their storage from call to call, so that converting a name
+// allocates nothing once names of its length have been seen.
+template <typename In, typename Out>
+class LastConversion {
+public:
+    bool holds(const CodePage* page, std::basic_string_view<In> input,
+               std::string_view fallback) const {
+        return page_ == page && input_ == input && fallback_ == fallback;
+    }
+    void keep(const CodePage* page, std::basic_string_view<In> input, std::string_view fallback) {
+        page_ = page;
+        input_.assign(input);
+        fallback_.assign(fallback);
+    }
+    void forget() { page_ = nullptr; }
+
+    std::basic_string<Out>& output() { return output_; }
+    bool usedFallback = false;
+
+private:
+    const CodePage* page_ = nullptr;
+    std::basic_string<In> input_;
+    std::string fallback_;
+    std::basic_string<Out> output_;
+};
+
+thread_local LastConversion<char16_t, char> lastEncoding;
+thread_local LastConversion<char, char16_t> lastDecoding;
+
+bool encodeOnce(CodePage& page, std::u16string_view text, std::string_view fallback) {
+    if (lastEncoding.holds(&page, text, fallback)) {
+        return true;
+    }
+    lastEncoding.forget();
+    std::string& out = lastEncoding.output();
+    out.clear();
+    Sink<char> sink(out);
+    bool used = false;
+    if (!page.encode(text, sink, fallback, used)) {
+        return false;
+    }
+    lastEncoding.usedFallback = used;
+    lastEncoding.keep(&page, text, fallback);
+    return true;
+}
+
+bool decodeOnce(CodePage& page, std::string_view bytes) {
+    if (lastDecoding.holds(&page, bytes, {})) {
+        return true;
+    }
+    lastDecoding.forget();
+    std::u16string& out = lastDecoding.output();
+    out.clear();
+    Sink<char16_t> sink(out);
+    if (!page.decode(bytes, sink)) {
+        return false;
+    }
+    lastDecoding.keep(&page, bytes, {});
+    return true;
 }
 
 }  // namespace
@@ -430,16 +476,21 @@ int WideCharToMultiByte(unsigned codePage, Dword, const char16_t* text, int leng
     }
     std::size_t const units =
         length == -1 ? posix::terminatedLength(text) : static_cast<std::size_t>(length);
-    posix::Sink<char> sink(outSize == 0 ? nullptr : out, static_cast<std::size_t>(outSize));
-    bool used = false;
-    if (!page->encode(std::u16string_view(text, units), sink, fallback, used)) {
+    std::u16string_view const input(text, units);
+    if (posix::isAscii(input)) {
+        if (usedDefault != nullptr) {
+            *usedDefault = 0;
+        }
+        return posix::deliver(input, out, outSize);
+    }
+    if (!posix::encodeOnce(*page, input, fallback)) {
         posix::setLastError(errorNoUnicodeTranslation);
         return 0;
     }
     if (usedDefault != nullptr) {
-        *usedDefault = used;
+        *usedDefault = posix::lastEncoding.usedFallback;
     }
-    return posix::finish(sink);
+    return posix::deliver(std::string_view(posix::lastEncoding.output()), out, outSize);
 }
 
 int MultiByteToWideChar(unsigned codePage, Dword, const char* bytes, int length, char16_t* out,
@@ -454,12 +505,15 @@ int MultiByteToWideChar(unsigned codePage, Dword, const char* bytes, int length,
     }
     std::size_t const size =
         length == -1 ? posix::terminatedLength(bytes) : static_cast<std::size_t>(length);
-    posix::Sink<char16_t> sink(outSize == 0 ? nullptr : out, static_cast<std::size_t>(outSize));
-    if (!page->decode(std::string_view(bytes, size), sink)) {
+    std::string_view const input(bytes, size);
+    if (posix::isAscii(input)) {
+        return posix::deliver(input, out, outSize);
+    }
+    if (!posix::decodeOnce(*page, input)) {
         posix::setLastError(errorNoUnicodeTranslation);
         return 0;
     }
-    return posix::finish(sink);
+    return posix::deliver(std::u16string_view(posix::lastDecoding.output()), out, outSize);
 }
 
 }  // namespace platform
