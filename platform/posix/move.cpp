@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "platform/posix/files.h"
@@ -135,7 +136,16 @@ Bool MoveFileW(const char16_t* from, const char16_t* to) {
     // too long for a string's own small buffer.
     thread_local std::string source;
     thread_local std::string target;
-    if (!posix::encodeForSystem(from, source) || !posix::encodeForSystem(to, target)) {
+    if (!posix::encodeForSystem(from, source)) {
+        return 0;
+    }
+    // Most names of a walk fold to themselves: the same text is the same
+    // bytes, and the one check is that the entry is still there.
+    if (to != nullptr && std::u16string_view(from) == to) {
+        std::lock_guard<std::mutex> const whole(posix::moveLock());
+        return posix::exists(source) ? 1 : 0;
+    }
+    if (!posix::encodeForSystem(to, target)) {
         return 0;
     }
     std::lock_guard<std::mutex> const whole(posix::moveLock());
