@@ -9,10 +9,12 @@
 #include <bit>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix/last_error.h"
@@ -139,6 +141,12 @@ private:
 
     void findSingleByteHoles();
     bool isSingleByteHole(unsigned char byte) const { return byte >= 0x80 && holes_[byte - 0x80]; }
+    // Most pages map each character on its own, whatever stands around it;
+    // 1255 and 1258 combine a letter with the marks that follow it.
+    bool mapsCharactersAlone() const { return !isUtf8() && number_ != 1255 && number_ != 1258; }
+    bool encodeByCharacter(std::u16string_view text, Sink<char>& sink, std::string_view fallback,
+                           bool& usedFallback);
+    bool mappingOf(char16_t unit, std::uint32_t& mapping);
     bool substituteUnits(std::u16string_view text, std::size_t& pos, Sink<char>& sink,
                          std::string_view fallback, bool& usedFallback) const;
     void substituteByte(unsigned char byte, Sink<char16_t>& sink) const;
@@ -148,8 +156,14 @@ private:
     iconv_t toUnits_;
     bool singleByte_ = false;
     std::array<bool, 128> holes_{};
+    // What iconv gave for each unit of the Basic Multilingual Plane once it
+    // was asked: the length in the top byte and the bytes below, or
+    // refusedUnit; 0 while not asked. Filled as names need it.
+    std::vector<std::uint32_t> mappings_;
     std::mutex mutex_;
 };
+
+constexpr std::uint32_t refusedUnit = 0xFFFFFFFF;
 
 CodePage* CodePage::find(unsigned number) {
     static std::mutex tableMutex;
@@ -209,9 +223,73 @@ void flush(iconv_t cd, Unit* chunk, std::size_t chunkSize, Sink<Unit>& sink) {
     sink.append(chunk, chunkSize - outLeft / sizeof(Unit));
 }
 
+// One iconv call per distinct character, ever, rather than several per name:
+// each character that a page lacks used to stop iconv and start it again.
+bool CodePage::mappingOf(char16_t unit, std::uint32_t& mapping) {
+    if (mappings_.empty()) {
+        mappings_.assign(0x10000, 0);
+    }
+    mapping = mappings_[unit];
+    if (mapping != 0) {
+        return true;
+    }
+    iconv(toBytes_, nullptr, nullptr, nullptr, nullptr);
+    auto* in = reinterpret_cast<char*>(&unit);
+    std::size_t inLeft = sizeof unit;
+    char bytes[8];
+    char* out = bytes;
+    std::size_t outLeft = sizeof bytes;
+    if (iconv(toBytes_, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
+        if (errno != EILSEQ && errno != EINVAL) {
+            return false;
+        }
+        mapping = refusedUnit;
+    } else {
+        std::size_t const length = sizeof bytes - outLeft;
+        mapping = static_cast<std::uint32_t>(length) << 24;
+        for (std::size_t i = 0; i < length && i < 3; ++i) {
+            mapping |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+        }
+        if (length == 0 || length > 3) {
+            return false;
+        }
+    }
+    mappings_[unit] = mapping;
+    return true;
+}
+
+bool CodePage::encodeByCharacter(std::u16string_view text, Sink<char>& sink,
+                                 std::string_view fallback, bool& usedFallback) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        char16_t const u = text[pos];
+        if (u < 0x80) {
+            sink.append(static_cast<char>(u));
+            ++pos;
+            continue;
+        }
+        std::uint32_t mapping = refusedUnit;
+        if (!isSurrogate(u) && !mappingOf(u, mapping)) {
+            return false;
+        }
+        if (mapping != refusedUnit) {
+            for (std::uint32_t i = 0; i < mapping >> 24; ++i) {
+                sink.append(static_cast<char>((mapping >> (8 * i)) & 0xFF));
+            }
+            ++pos;
+        } else if (!substituteUnits(text, pos, sink, fallback, usedFallback)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool CodePage::encode(std::u16string_view text, Sink<char>& sink, std::string_view fallback,
                       bool& usedFallback) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (mapsCharactersAlone()) {
+        return encodeByCharacter(text, sink, fallback, usedFallback);
+    }
     iconv(toBytes_, nullptr, nullptr, nullptr, nullptr);
     char chunk[256];
     std::size_t pos = 0;
