@@ -245,16 +245,15 @@ private:
         return true;
     }
 
-    // A directory is looked at once more, to tell whether it lies on another
-    // file system: the walk renames such a directory but never enters it, as
-    // it never enters a link.
+    // The listing's type is enough for a directory: whether it lies on
+    // another file system is asked where a walk would enter it, by the
+    // anchored open (open_directories.h), which refuses such a directory, so
+    // its listing need not ask too. Links, and the entries of file systems
+    // that give no type, are looked at.
     Dword attributesOf(unsigned char type, const char* name) const {
         switch (type) {
             case DT_DIR:
-                if (isDotOrDotDot(name)) {
-                    return fileAttributeDirectory;
-                }
-                break;
+                return fileAttributeDirectory;
             case DT_UNKNOWN:
             case DT_LNK:
                 break;
@@ -270,10 +269,6 @@ private:
         Dword const attributes = posix::attributesOf(status.mode, directory_.descriptor, name);
         return isOtherFileSystem(status, directory_.device) ? attributes | fileAttributeReparsePoint
                                                             : attributes;
-    }
-
-    static bool isDotOrDotDot(const char* name) {
-        return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
     }
 
     OpenDirectory directory_;
