@@ -94,9 +94,10 @@ bool moveWithoutReplacing(const std::string& from, const std::string& to) {
     return false;
 }
 
+// Only whether the name still leads to an entry, not what the entry is:
+// the check of every name that stays, so it asks for no status.
 bool exists(const std::string& name) {
-    struct stat status;
-    if (::lstat(name.c_str(), &status) != 0) {
+    if (::faccessat(AT_FDCWD, name.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) != 0) {
         setLastErrorForPath(errno, name);
         return false;
     }
