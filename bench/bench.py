@@ -206,6 +206,8 @@ class Bench:
         self.remove(copy)
         os.makedirs(copy)
         subprocess.run(["cp", "-a", os.path.join(source, "t"), copy], check=True)
+        # The copy's own writing-back and journal must not fall into the run.
+        os.sync()
         return copy
 
     def start(self, command, cwd, output, prefix):
