@@ -142,7 +142,7 @@ Bool MoveFileW(const char16_t* from, const char16_t* to) {
     }
     // Most names of a walk fold to themselves: the same text is the same
     // bytes, and the one check is that the entry is still there.
-    if (to != nullptr && std::u16string_view(from) == to) {
+    if (to != nullptr && lstrcmpW(from, to) == 0) {
         std::lock_guard<std::mutex> const whole(posix::moveLock());
         return posix::exists(source) ? 1 : 0;
     }
