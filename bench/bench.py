@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
-"""Times ansifold against the floor program (floor.cpp) and detox.
+"""Times ansifold against the floor program (floor.cpp) and detox -v -r.
 
 Generates trees of mixed names, runs each program on a fresh copy with its
-standard output redirected to a file, and prints one table. Nothing depends
-on its timing: it is a benchmark, not a test. bench/run.sh sets up the
-machine, builds the release preset and runs this with the build folder.
+standard output redirected to a file, and prints one table. The side-by-side
+tree runs on tmpfs and, when this runs as root, on an ext4 image that it
+loop-mounts: the programs take turns, each round on fresh copies, and the
+median of the rounds counts. Nothing depends on its timing: it is a
+benchmark, not a test. bench/run.sh sets up the machine, builds the release
+preset and runs this with the build folder.
 """
 
 import argparse
@@ -12,6 +15,8 @@ import collections
 import os
 import random
 import resource
+import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -24,7 +29,11 @@ STEMS = {
     "emoji": ["😀 party", "🎉", "🍣寿司", "🚀 launch"],
 }
 USUAL_OPEN_FILES = 1024  # the soft limit that most systems start programs with
-ONE_RUN_FROM = 1_000_000  # trees this large are run once per program
+# Names that a fold changes under code page 932: accented letters (best fit
+# to plain ones) and emoji ("_"); ASCII and Japanese names stay as they are.
+DEFAULT_MIX = "ascii=60,accented=20,japanese=10,emoji=10"
+TARGET_RATIO = 0.8  # ansifold's time against the floor's, at most
+FLAT = 1.2  # per-entry time of the largest tree against the smallest, at most
 
 Program = collections.namedtuple("Program", "name command")
 
@@ -45,15 +54,24 @@ def parse_arguments():
                         help="levels of the deep tree, a chain of directories named 'd' (0: none)")
     parser.add_argument("--deep-width", type=int, default=10,
                         help="entries per level of the deep tree")
-    parser.add_argument("--mix", default="ascii=85,accented=7,japanese=5,emoji=3",
-                        help="weights of the kinds of names: " + ", ".join(STEMS))
+    parser.add_argument("--mix", default=DEFAULT_MIX,
+                        help="weights of the kinds of names: " + ", ".join(STEMS) +
+                             "; the default gives about 30%% names that change under code "
+                             "page 932 (accented and emoji), 10%% Japanese names that it holds")
     parser.add_argument("--lang", default="ja_JP.UTF-8", help="LANG of the runs")
+    parser.add_argument("--rounds", type=int, default=5,
+                        help="rounds of the side-by-side run, each program once per round on a "
+                             "fresh copy; the median counts")
     parser.add_argument("--repeat", type=int, default=3,
-                        help=f"runs per program and tree below {ONE_RUN_FROM:,} entries; "
-                             "the fastest counts")
+                        help="runs per program of the scale and deep trees, in turns, each on "
+                             "a fresh copy; the median counts")
     parser.add_argument("--work", default="/dev/shm" if os.path.isdir("/dev/shm") else "/tmp",
                         help="where the scratch folder is made; the default is in memory, "
                              "where making trees is quick and system calls cost least")
+    parser.add_argument("--ext4-size", default="2G",
+                        help="size of the ext4 image (sparse, in the scratch folder)")
+    parser.add_argument("--no-ext4", action="store_true",
+                        help="leave out the run on ext4 (it needs root to mount the image)")
     parser.add_argument("--no-detox", action="store_true")
     parser.add_argument("--no-strace", action="store_true")
     return parser.parse_args()
@@ -139,104 +157,166 @@ def usual_file_limit():
     resource.setrlimit(resource.RLIMIT_NOFILE, (soft, hard))
 
 
+class Ext4Image:
+    """An ext4 file system in an image file, loop-mounted while in use: the
+    kind of disk file system that users' trees live on. The image lies in
+    the scratch folder, in memory by default, so that the runs measure
+    ext4's own work rather than a device's."""
+
+    def __init__(self, scratch, size, inodes):
+        self.image = os.path.join(scratch, "ext4.img")
+        self.folder = os.path.join(scratch, "ext4")
+        self.size = size
+        self.inodes = inodes
+
+    def __enter__(self):
+        subprocess.run(["truncate", "-s", self.size, self.image], check=True)
+        subprocess.run(["mkfs.ext4", "-q", "-F", "-N", str(self.inodes), self.image], check=True)
+        os.mkdir(self.folder)
+        subprocess.run(["mount", "-o", "loop", self.image, self.folder], check=True)
+        return self.folder
+
+    def __exit__(self, *exception):
+        subprocess.run(["umount", self.folder], check=False)
+        os.rmdir(self.folder)
+        os.unlink(self.image)
+
+
+def ext4_unavailable(args):
+    """Why the ext4 run cannot take place here, or None."""
+    if args.no_ext4:
+        return "left out (--no-ext4)"
+    if os.geteuid() != 0:
+        return "skipped: mounting the image needs root"
+    if not shutil.which("mkfs.ext4"):
+        return "skipped: mkfs.ext4 is missing"
+    return None
+
+
 class Bench:
     def __init__(self, args, scratch):
         self.args = args
         self.scratch = scratch
-        self.copy = os.path.join(scratch, "run")
 
     def remove(self, path):
         subprocess.run(["rm", "-rf", path], check=True)  # deep trees defeat shutil.rmtree
 
-    def fresh_copy(self, source):
-        self.remove(self.copy)
-        os.makedirs(self.copy)
-        subprocess.run(["cp", "-a", os.path.join(source, "t"), self.copy], check=True)
+    def fresh_copy(self, source, place):
+        copy = os.path.join(place, "run")
+        self.remove(copy)
+        os.makedirs(copy)
+        subprocess.run(["cp", "-a", os.path.join(source, "t"), copy], check=True)
+        # The copy's own writing-back and journal must not fall into the run.
+        os.sync()
+        return copy
 
-    def start(self, command, output, prefix):
-        """Runs command on the copy with standard output redirected."""
+    def start(self, command, cwd, output, prefix):
+        """Runs command in cwd with standard output redirected."""
         env = {k: v for k, v in os.environ.items() if not k.startswith("LC_")}
         env["LANG"] = self.args.lang
         with open(output, "wb") as out:
-            subprocess.run(prefix + command, cwd=self.copy, env=env, stdin=subprocess.DEVNULL,
+            subprocess.run(prefix + command, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
                            stdout=out, check=True, preexec_fn=usual_file_limit)
 
-    def run_once(self, command):
+    def run_once(self, command, cwd):
         """Seconds and peak resident kilobytes. GNU time reports the peak: a
         child of this script would count the script's own pages, which it
         holds until it starts the program."""
         peak = os.path.join(self.scratch, "peak")
         start = time.perf_counter()
-        self.start(command, os.path.join(self.scratch, "out"),
+        self.start(command, cwd, os.path.join(self.scratch, "out"),
                    ["/usr/bin/time", "-f", "%M", "-o", peak, "--"])
         seconds = time.perf_counter() - start
         with open(peak) as text:
             return seconds, int(text.read().split()[-1])
 
-    def system_calls(self, command):
+    def system_calls(self, command, cwd):
         report = os.path.join(self.scratch, "strace")
-        self.start(command, os.path.join(self.scratch, "out"),
+        self.start(command, cwd, os.path.join(self.scratch, "out"),
                    ["strace", "-f", "-c", "-o", report, "--"])
         with open(report) as lines:
             total = [line.split() for line in lines if line.split()[-1:] == ["total"]][0]
         return int(total[3])
 
-    def measure(self, programs, source, entries, count_calls):
-        """The programs take turns, so that a machine busy with other work
-        slows them alike; each one's fastest run counts."""
-        repeats = self.args.repeat if entries < ONE_RUN_FROM else 1
-        print(f"bench: {entries:,} entries, {repeats}x " + ", ".join(p.name for p in programs),
-              file=sys.stderr)
-        results = {p.name: {"seconds": float("inf"), "peak": 0, "calls": None} for p in programs}
-        for _ in range(repeats):
+    def measure(self, programs, source, entries, place, runs, count_calls):
+        """The programs take turns, each on a fresh copy, so that a machine
+        busy with other work slows them alike; the median of the runs counts,
+        and so does the median of each round's time against the floor's."""
+        print(f"bench: {entries:,} entries in {place}, {runs}x " +
+              ", ".join(p.name for p in programs), file=sys.stderr)
+        results = {p.name: {"runs": [], "peak": 0, "calls": None} for p in programs}
+        for _ in range(runs):
             for program in programs:
                 result = results[program.name]
-                self.fresh_copy(source)
-                seconds, peak = self.run_once(program.command)
-                result["seconds"] = min(result["seconds"], seconds)
+                copy = self.fresh_copy(source, place)
+                seconds, peak = self.run_once(program.command, copy)
+                result["runs"].append(seconds)
                 result["peak"] = max(result["peak"], peak)
-                result["left"] = unfolded_names(os.path.join(self.copy, "t"))
+                result["left"] = unfolded_names(os.path.join(copy, "t"))
         for program in programs if count_calls else []:
-            self.fresh_copy(source)
-            results[program.name]["calls"] = self.system_calls(program.command) / entries
+            copy = self.fresh_copy(source, place)
+            results[program.name]["calls"] = self.system_calls(program.command, copy) / entries
+        floor = results["floor"]["runs"]
+        for result in results.values():
+            result["seconds"] = statistics.median(result["runs"])
+            result["ratio"] = statistics.median(r / f for r, f in zip(result["runs"], floor))
+        self.remove(os.path.join(place, "run"))
         return results
 
 
 # --- Report ----------------------------------------------------------------------
 
 
-def print_table(rows, args):
+def print_table(rows, args, ext4_note):
     print(f"\nLANG={args.lang}; names {args.mix}; wide trees: {args.per_dir} entries per "
           f"directory, {args.subdirs} of them directories, up to {args.depth} levels; "
-          f"deep tree: {args.deep_width} entries per level; fastest of {args.repeat} runs "
-          f"below {ONE_RUN_FROM:,} entries; trees under {args.work}\n")
-    print("| tree | program | entries | seconds | entries/s | µs/entry | peak MB | × floor "
-          "| syscalls/entry | left unfolded |")
-    print("|---|---|--:|--:|--:|--:|--:|--:|--:|--:|")
-    for tree, name, entries, result, ratio in rows:
+          f"deep tree: {args.deep_width} entries per level; median of {args.rounds} rounds "
+          f"side by side, of {args.repeat} runs for the other trees; tmpfs under {args.work}; "
+          f"ext4 {ext4_note or 'on a loop-mounted image there'}\n")
+    print("| file system | tree | program | entries | seconds | entries/s | µs/entry | peak MB "
+          "| × floor | syscalls/entry | left unfolded |")
+    print("|---|---|---|--:|--:|--:|--:|--:|--:|--:|--:|")
+    for system, tree, name, entries, result in rows:
         calls = f"{result['calls']:.2f}" if result["calls"] is not None else ""
-        print(f"| {tree} | {name} | {entries:,} | {result['seconds']:.3f} "
+        print(f"| {system} | {tree} | {name} | {entries:,} | {result['seconds']:.3f} "
               f"| {entries / result['seconds']:,.0f} | {result['seconds'] / entries * 1e6:.2f} "
-              f"| {result['peak'] / 1024:.1f} | {ratio:.2f} | {calls} | {result['left']:,} |")
+              f"| {result['peak'] / 1024:.1f} | {result['ratio']:.2f} | {calls} "
+              f"| {result['left']:,} |")
     print()
 
 
-def print_checks(results, sizes, args):
+def verdict(holds):
+    return "yes" if holds else "NO"
+
+
+def print_checks(results, sizes, args, ext4_note):
     def per_entry(size):
-        return results["ansifold", size]["seconds"] / results["entries", size]
+        return results["tmpfs", "ansifold", size]["seconds"] / results["entries", size]
 
     main = args.entries
-    ratio = results["ansifold", main]["seconds"] / results["floor", main]["seconds"]
-    print(f"ansifold / floor at {results['entries', main]:,} entries: {ratio:.3f} "
-          f"(at most 1.25)")
+    for system in ("tmpfs", "ext4"):
+        if (system, "ansifold", main) not in results:
+            print(f"{system}: {ext4_note}")
+            continue
+        ansifold = results[system, "ansifold", main]
+        line = (f"{system}, {results['entries', main]:,} entries: ansifold / floor "
+                f"{ansifold['ratio']:.3f} (at most {TARGET_RATIO}: "
+                f"{verdict(ansifold['ratio'] <= TARGET_RATIO)})")
+        detox = results.get((system, "detox", main))
+        if detox:
+            line += (f", detox / floor {detox['ratio']:.3f}; ansifold faster than detox: "
+                     f"{verdict(ansifold['seconds'] < detox['seconds'])}")
+        print(line)
     if len(sizes) > 1:
         small, large = sizes[0], sizes[-1]
-        print(f"ansifold per-entry time, {results['entries', large]:,} / "
-              f"{results['entries', small]:,} entries: {per_entry(large) / per_entry(small):.3f} "
-              f"(at most 1.2); peak memory {results['ansifold', small]['peak'] / 1024:.1f} -> "
-              f"{results['ansifold', large]['peak'] / 1024:.1f} MB")
+        growth = per_entry(large) / per_entry(small)
+        print(f"tmpfs, ansifold per-entry time, {results['entries', large]:,} / "
+              f"{results['entries', small]:,} entries: {growth:.3f} (at most {FLAT}: "
+              f"{verdict(growth <= FLAT)}); peak memory "
+              f"{results['tmpfs', 'ansifold', small]['peak'] / 1024:.1f} -> "
+              f"{results['tmpfs', 'ansifold', large]['peak'] / 1024:.1f} MB")
     if args.deep:
-        deep = results["ansifold", "deep"]
+        deep = results["tmpfs", "ansifold", "deep"]
         whole = "walked whole" if deep["left"] == 0 else f"{deep['left']:,} names not reached"
         print(f"ansifold on {args.deep} levels: {whole}, peak memory {deep['peak'] / 1024:.1f} MB")
 
@@ -246,34 +326,48 @@ def main():
     build = os.path.abspath(args.build)
     floor = Program("floor", [os.path.join(build, "floor"), "t"])
     ansifold = Program("ansifold", [os.path.join(build, "ansifold"), "t"])
-    detox = Program("detox", ["detox", "-r", "t"])
-    bench = Bench(args, tempfile.mkdtemp(prefix="ansifold-bench-", dir=args.work))
+    detox = Program("detox", ["detox", "-v", "-r", "t"])
+    scratch = tempfile.mkdtemp(prefix="ansifold-bench-", dir=args.work)
+    bench = Bench(args, scratch)
+    tmpfs = os.path.join(scratch, "tmpfs")
+    os.mkdir(tmpfs)
+    ext4_note = ext4_unavailable(args)
 
     sizes = sorted({args.entries, *(int(s) for s in args.scale.split(",") if s)})
     trees = [(size, f"{size:,} wide") for size in sizes] + ([("deep", f"{args.deep:,} deep")]
                                                            if args.deep else [])
     rows, results = [], {}
+
+    def record(system, label, key, entries, programs, measured):
+        for program in programs:
+            results[system, program.name, key] = measured[program.name]
+            rows.append((system, label, program.name, entries, measured[program.name]))
+
     try:
         for key, label in trees:
-            source = os.path.join(bench.scratch, "src")
+            source = os.path.join(scratch, "src")
             if key == "deep":
                 entries = generate_deep(os.path.join(source, "t"), args)
             else:
                 entries = generate_wide(os.path.join(source, "t"), args, key)
             results["entries", key] = entries
-            side_by_side = key == args.entries
-            programs = [floor, ansifold] + ([detox] if side_by_side and not args.no_detox else [])
-            measured = bench.measure(programs, source, entries, side_by_side and not args.no_strace)
-            for program in programs:
-                result = measured[program.name]
-                results[program.name, key] = result
-                ratio = result["seconds"] / measured["floor"]["seconds"]
-                rows.append((label, program.name, entries, result, ratio))
+            if key == args.entries:
+                programs = [floor, ansifold] + ([] if args.no_detox else [detox])
+                record("tmpfs", label, key, entries, programs, bench.measure(
+                    programs, source, entries, tmpfs, args.rounds, not args.no_strace))
+                if ext4_note is None:
+                    with Ext4Image(scratch, args.ext4_size, 2 * entries + 1000) as ext4:
+                        record("ext4", label, key, entries, programs, bench.measure(
+                            programs, source, entries, ext4, args.rounds, False))
+            else:
+                programs = [floor, ansifold]
+                record("tmpfs", label, key, entries, programs,
+                       bench.measure(programs, source, entries, tmpfs, args.repeat, False))
             bench.remove(source)
     finally:
-        bench.remove(bench.scratch)
-    print_table(rows, args)
-    print_checks(results, sizes, args)
+        bench.remove(scratch)
+    print_table(rows, args, ext4_note)
+    print_checks(results, sizes, args, ext4_note)
 
 
 if __name__ == "__main__":

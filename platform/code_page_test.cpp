@@ -85,6 +85,20 @@ TEST(AnsiCodePage, ReportsWhetherTheDefaultCharacterWasUsed) {
     EXPECT_EQ(used, 0);
 }
 
+// Sizing and then converting the same text gives one answer twice; another
+// default character gives another conversion.
+TEST(AnsiCodePage, RepeatedConversionsKeepTheirOwnDefaultCharacter) {
+    char bytes[8] = {};
+    Bool used = 0;
+    EXPECT_EQ(WideCharToMultiByte(cpAcp, 0, u"\uAC00", -1, nullptr, 0, "_", &used), 2);
+    used = 0;
+    EXPECT_EQ(WideCharToMultiByte(cpAcp, 0, u"\uAC00", -1, bytes, 8, "_", &used), 2);
+    EXPECT_STREQ(bytes, "_");
+    EXPECT_NE(used, 0);
+    EXPECT_EQ(WideCharToMultiByte(cpAcp, 0, u"\uAC00", -1, bytes, 8, "#", nullptr), 2);
+    EXPECT_STREQ(bytes, "#");
+}
+
 TEST(AnsiCodePage, DefaultCharacterIsAQuestionMarkWhenNoneIsGiven) {
     char bytes[8] = {};
     EXPECT_EQ(WideCharToMultiByte(cpAcp, 0, u"\U0001F600", -1, bytes, 8, nullptr, nullptr), 3);

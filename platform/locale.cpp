@@ -23,9 +23,21 @@ struct Request {
 // until the same request is made again.
 std::deque<Request> requests;
 
+// Unit by unit, without measuring other first: every Console makes two
+// requests, each compared with the earlier ones and with the locale in force.
+bool sameText(const std::u16string& text, const char16_t* other) {
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+        if (other[i] != text[i]) {
+            return false;
+        }
+    }
+    return other[i] == u'\0';
+}
+
 Request* earlier(LocaleCategory category, const char16_t* name) {
     for (Request& request : requests) {
-        if (request.category == category && request.name == name) {
+        if (request.category == category && sameText(request.name, name)) {
             return &request;
         }
     }
@@ -37,7 +49,7 @@ Request* earlier(LocaleCategory category, const char16_t* name) {
 // would change nothing.
 bool inForce(const Request& request) {
     const char16_t* const now = system::currentLocale(request.category);
-    return now != nullptr && request.outcome == now;
+    return now != nullptr && sameText(request.outcome, now);
 }
 
 }  // namespace

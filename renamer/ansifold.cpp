@@ -17,15 +17,25 @@ namespace {
 
 constexpr platform::Dword fullPathUnits = 0x8000;
 
+// Whether a name would be resolved against the working directory, whichever
+// directory that is.
+bool dependsOnWorkingDirectory(const std::u16string& argument) {
+    return kestrel::resolvedIn(u"?", argument) != argument;
+}
+
 // The full path of an argument, or nothing after showing the two boxes.
 // While the working directory is lost, arguments are resolved as they would
-// be with it current, never against whatever directory is current instead.
+// be with it current, never against whatever directory is current instead;
+// when it was lost before it was ever known (the system could not name it),
+// a name that depends on it fails as it did while that directory was current.
 std::optional<std::u16string> resolve(const std::u16string& argument,
                                       const std::optional<std::u16string>& lost) {
+    const bool unresolvable = lost && lost->empty() && dependsOnWorkingDirectory(argument);
     const std::u16string text =
         lost && !lost->empty() ? kestrel::resolvedIn(*lost, argument) : argument;
     std::vector<char16_t> buffer(fullPathUnits, u'\0');
-    if (platform::GetFullPathNameW(text.c_str(), fullPathUnits, buffer.data(), nullptr) == 0) {
+    if (unresolvable ||
+        platform::GetFullPathNameW(text.c_str(), fullPathUnits, buffer.data(), nullptr) == 0) {
         kestrel::errorBox(u"%s[%d]", buffer.data(),
                           static_cast<int>(platform::GetFileAttributesW(buffer.data())));
         kestrel::errorBox(u"err:%x", static_cast<unsigned>(platform::GetLastError()));

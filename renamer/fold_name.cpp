@@ -1,5 +1,7 @@
 #include "renamer/fold_name.h"
 
+#include <algorithm>
+#include <array>
 #include <vector>
 
 #include "platform/platform.h"
@@ -20,6 +22,26 @@ int fromAnsi(const char* ansi, char16_t* out, int size) {
     return platform::MultiByteToWideChar(platform::cpAcp, 0, ansi, -1, out, size);
 }
 
+// A zero-filled buffer of the size asked for: fixed room that any entry's name
+// fits, so that folding the names of a walk allocates nothing, and a vector
+// for longer texts.
+template <typename Unit, std::size_t fixedUnits>
+class Scratch {
+public:
+    Unit* zeroed(std::size_t size) {
+        if (size <= fixed.size()) {
+            std::fill_n(fixed.data(), size, Unit{});
+            return fixed.data();
+        }
+        grown.assign(size, Unit{});
+        return grown.data();
+    }
+
+private:
+    std::array<Unit, fixedUnits> fixed;
+    std::vector<Unit> grown;
+};
+
 }  // namespace
 
 bool foldName(std::u16string* out, const char16_t* name) {
@@ -27,20 +49,22 @@ bool foldName(std::u16string* out, const char16_t* name) {
     if (ansiSize <= 0) {
         return false;
     }
-    std::vector<char> ansi(static_cast<std::size_t>(ansiSize), '\0');
-    if (toAnsi(name, ansi.data(), ansiSize) == 0) {
+    Scratch<char, 1024> ansiBuffer;
+    char* const ansi = ansiBuffer.zeroed(static_cast<std::size_t>(ansiSize));
+    if (toAnsi(name, ansi, ansiSize) == 0) {
         return false;
     }
-    const int wideSize = fromAnsi(ansi.data(), nullptr, 0);
+    const int wideSize = fromAnsi(ansi, nullptr, 0);
     if (wideSize <= 0) {
         return false;
     }
-    std::vector<char16_t> wide(static_cast<std::size_t>(wideSize), u'\0');
-    if (fromAnsi(ansi.data(), wide.data(), wideSize) == 0) {
+    Scratch<char16_t, 512> wideBuffer;
+    char16_t* const wide = wideBuffer.zeroed(static_cast<std::size_t>(wideSize));
+    if (fromAnsi(ansi, wide, wideSize) == 0) {
         return false;
     }
     if (out != nullptr) {
-        out->assign(wide.data());
+        out->assign(wide);
     }
     return true;
 }

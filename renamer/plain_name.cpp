@@ -8,9 +8,22 @@ namespace {
 
 constexpr std::u16string_view reservedCharacters = u"\\/:*?\"<>|";
 
+// Every reserved character is ASCII; a table of them keeps the test of a
+// name to one look-up per unit.
+constexpr std::array<bool, 0x80> reservedAscii = [] {
+    std::array<bool, 0x80> table{};
+    for (std::size_t c = 0; c < 0x20; ++c) {
+        table[c] = true;
+    }
+    for (char16_t c : reservedCharacters) {
+        table[c] = true;
+    }
+    return table;
+}();
+
 bool holdsReservedCharacter(std::u16string_view name) {
     for (char16_t c : name) {
-        if (c < 0x20 || reservedCharacters.find(c) != std::u16string_view::npos) {
+        if (c < reservedAscii.size() && reservedAscii[c]) {
             return true;
         }
     }

@@ -1,8 +1,6 @@
 #include "renamer/rename_entry.h"
 
-#include <algorithm>
 #include <string>
-#include <string_view>
 
 #include "console/console.h"
 #include "platform/platform.h"
@@ -21,13 +19,21 @@ bool isControl(char16_t c) {
 // NUL). Printed as they are, a line feed would start a record of its own and
 // an escape would reach the terminal, so the report shows each as its
 // Control Pictures character. The move still uses the real name.
+bool holdsControl(const char16_t* name) {
+    for (; *name != u'\0'; ++name) {
+        if (isControl(*name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void printShown(kestrel::Console& console, const char16_t* format, const char16_t* name) {
-    const std::u16string_view text(name);
-    if (std::none_of(text.begin(), text.end(), isControl)) {
+    if (!holdsControl(name)) {
         console.print(format, name);
         return;
     }
-    std::u16string shown(text);
+    std::u16string shown(name);
     for (char16_t& c : shown) {
         if (isControl(c)) {
             c = c == u'\x7F' ? u'\u2421' : static_cast<char16_t>(u'\u2400' + c);

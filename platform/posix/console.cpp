@@ -2,15 +2,25 @@
 // its descriptor is a terminal; console text goes out in the encoding of the
 // locale in force, and text attributes have no meaning there, so they are
 // accepted and dropped. Redirected output takes the raw bytes that the
-// caller hands to WriteFile.
+// caller hands to WriteFile, collected into blocks for standard output
+// (console.h).
 #include "platform/posix/console.h"
 
+#include <limits.h>
+#include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <thread>
+#include <type_traits>
 
 #include "platform/platform.h"
 #include "platform/posix/last_error.h"
@@ -104,6 +114,117 @@ bool writeAll(int fd, const char* bytes, std::size_t size, std::size_t& written)
     return true;
 }
 
+// Standard output's collected bytes. WriteFile reports bytes it collects as
+// written, as a buffered stream does; a write that fails later is reported by
+// the WriteFile call that meets the failure (false, with nothing of its own
+// written), and the bytes that could not go out are dropped rather than
+// tried again with every later line. Plain storage with a constant
+// initializer: it is there before any constructor runs and stays after every
+// destructor, whatever the order of static destruction and atexit functions.
+constexpr std::size_t collectedCapacity = 64 * 1024;
+
+struct Collected {
+    pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+    std::size_t used = 0;
+    bool ended = false;  // the last flush was made: write straight through
+    bool flushedAtExit = false;
+    char bytes[collectedCapacity];
+};
+static_assert(std::is_trivially_destructible_v<Collected>);
+
+Collected collected;
+
+class Holding {
+public:
+    explicit Holding(pthread_mutex_t& lock) : lock_(lock) { pthread_mutex_lock(&lock_); }
+    ~Holding() { pthread_mutex_unlock(&lock_); }
+    Holding(const Holding&) = delete;
+    Holding& operator=(const Holding&) = delete;
+
+private:
+    pthread_mutex_t& lock_;
+};
+
+// With the lock held.
+bool writeCollected() {
+    std::size_t sent = 0;
+    bool const ok = writeAll(STDOUT_FILENO, collected.bytes, collected.used, sent);
+    collected.used = 0;
+    return ok;
+}
+
+void flushAtExit() {
+    flushStandardOutputForEnd(true);
+}
+
+// With the lock held; bytes fit in what is free.
+void append(const char* bytes, std::size_t size) {
+    std::memcpy(collected.bytes + collected.used, bytes, size);
+    collected.used += size;
+    if (!collected.flushedAtExit) {
+        collected.flushedAtExit = true;
+        std::atexit(flushAtExit);
+    }
+}
+
+bool collect(const char* bytes, std::size_t size, std::size_t& taken) {
+    Holding const held(collected.lock);
+    taken = 0;
+    if (collected.ended) {
+        return writeAll(STDOUT_FILENO, bytes, size, taken);
+    }
+    if (size > collectedCapacity - collected.used) {
+        if (!writeCollected()) {
+            return false;
+        }
+        if (size >= collectedCapacity) {
+            return writeAll(STDOUT_FILENO, bytes, size, taken);
+        }
+    }
+    append(bytes, size);
+    taken = size;
+    return true;
+}
+
+// Writes without ever blocking past the deadline: pieces no larger than a
+// pipe takes at once, each only when the descriptor says it has room.
+bool writeBefore(int fd, const char* bytes, std::size_t size,
+                 std::chrono::steady_clock::time_point deadline) {
+    ignoreBrokenPipes();
+    while (size > 0) {
+        auto const left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return false;
+        }
+        pollfd ready{fd, POLLOUT, 0};
+        int const polled = ::poll(&ready, 1, static_cast<int>(left.count()));
+        if (polled < 0 && errno == EINTR) {
+            continue;
+        }
+        if (polled <= 0 || (ready.revents & POLLOUT) == 0) {
+            return false;
+        }
+        ssize_t const n = ::write(fd, bytes, std::min<std::size_t>(size, PIPE_BUF));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Text for standard error waits until what standard output collected is out.
+void flushBefore(const StandardStream& stream) {
+    if (stream.fd() == STDERR_FILENO) {
+        flushStandardOutput();
+    }
+}
+
 // A message box is one line: line breaks inside the text would split it.
 std::u16string oneLine(const char16_t* text, const char16_t* caption) {
     std::u16string line;
@@ -127,6 +248,33 @@ std::u16string oneLine(const char16_t* text, const char16_t* caption) {
 
 void forgetStandardInputKind() {
     standardInput.forgetKind();
+}
+
+bool flushStandardOutput() {
+    Holding const held(collected.lock);
+    return writeCollected();
+}
+
+void flushStandardOutputForEnd(bool mayWait) {
+    if (mayWait) {
+        Holding const held(collected.lock);
+        writeCollected();
+        collected.ended = true;
+        return;
+    }
+    // The main thread may hold the lock while it waits in a write that will
+    // never end; then what it collected cannot go out anyway.
+    auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (pthread_mutex_trylock(&collected.lock) != 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    writeBefore(STDOUT_FILENO, collected.bytes, collected.used, deadline);
+    collected.used = 0;
+    collected.ended = true;
+    pthread_mutex_unlock(&collected.lock);
 }
 
 }  // namespace platform::posix
@@ -189,6 +337,7 @@ Bool WriteConsoleW(Handle handle, const char16_t* text, Dword count, Dword* writ
     Dword const taken = count > 1 && posix::isHighSurrogate(text[count - 1]) ? count - 1 : count;
     std::string bytes;
     posix::encodeForLocale(std::u16string_view(text, taken), bytes);
+    posix::flushBefore(*stream);
     std::size_t sent = 0;
     if (!posix::writeAll(stream->fd(), bytes.data(), bytes.size(), sent)) {
         return 0;
@@ -213,7 +362,14 @@ Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written) {
         return 0;
     }
     std::size_t sent = 0;
-    bool const ok = posix::writeAll(stream->fd(), static_cast<const char*>(bytes), size, sent);
+    auto const* const text = static_cast<const char*>(bytes);
+    bool ok = false;
+    if (stream == &posix::standardOutput && !stream->isTerminal()) {
+        ok = posix::collect(text, size, sent);
+    } else {
+        posix::flushBefore(*stream);
+        ok = posix::writeAll(stream->fd(), text, size, sent);
+    }
     if (written != nullptr) {
         *written = static_cast<Dword>(sent);
     }
@@ -223,6 +379,7 @@ Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written) {
 int MessageBoxW(void*, const char16_t* text, const char16_t* caption, Dword) {
     std::string bytes;
     posix::encodeForLocale(posix::oneLine(text, caption), bytes);
+    posix::flushBefore(posix::standardError);
     std::size_t sent = 0;
     return posix::writeAll(posix::standardError.fd(), bytes.data(), bytes.size(), sent)
                ? posix::messageBoxOk

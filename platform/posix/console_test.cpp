@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/console.h"
 #include "platform/system.h"
 
 namespace platform {
@@ -20,12 +21,15 @@ class Captured {
 public:
     explicit Captured(int fd) : fd_(fd), saved_(::dup(fd)) {
         std::fflush(nullptr);
+        posix::flushStandardOutput();
         EXPECT_EQ(::pipe(pipe_), 0);
         ::fcntl(pipe_[0], F_SETFL, O_NONBLOCK);
+        ::fcntl(pipe_[0], F_SETPIPE_SZ, 1024 * 1024);  // room for more than one block
         ::dup2(pipe_[1], fd_);
         ::close(pipe_[1]);
     }
     ~Captured() {
+        posix::flushStandardOutput();
         ::dup2(saved_, fd_);
         ::close(saved_);
         if (pipe_[0] >= 0) {
@@ -124,23 +128,46 @@ TEST(Console, TerminalIsAConsoleThatShowsTextInTheLocalesEncoding) {
     std::setlocale(LC_CTYPE, saved.c_str());
 }
 
-TEST(Console, RedirectedOutputTakesTheRawBytes) {
+// Collected, and written out before anything goes to standard error.
+TEST(Console, RedirectedOutputTakesTheRawBytesInBlocks) {
     Captured output(STDOUT_FILENO);
+    Captured error(STDERR_FILENO);
     Dword written = 0;
     char16_t const text[] = u"a\u3042\n";
     EXPECT_TRUE(system::WriteFile(GetStdHandle(stdOutputHandle), text, 6, &written));
     EXPECT_EQ(written, 6U);
+    EXPECT_EQ(output.text(), "");
+    EXPECT_EQ(system::MessageBoxW(nullptr, u"box", nullptr, mbOk), 1);
     EXPECT_EQ(output.text(), std::string("a\0\x42\x30\n\0", 6));
+    EXPECT_EQ(error.text(), "box\n");
+
+    std::string const large(256 * 1024, 'x');
+    EXPECT_TRUE(system::WriteFile(GetStdHandle(stdOutputHandle), "ab", 2, &written));
+    EXPECT_TRUE(system::WriteFile(GetStdHandle(stdOutputHandle), large.data(),
+                                  static_cast<Dword>(large.size()), &written));
+    EXPECT_EQ(written, large.size());
+    EXPECT_EQ(output.text(), "ab" + large);  // larger than a block: straight out
 }
 
-// A reader that went away makes the write fail, as it does on Windows,
-// instead of ending the process.
+// A reader that went away makes the writes fail, as they do on Windows,
+// instead of ending the process: the write that meets the failure reports
+// it, whether it found collected bytes or wrote its own.
 TEST(Console, WriteToAClosedPipeFails) {
     Captured output(STDOUT_FILENO);
     output.closeReader();
+    Handle const handle = GetStdHandle(stdOutputHandle);
+    std::string const large(256 * 1024, 'x');
     Dword written = 7;
-    EXPECT_FALSE(system::WriteFile(GetStdHandle(stdOutputHandle), "ab", 2, &written));
+    EXPECT_FALSE(
+        system::WriteFile(handle, large.data(), static_cast<Dword>(large.size()), &written));
     EXPECT_EQ(written, 0U);
+    EXPECT_TRUE(system::WriteFile(handle, "ab", 2, &written));
+    EXPECT_EQ(written, 2U);
+    EXPECT_FALSE(
+        system::WriteFile(handle, large.data(), static_cast<Dword>(large.size()), &written));
+    EXPECT_EQ(written, 0U);
+    EXPECT_TRUE(system::WriteFile(handle, "ab", 2, &written));
+    EXPECT_FALSE(posix::flushStandardOutput());
 }
 
 TEST(Console, MessageBoxIsOneLineOnStandardError) {

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/console.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/termination.h"
 
@@ -92,8 +93,14 @@ std::atomic<int> pendingEnd{0};
 // Held while the handlers of a termination signal run: the end waits for them.
 std::mutex endLock;
 
-// Ends the process the way the signal would have without any handler.
-[[noreturn]] void takeDefaultAction(int signal) {
+enum class Ender { mainThread, listener };
+
+// Ends the process the way the signal would have without any handler, once
+// the output that standard output collected is out. Every ending of a signal
+// comes here. The main thread waits for its output as long as it takes; the
+// listener, which ends the process when the main thread is stuck, does not.
+[[noreturn]] void takeDefaultAction(int signal, Ender ender) {
+    posix::flushStandardOutputForEnd(ender == Ender::mainThread);
     std::signal(signal, SIG_DFL);
     sigset_t one;
     sigemptyset(&one);
@@ -114,7 +121,7 @@ void endSoon(int signal) {
     }
     std::this_thread::sleep_for(lastResortDelay);
     std::lock_guard<std::mutex> noMoveInFlight(posix::moveLock());
-    takeDefaultAction(pendingEnd.load());
+    takeDefaultAction(pendingEnd.load(), Ender::listener);
 }
 
 void* listen(void*) {
@@ -127,7 +134,7 @@ void* listen(void*) {
         if (signal == SIGHUP || signal == SIGTERM) {
             endSoon(signal);
         } else if (!handled(eventOf(signal))) {
-            takeDefaultAction(signal);
+            takeDefaultAction(signal, Ender::listener);
         }
     }
 }
@@ -161,7 +168,7 @@ void endIfTerminating() {
         return;
     }
     { std::lock_guard<std::mutex> handlersDone(endLock); }
-    takeDefaultAction(pendingEnd.load());
+    takeDefaultAction(pendingEnd.load(), Ender::mainThread);
 }
 
 bool terminationPending() {

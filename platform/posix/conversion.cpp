@@ -9,10 +9,12 @@
 #include <bit>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix/last_error.h"
@@ -85,39 +87,19 @@ bool isAscii(std::string_view bytes) {
                        [](char b) { return static_cast<unsigned char>(b) < 0x80; });
 }
 
-// Collects output the way the Windows conversions do: counting all of it,
-// storing what fits in the caller's buffer (none when sizing).
+// Collects a conversion's whole output; the caller's buffer receives it
+// afterwards, the way the Windows conversions fill it (deliver).
 template <typename Unit>
 class Sink {
 public:
-    Sink(Unit* buffer, std::size_t capacity) : buffer_(buffer), capacity_(capacity) {}
+    explicit Sink(std::basic_string<Unit>& out) : out_(out) {}
 
-    void append(const Unit* units, std::size_t count) {
-        if (buffer_ != nullptr && size_ < capacity_) {
-            std::copy_n(units, std::min(count, capacity_ - size_), buffer_ + size_);
-        }
-        size_ += count;
-    }
-    void append(Unit unit) { append(&unit, 1); }
-    void append(std::basic_string_view<Unit> units) { append(units.data(), units.size()); }
-    // ASCII text of the other unit type, which every code page takes as it is.
-    template <typename From>
-    void appendAscii(std::basic_string_view<From> ascii) {
-        if (buffer_ != nullptr && size_ < capacity_) {
-            std::size_t const stored = std::min(ascii.size(), capacity_ - size_);
-            std::transform(ascii.begin(), ascii.begin() + stored, buffer_ + size_,
-                           [](From unit) { return static_cast<Unit>(unit); });
-        }
-        size_ += ascii.size();
-    }
-
-    std::size_t size() const { return size_; }
-    bool overflowed() const { return buffer_ != nullptr && size_ > capacity_; }
+    void append(const Unit* units, std::size_t count) { out_.append(units, count); }
+    void append(Unit unit) { out_.push_back(unit); }
+    void append(std::basic_string_view<Unit> units) { out_.append(units); }
 
 private:
-    Unit* buffer_;
-    std::size_t capacity_;
-    std::size_t size_ = 0;
+    std::basic_string<Unit>& out_;
 };
 
 // Glibc's tables leave out single bytes that Windows' own tables map, so
@@ -159,6 +141,12 @@ private:
 
     void findSingleByteHoles();
     bool isSingleByteHole(unsigned char byte) const { return byte >= 0x80 && holes_[byte - 0x80]; }
+    // Most pages map each character on its own, whatever stands around it;
+    // 1255 and 1258 combine a letter with the marks that follow it.
+    bool mapsCharactersAlone() const { return !isUtf8() && number_ != 1255 && number_ != 1258; }
+    bool encodeByCharacter(std::u16string_view text, Sink<char>& sink, std::string_view fallback,
+                           bool& usedFallback);
+    bool mappingOf(char16_t unit, std::uint32_t& mapping);
     bool substituteUnits(std::u16string_view text, std::size_t& pos, Sink<char>& sink,
                          std::string_view fallback, bool& usedFallback) const;
     void substituteByte(unsigned char byte, Sink<char16_t>& sink) const;
@@ -168,8 +156,14 @@ private:
     iconv_t toUnits_;
     bool singleByte_ = false;
     std::array<bool, 128> holes_{};
+    // What iconv gave for each unit of the Basic Multilingual Plane once it
+    // was asked: the length in the top byte and the bytes below, or
+    // refusedUnit; 0 while not asked. Filled as names need it.
+    std::vector<std::uint32_t> mappings_;
     std::mutex mutex_;
 };
+
+constexpr std::uint32_t refusedUnit = 0xFFFFFFFF;
 
 CodePage* CodePage::find(unsigned number) {
     static std::mutex tableMutex;
@@ -229,13 +223,73 @@ void flush(iconv_t cd, Unit* chunk, std::size_t chunkSize, Sink<Unit>& sink) {
     sink.append(chunk, chunkSize - outLeft / sizeof(Unit));
 }
 
-bool CodePage::encode(std::u16string_view text, Sink<char>& sink, std::string_view fallback,
-                      bool& usedFallback) {
-    if (isAscii(text)) {
-        sink.appendAscii(text);
+// One iconv call per distinct character, ever, rather than several per name:
+// each character that a page lacks used to stop iconv and start it again.
+bool CodePage::mappingOf(char16_t unit, std::uint32_t& mapping) {
+    if (mappings_.empty()) {
+        mappings_.assign(0x10000, 0);
+    }
+    mapping = mappings_[unit];
+    if (mapping != 0) {
         return true;
     }
+    iconv(toBytes_, nullptr, nullptr, nullptr, nullptr);
+    auto* in = reinterpret_cast<char*>(&unit);
+    std::size_t inLeft = sizeof unit;
+    char bytes[8];
+    char* out = bytes;
+    std::size_t outLeft = sizeof bytes;
+    if (iconv(toBytes_, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
+        if (errno != EILSEQ && errno != EINVAL) {
+            return false;
+        }
+        mapping = refusedUnit;
+    } else {
+        std::size_t const length = sizeof bytes - outLeft;
+        mapping = static_cast<std::uint32_t>(length) << 24;
+        for (std::size_t i = 0; i < length && i < 3; ++i) {
+            mapping |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+        }
+        if (length == 0 || length > 3) {
+            return false;
+        }
+    }
+    mappings_[unit] = mapping;
+    return true;
+}
+
+bool CodePage::encodeByCharacter(std::u16string_view text, Sink<char>& sink,
+                                 std::string_view fallback, bool& usedFallback) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        char16_t const u = text[pos];
+        if (u < 0x80) {
+            sink.append(static_cast<char>(u));
+            ++pos;
+            continue;
+        }
+        std::uint32_t mapping = refusedUnit;
+        if (!isSurrogate(u) && !mappingOf(u, mapping)) {
+            return false;
+        }
+        if (mapping != refusedUnit) {
+            for (std::uint32_t i = 0; i < mapping >> 24; ++i) {
+                sink.append(static_cast<char>((mapping >> (8 * i)) & 0xFF));
+            }
+            ++pos;
+        } else if (!substituteUnits(text, pos, sink, fallback, usedFallback)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CodePage::encode(std::u16string_view text, Sink<char>& sink, std::string_view fallback,
+                      bool& usedFallback) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (mapsCharactersAlone()) {
+        return encodeByCharacter(text, sink, fallback, usedFallback);
+    }
     iconv(toBytes_, nullptr, nullptr, nullptr, nullptr);
     char chunk[256];
     std::size_t pos = 0;
@@ -305,10 +359,6 @@ bool CodePage::substituteUnits(std::u16string_view text, std::size_t& pos, Sink<
 }
 
 bool CodePage::decode(std::string_view bytes, Sink<char16_t>& sink) {
-    if (isAscii(bytes)) {
-        sink.appendAscii(bytes);
-        return true;
-    }
     std::lock_guard<std::mutex> lock(mutex_);
     iconv(toUnits_, nullptr, nullptr, nullptr, nullptr);
     char16_t chunk[128];
@@ -391,17 +441,91 @@ bool validArguments(const void* input, int length, const Unit* output, int outSi
     return true;
 }
 
-template <typename Unit>
-int finish(const Sink<Unit>& sink) {
-    if (sink.overflowed()) {
-        setLastError(errorInsufficientBuffer);
-        return 0;
-    }
-    if (sink.size() > static_cast<std::size_t>(INT_MAX)) {
+// Hands a conversion's output to the caller as Windows does: its size when
+// sizing (no buffer), else the size once it fits the buffer, or 0 with
+// errorInsufficientBuffer after storing what fits. ASCII text of either unit
+// type is the same text in the other, in every code page.
+template <typename Unit, typename From>
+int deliver(std::basic_string_view<From> result, Unit* buffer, int outSize) {
+    if (result.size() > static_cast<std::size_t>(INT_MAX)) {
         setLastError(errorInvalidParameter);
         return 0;
     }
-    return static_cast<int>(sink.size());
+    if (outSize == 0) {
+        return static_cast<int>(result.size());
+    }
+    std::size_t const stored = std::min(result.size(), static_cast<std::size_t>(outSize));
+    std::transform(result.begin(), result.begin() + stored, buffer,
+                   [](From unit) { return static_cast<Unit>(unit); });
+    if (stored < result.size()) {
+        setLastError(errorInsufficientBuffer);
+        return 0;
+    }
+    return static_cast<int>(result.size());
+}
+
+// The last conversion of each direction, kept with its input: a caller sizes
+// the output first and then converts the same text again (each name of a walk
+// goes through both), and the second call takes the first one's result. The
+// strings keep their storage from call to call, so that converting a name
+// allocates nothing once names of its length have been seen.
+template <typename In, typename Out>
+class LastConversion {
+public:
+    bool holds(const CodePage* page, std::basic_string_view<In> input,
+               std::string_view fallback) const {
+        return page_ == page && input_ == input && fallback_ == fallback;
+    }
+    void keep(const CodePage* page, std::basic_string_view<In> input, std::string_view fallback) {
+        page_ = page;
+        input_.assign(input);
+        fallback_.assign(fallback);
+    }
+    void forget() { page_ = nullptr; }
+
+    std::basic_string<Out>& output() { return output_; }
+    bool usedFallback = false;
+
+private:
+    const CodePage* page_ = nullptr;
+    std::basic_string<In> input_;
+    std::string fallback_;
+    std::basic_string<Out> output_;
+};
+
+thread_local LastConversion<char16_t, char> lastEncoding;
+thread_local LastConversion<char, char16_t> lastDecoding;
+
+bool encodeOnce(CodePage& page, std::u16string_view text, std::string_view fallback) {
+    if (lastEncoding.holds(&page, text, fallback)) {
+        return true;
+    }
+    lastEncoding.forget();
+    std::string& out = lastEncoding.output();
+    out.clear();
+    Sink<char> sink(out);
+    bool used = false;
+    if (!page.encode(text, sink, fallback, used)) {
+        return false;
+    }
+    lastEncoding.usedFallback = used;
+    lastEncoding.keep(&page, text, fallback);
+    return true;
+}
+
+bool decodeOnce(CodePage& page, std::string_view bytes) {
+    if (lastDecoding.holds(&page, bytes, {})) {
+        return true;
+    }
+    lastDecoding.forget();
+    std::u16string& out = lastDecoding.output();
+    out.clear();
+    Sink<char16_t> sink(out);
+    if (!page.decode(bytes, sink)) {
+        return false;
+    }
+    lastDecoding.keep(&page, bytes, {});
+    return true;
 }
 
 }  // namespace
@@ -430,16 +554,21 @@ int WideCharToMultiByte(unsigned codePage, Dword, const char16_t* text, int leng
     }
     std::size_t const units =
         length == -1 ? posix::terminatedLength(text) : static_cast<std::size_t>(length);
-    posix::Sink<char> sink(outSize == 0 ? nullptr : out, static_cast<std::size_t>(outSize));
-    bool used = false;
-    if (!page->encode(std::u16string_view(text, units), sink, fallback, used)) {
+    std::u16string_view const input(text, units);
+    if (posix::isAscii(input)) {
+        if (usedDefault != nullptr) {
+            *usedDefault = 0;
+        }
+        return posix::deliver(input, out, outSize);
+    }
+    if (!posix::encodeOnce(*page, input, fallback)) {
         posix::setLastError(errorNoUnicodeTranslation);
         return 0;
     }
     if (usedDefault != nullptr) {
-        *usedDefault = used;
+        *usedDefault = posix::lastEncoding.usedFallback;
     }
-    return posix::finish(sink);
+    return posix::deliver(std::string_view(posix::lastEncoding.output()), out, outSize);
 }
 
 int MultiByteToWideChar(unsigned codePage, Dword, const char* bytes, int length, char16_t* out,
@@ -454,12 +583,15 @@ int MultiByteToWideChar(unsigned codePage, Dword, const char* bytes, int length,
     }
     std::size_t const size =
         length == -1 ? posix::terminatedLength(bytes) : static_cast<std::size_t>(length);
-    posix::Sink<char16_t> sink(outSize == 0 ? nullptr : out, static_cast<std::size_t>(outSize));
-    if (!page->decode(std::string_view(bytes, size), sink)) {
+    std::string_view const input(bytes, size);
+    if (posix::isAscii(input)) {
+        return posix::deliver(input, out, outSize);
+    }
+    if (!posix::decodeOnce(*page, input)) {
         posix::setLastError(errorNoUnicodeTranslation);
         return 0;
     }
-    return posix::finish(sink);
+    return posix::deliver(std::u16string_view(posix::lastDecoding.output()), out, outSize);
 }
 
 }  // namespace platform

@@ -277,6 +277,13 @@ TEST(PosixMove, TwoSpellingsOfOneEntryAreTheSameNameButHardLinksAreNot) {
     tree.file("single", "s");
     EXPECT_TRUE(platform::MoveFileW(u"single", u"./single"));
     EXPECT_EQ(tree.contentsOf("single"), "s");
+
+    // A name that stays is there as long as the entry is, even a link that
+    // leads nowhere; once it is gone, the move fails.
+    fs::create_symlink("nowhere", tree.path() / "dangling");
+    EXPECT_TRUE(platform::MoveFileW(u"dangling", u"dangling"));
+    EXPECT_FALSE(platform::MoveFileW(u"gone", u"gone"));
+    EXPECT_EQ(platform::GetLastError(), platform::errorFileNotFound);
 }
 
 TEST(PosixMove, LinkIsMovedAsItself) {

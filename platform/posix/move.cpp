@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "platform/posix/files.h"
@@ -93,9 +94,10 @@ bool moveWithoutReplacing(const std::string& from, const std::string& to) {
     return false;
 }
 
+// Only whether the name still leads to an entry, not what the entry is:
+// the check of every name that stays, so it asks for no status.
 bool exists(const std::string& name) {
-    struct stat status;
-    if (::lstat(name.c_str(), &status) != 0) {
+    if (::faccessat(AT_FDCWD, name.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) != 0) {
         setLastErrorForPath(errno, name);
         return false;
     }
@@ -135,7 +137,16 @@ Bool MoveFileW(const char16_t* from, const char16_t* to) {
     // too long for a string's own small buffer.
     thread_local std::string source;
     thread_local std::string target;
-    if (!posix::encodeForSystem(from, source) || !posix::encodeForSystem(to, target)) {
+    if (!posix::encodeForSystem(from, source)) {
+        return 0;
+    }
+    // Most names of a walk fold to themselves: the same text is the same
+    // bytes, and the one check is that the entry is still there.
+    if (to != nullptr && lstrcmpW(from, to) == 0) {
+        std::lock_guard<std::mutex> const whole(posix::moveLock());
+        return posix::exists(source) ? 1 : 0;
+    }
+    if (!posix::encodeForSystem(to, target)) {
         return 0;
     }
     std::lock_guard<std::mutex> const whole(posix::moveLock());

@@ -176,4 +176,8 @@ void setCurrent(const OpenDirectory* directory) {
     currentDirectory = directory;
 }
 
+const OpenDirectory* currentOpenDirectory() {
+    return currentDirectory;
+}
+
 }  // namespace platform::posix

@@ -162,16 +162,6 @@ def stop_when_blocked(process):
     return waiting
 
 
-def blocked_write(pid):
-    """The bytes that a program blocked in a write is writing."""
-    with open(f"/proc/{pid}/syscall") as f:
-        fields = f.read().split()
-    address, size = int(fields[2], 16), int(fields[3], 16)
-    with open(f"/proc/{pid}/mem", "rb") as memory:
-        memory.seek(address)
-        return memory.read(size)
-
-
 def _state(pid):
     with open(f"/proc/{pid}/stat") as f:
         return f.read().rsplit(")", 1)[1].split()[0]

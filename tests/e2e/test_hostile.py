@@ -379,8 +379,10 @@ class ChangingTree(Case):
         printed = {name_bytes(line) for line in
                    head.decode("utf-16-le", "surrogatepass").split("\n")}
         # Entries well past the last one printed are still to come, even if
-        # the output lagged behind the renames.
-        cut = max((i for i, name in enumerate(order) if name in printed), default=0) + 64
+        # the output lagged behind the renames by a block that the program
+        # collected (64 KiB; each record here is two lines of over 40 units).
+        lag = 65536 // (4 * len(filler)) + 64
+        cut = max((i for i, name in enumerate(order) if name in printed), default=0) + lag
         gone, added = self.churn(big, order[cut:], entries)
         os.kill(process.pid, signal.SIGCONT)
         rest, errors = process.communicate(timeout=harness.timeout())
