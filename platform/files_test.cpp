@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/files_test_support.h"
+#include "tests/support/find_all.h"
 #include "platform/platform.h"
 #include "tests/support/temp_dir.h"
 

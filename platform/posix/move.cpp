@@ -12,9 +12,9 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "platform/posix/files.h"
+#include "platform/posix/paths.h"
 #include "platform/posix/last_error.h"
-#include "platform/posix/termination.h"
+#include "platform/posix/signals.h"
 
 namespace platform::posix {
 namespace {

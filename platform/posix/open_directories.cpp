@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/posix/files.h"
+#include "platform/posix/paths.h"
 #include "platform/posix/last_error.h"
 
 namespace platform::posix {

@@ -4,7 +4,7 @@
 // string in a wide function). MinGW's own C99 printf, which its C++ headers
 // switch on for the unprefixed names, reads "%s" as a narrow string; the
 // underscore names used here are msvcrt's exports whatever that switch says.
-// platform/format_test.cpp, run under Wine, holds the proof.
+// platform/runtime_test.cpp, run under Wine, holds the proof.
 #include <windows.h>
 
 #include <clocale>

@@ -3,8 +3,8 @@
 // locale in force, and text attributes have no meaning there, so they are
 // accepted and dropped. Redirected output takes the raw bytes that the
 // caller hands to WriteFile, collected into blocks for standard output
-// (console.h).
-#include "platform/posix/console.h"
+// (standard_streams.h).
+#include "platform/posix/standard_streams.h"
 
 #include <limits.h>
 #include <poll.h>

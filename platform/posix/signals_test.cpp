@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "platform/platform.h"
-#include "platform/posix/termination.h"
+#include "platform/posix/signals.h"
 
 namespace platform {
 namespace {

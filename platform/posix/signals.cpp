@@ -10,7 +10,7 @@
 // leaves them unblocked would take them with their default action.
 //
 // SIGHUP and SIGTERM end the process once the handlers have run, but only
-// between two entries of the walk (termination.h).
+// between two entries of the walk (signals.h).
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -25,9 +25,9 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix/console.h"
+#include "platform/posix/standard_streams.h"
 #include "platform/posix/last_error.h"
-#include "platform/posix/termination.h"
+#include "platform/posix/signals.h"
 
 namespace platform {
 

@@ -23,11 +23,11 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "platform/posix/files.h"
+#include "platform/posix/paths.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
 #include "platform/posix/open_directories.h"
-#include "platform/posix/termination.h"
+#include "platform/posix/signals.h"
 
 namespace platform::posix {
 namespace {

@@ -4,7 +4,7 @@
 // SetCurrentDirectoryW, a write of its name line, the fold, MoveFileW and a
 // write of its outcome line; between two entries come only the find calls,
 // GetFileAttributesW, GetFullPathNameW, SetCurrentDirectoryW and the end of
-// the process. The listener thread of control_handler.cpp never ends the
+// the process. The listener thread of signals.cpp never ends the
 // process itself for these two signals: it runs the control handlers, marks
 // the end as pending, and the main thread ends the process at the next of
 // those calls (before it does anything), at its exit, or while it reads its

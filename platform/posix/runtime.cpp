@@ -11,10 +11,10 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix/console.h"
+#include "platform/posix/standard_streams.h"
 #include "platform/posix/locale_text.h"
 #include "platform/posix/name_codec.h"
-#include "platform/posix/termination.h"
+#include "platform/posix/signals.h"
 
 namespace platform {
 

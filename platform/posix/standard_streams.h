@@ -9,7 +9,7 @@
 // error, so that the two keep their order, and before the process ends for
 // any reason the backend handles: its normal end (an atexit function; the
 // collected bytes live in storage that no static destructor tears down) and
-// every ending of control_handler.cpp. A crash or an abort loses it, as it
+// every ending of signals.cpp. A crash or an abort loses it, as it
 // would lose any program's buffered output.
 #pragma once
 
