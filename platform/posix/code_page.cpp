@@ -92,7 +92,7 @@ std::string_view userLocale() {
     return "C";
 }
 
-unsigned& ansiCodePage() {
+unsigned& selectedCodePage() {
     static unsigned codePage = codePageForLocale(userLocale());
     return codePage;
 }
@@ -116,15 +116,11 @@ unsigned codePageForLocale(std::string_view locale) {
 }
 
 void setAnsiCodePage(unsigned codePage) {
-    ansiCodePage() = codePage;
+    selectedCodePage() = codePage;
+}
+
+unsigned ansiCodePage() {
+    return selectedCodePage();
 }
 
 }  // namespace platform::posix
-
-namespace platform {
-
-unsigned GetACP() {
-    return posix::ansiCodePage();
-}
-
-}  // namespace platform

@@ -11,6 +11,10 @@ namespace platform::posix {
 // "sr_RS@latin" or "C"; 1252 for every language without one of its own.
 unsigned codePageForLocale(std::string_view locale);
 
+// The code page that cpAcp stands for: the user's, unless a test chose
+// another.
+unsigned ansiCodePage();
+
 // Makes cpAcp stand for codePage from now on, in place of the user's code
 // page, so that one process can fold names through every code page in turn.
 // Only while no other thread converts text.

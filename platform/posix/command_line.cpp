@@ -64,7 +64,7 @@ bool appendWithQuoteSection(std::u16string_view argument, std::u16string& line) 
     return true;
 }
 
-std::u16string& commandLine() {
+std::u16string& storedLine() {
     static std::u16string line;
     return line;
 }
@@ -78,7 +78,7 @@ __attribute__((constructor)) void captureArguments(int argc, char** argv, char**
     for (int i = 0; i < argc && argv[i] != nullptr; ++i) {
         decode(argv[i], Backslash::separator, arguments.emplace_back());
     }
-    commandLine() = commandLineOf(arguments);
+    storedLine() = commandLineOf(arguments);
 }
 
 }  // namespace
@@ -121,20 +121,8 @@ std::u16string commandLineOf(const std::vector<std::u16string>& arguments) {
     return line;
 }
 
+const std::u16string& commandLine() {
+    return storedLine();
+}
+
 }  // namespace platform::posix
-
-namespace platform {
-
-const char16_t* GetCommandLineW() {
-    return posix::commandLine().c_str();
-}
-
-bool namesHaveDriveDesignators() {
-    return false;
-}
-
-const char16_t* optionMarkers() {
-    return u"-:";
-}
-
-}  // namespace platform

@@ -15,6 +15,10 @@ namespace platform::posix {
 // See command_line.cpp for which ones they are.
 bool appendQuotedArgument(std::u16string_view argument, std::u16string& line);
 
+// The command line of this process, made from its argument vector before
+// main ran.
+const std::u16string& commandLine();
+
 // The command line for the arguments, the program path first.
 std::u16string commandLineOf(const std::vector<std::u16string>& arguments);
 

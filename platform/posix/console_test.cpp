@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix/standard_streams.h"
+#include "platform/posix/console.h"
 #include "platform/system.h"
 
 namespace platform {

@@ -1,97 +1,37 @@
-// The current directory, and full paths resolved against it.
-
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
+// The file services of platform.h over POSIX calls: searches, attributes,
+// full paths, the current directory and moves, each with Windows' contract.
+// Every call that a walk makes between two entries first lets a pending
+// termination end the process there (signals.h).
+#include <mutex>
 #include <string>
 #include <string_view>
 
 #include "platform/platform.h"
-#include "platform/posix/paths.h"
+#include "platform/posix/bounded_output.h"
 #include "platform/posix/last_error.h"
-#include "platform/posix/name_codec.h"
 #include "platform/posix/open_directories.h"
+#include "platform/posix/paths.h"
+#include "platform/posix/search.h"
 #include "platform/posix/signals.h"
 
 namespace platform::posix {
 namespace {
 
-bool isSeparator(char16_t c) {
-    return c == u'/' || c == u'\\';
-}
-
-// A backslash byte in a directory's name is part of that name, never a
-// separator, so the names are decoded as names.
-bool readCurrentDirectory(std::u16string& out) {
-    std::string bytes(256, '\0');
-    while (::getcwd(bytes.data(), bytes.size()) == nullptr) {
-        if (errno != ERANGE) {
-            setLastErrorFromErrno(errno);
-            return false;
-        }
-        bytes.resize(bytes.size() * 2);
+Search* searchOf(Handle handle) {
+    if (handle == nullptr || handle == invalidHandleValue) {
+        setLastError(errorInvalidHandle);
+        return nullptr;
     }
-    bytes.resize(std::strlen(bytes.c_str()));
-    out.clear();
-    decode(bytes, Backslash::nameCharacter, out);
-    return true;
+    return static_cast<Search*>(handle);
 }
 
 // Windows' contract for texts that a caller's buffer receives: the length when
 // the text and its terminator fit, else the size that would fit them.
 Dword copyOut(std::u16string_view text, Dword size, char16_t* buffer) {
-    if (buffer == nullptr || size <= text.size()) {
-        return static_cast<Dword>(text.size() + 1);
-    }
-    std::copy(text.begin(), text.end(), buffer);
-    buffer[text.size()] = u'\0';
-    return static_cast<Dword>(text.size());
-}
-
-// Appends the components of text to full, an absolute path without a trailing
-// separator ("/" for the root): "." and empty components go, ".." takes the
-// last component back but never the root.
-void foldComponents(std::u16string_view text, std::u16string& full) {
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = start;
-        while (end < text.size() && !isSeparator(text[end])) {
-            ++end;
-        }
-        std::u16string_view component = text.substr(start, end - start);
-        if (component == u"..") {
-            std::size_t cut = full.rfind(u'/');
-            full.resize(std::max<std::size_t>(cut, 1));
-        } else if (!component.empty() && component != u".") {
-            if (full.size() > 1) {
-                full += u'/';
-            }
-            full += component;
-        }
-        start = end + 1;
-    }
-}
-
-// Resolves path against the current directory without asking the file
-// system about any of its components, as Windows does: links are not
-// followed and the entries need not exist.
-bool resolveLexically(std::u16string_view path, std::u16string& full) {
-    full.assign(u"/");
-    if (!isSeparator(path.front())) {
-        std::u16string current;
-        if (!readCurrentDirectory(current)) {
-            return false;
-        }
-        foldComponents(current, full);
-    }
-    foldComponents(path, full);
-    if (isSeparator(path.back()) && full.size() > 1) {
-        full += u'/';
-    }
-    return true;
+    BoundedOutput<char16_t> out(buffer, size);
+    out.put(text);
+    out.put(u'\0');
+    return static_cast<Dword>(out.fits() ? text.size() : text.size() + 1);
 }
 
 // Whether the terminated text is exactly known, read without measuring it
@@ -106,55 +46,63 @@ bool spells(const char16_t* text, const std::u16string& known) {
     return text[i] == u'\0';
 }
 
-bool changeDirectoryByPath(const char16_t* path) {
-    std::string encoded;
-    if (!encodeForSystem(path, encoded)) {
-        return false;
-    }
-    setCurrent(nullptr);
-    if (::chdir(encoded.c_str()) != 0) {
-        setLastErrorForPath(errno, encoded);
-        return false;
-    }
-    return true;
-}
-
-// An open directory is made current by its descriptor, and is current
-// already when it was made so last: a walk makes the directory of each of
-// its entries current, the same one for all the entries of a listing.
-bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view name) {
-    if (name.empty()) {
-        if (!isCurrent(directory)) {
-            if (::fchdir(directory.descriptor) != 0) {
-                setLastErrorFromErrno(errno);
-                return false;
-            }
-            setCurrent(&directory);
-        }
-        return true;
-    }
-    std::string encoded;
-    if (!encodeForSystem(name, encoded)) {
-        return false;
-    }
-    int const fd = ::openat(directory.descriptor, encoded.c_str(),
-                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    bool const changed = fd >= 0 && ::fchdir(fd) == 0;
-    int const e = errno;
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    setCurrent(nullptr);
-    if (!changed) {
-        setLastErrorFromErrno(e);
-    }
-    return changed;
-}
-
 }  // namespace
 }  // namespace platform::posix
 
 namespace platform {
+
+Handle FindFirstFileW(const char16_t* pattern, FindData* found) {
+    posix::endIfTerminating();
+    if (pattern == nullptr || found == nullptr) {
+        posix::setLastError(errorInvalidParameter);
+        return invalidHandleValue;
+    }
+    posix::Search* const search = posix::openSearch(pattern);
+    if (search == nullptr) {
+        return invalidHandleValue;
+    }
+    if (!posix::nextEntry(*search, *found)) {
+        posix::closeSearch(search);
+        if (GetLastError() == errorNoMoreFiles) {
+            posix::setLastError(errorFileNotFound);
+        }
+        return invalidHandleValue;
+    }
+    return search;
+}
+
+Handle FindFirstFileExW(const char16_t* pattern, FindData* found) {
+    return FindFirstFileW(pattern, found);
+}
+
+Bool FindNextFileW(Handle search, FindData* found) {
+    posix::endIfTerminating();
+    posix::Search* open = posix::searchOf(search);
+    if (open == nullptr) {
+        return 0;
+    }
+    if (found == nullptr) {
+        posix::setLastError(errorInvalidParameter);
+        return 0;
+    }
+    return posix::nextEntry(*open, *found) ? 1 : 0;
+}
+
+Bool FindClose(Handle search) {
+    posix::endIfTerminating();
+    posix::Search* open = posix::searchOf(search);
+    posix::closeSearch(open);
+    return open != nullptr ? 1 : 0;
+}
+
+Dword GetFileAttributesW(const char16_t* path) {
+    posix::endIfTerminating();
+    if (path == nullptr) {
+        posix::setLastError(errorInvalidParameter);
+        return invalidFileAttributes;
+    }
+    return posix::attributesOfPath(path);
+}
 
 Dword GetFullPathNameW(const char16_t* path, Dword size, char16_t* buffer, char16_t** filePart) {
     posix::endIfTerminating();
@@ -202,6 +150,38 @@ Bool SetCurrentDirectoryW(const char16_t* path) {
     const posix::OpenDirectory* const anchor = posix::anchorOf(path, name);
     return anchor != nullptr ? posix::changeDirectoryBelow(*anchor, name)
                              : posix::changeDirectoryByPath(path);
+}
+
+Bool MoveFileW(const char16_t* from, const char16_t* to) {
+    // Kept from call to call: a walk moves every entry, and most names are
+    // too long for a string's own small buffer.
+    thread_local std::string source;
+    thread_local std::string target;
+    if (!posix::encodeForSystem(from, source)) {
+        return 0;
+    }
+    // Most names of a walk fold to themselves: the same text is the same
+    // bytes, and the one check is that the entry is still there.
+    if (to != nullptr && lstrcmpW(from, to) == 0) {
+        std::lock_guard<std::mutex> const whole(posix::moveLock());
+        return posix::entryExists(source) ? 1 : 0;
+    }
+    if (!posix::encodeForSystem(to, target)) {
+        return 0;
+    }
+    std::lock_guard<std::mutex> const whole(posix::moveLock());
+    if (source == target) {
+        return posix::entryExists(source) ? 1 : 0;
+    }
+    if (posix::moveWithoutReplacing(source, target)) {
+        return 1;
+    }
+    // Windows leaves an entry that is asked to move onto itself as it is.
+    return GetLastError() == errorAlreadyExists && posix::isSameEntry(source, target) ? 1 : 0;
+}
+
+Dword GetLastError() {
+    return posix::lastError();
 }
 
 }  // namespace platform

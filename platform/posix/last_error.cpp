@@ -1,3 +1,4 @@
+// The thread's last error, and the Windows code for each errno value.
 #include "platform/posix/last_error.h"
 
 #include <cerrno>
@@ -14,7 +15,7 @@ constexpr Dword errorNotSupported = 50;
 constexpr Dword errorDiskFull = 112;
 constexpr Dword errorIoDevice = 1117;
 
-thread_local Dword lastError = errorSuccess;
+thread_local Dword threadLastError = errorSuccess;
 
 Dword windowsCodeOf(int e) {
     switch (e) {
@@ -69,19 +70,15 @@ Dword windowsCodeOf(int e) {
 }  // namespace
 
 void setLastError(Dword code) {
-    lastError = code;
+    threadLastError = code;
 }
 
 void setLastErrorFromErrno(int e) {
-    lastError = windowsCodeOf(e);
+    threadLastError = windowsCodeOf(e);
+}
+
+Dword lastError() {
+    return threadLastError;
 }
 
 }  // namespace platform::posix
-
-namespace platform {
-
-Dword GetLastError() {
-    return posix::lastError;
-}
-
-}  // namespace platform

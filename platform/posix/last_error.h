@@ -5,6 +5,7 @@
 
 namespace platform::posix {
 
+Dword lastError();
 void setLastError(Dword code);
 // Sets the last error to the Windows code that stands for errno value e.
 void setLastErrorFromErrno(int e);

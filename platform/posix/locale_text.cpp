@@ -19,17 +19,6 @@ int escapeFirstByte(ByteSource& source, char16_t (&units)[2], std::string& bytes
     return 1;
 }
 
-int storeCodePoint(char32_t c, char16_t (&units)[2]) {
-    if (c < 0x10000) {
-        units[0] = static_cast<char16_t>(c);
-        return 1;
-    }
-    c -= 0x10000;
-    units[0] = static_cast<char16_t>(0xD800 + (c >> 10));
-    units[1] = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    return 2;
-}
-
 class StringSource : public ByteSource {
 public:
     explicit StringSource(std::string_view bytes) : bytes_(bytes) {}
@@ -99,7 +88,7 @@ int readLocaleCharacter(ByteSource& source, char16_t (&units)[2], std::string& b
             isSurrogate(codePoint)) {
             return escapeFirstByte(source, units, bytes);
         }
-        return storeCodePoint(codePoint, units);
+        return static_cast<int>(putCodePoint(codePoint, units) - units);
     }
 }
 

@@ -1,4 +1,5 @@
-// MoveFileW: rename(2) replaces an existing target, Windows never does.
+// Moves that never replace an existing entry: rename(2) replaces an existing
+// target, Windows never does.
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -14,7 +15,6 @@
 #include "platform/platform.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/last_error.h"
-#include "platform/posix/signals.h"
 
 namespace platform::posix {
 namespace {
@@ -72,6 +72,8 @@ void removePlaceholder(const std::string& name, bool directory) {
     }
 }
 
+}  // namespace
+
 // Two spellings of one entry ("a" and "./a", or two letter cases where the
 // file system ignores case); hard links are entries of their own.
 bool isSameEntry(const std::string& from, const std::string& to) {
@@ -96,15 +98,13 @@ bool moveWithoutReplacing(const std::string& from, const std::string& to) {
 
 // Only whether the name still leads to an entry, not what the entry is:
 // the check of every name that stays, so it asks for no status.
-bool exists(const std::string& name) {
+bool entryExists(const std::string& name) {
     if (::faccessat(AT_FDCWD, name.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) != 0) {
         setLastErrorForPath(errno, name);
         return false;
     }
     return true;
 }
-
-}  // namespace
 
 bool moveByPlaceholder(const std::string& from, const std::string& to) {
     struct stat source;
@@ -129,35 +129,3 @@ bool moveByPlaceholder(const std::string& from, const std::string& to) {
 }
 
 }  // namespace platform::posix
-
-namespace platform {
-
-Bool MoveFileW(const char16_t* from, const char16_t* to) {
-    // Kept from call to call: a walk moves every entry, and most names are
-    // too long for a string's own small buffer.
-    thread_local std::string source;
-    thread_local std::string target;
-    if (!posix::encodeForSystem(from, source)) {
-        return 0;
-    }
-    // Most names of a walk fold to themselves: the same text is the same
-    // bytes, and the one check is that the entry is still there.
-    if (to != nullptr && lstrcmpW(from, to) == 0) {
-        std::lock_guard<std::mutex> const whole(posix::moveLock());
-        return posix::exists(source) ? 1 : 0;
-    }
-    if (!posix::encodeForSystem(to, target)) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> const whole(posix::moveLock());
-    if (source == target) {
-        return posix::exists(source) ? 1 : 0;
-    }
-    if (posix::moveWithoutReplacing(source, target)) {
-        return 1;
-    }
-    // Windows leaves an entry that is asked to move onto itself as it is.
-    return GetLastError() == errorAlreadyExists && posix::isSameEntry(source, target) ? 1 : 0;
-}
-
-}  // namespace platform

@@ -56,20 +56,9 @@ char32_t codePointOf(const unsigned char* p, std::size_t length) {
     return c;
 }
 
-// The writers below store through a pointer into room made beforehand: a
-// walk passes every name and every directory path through here, and a
-// push_back per unit, with its capacity check, was most of that cost.
-char16_t* putCodePoint(char32_t c, char16_t* p) {
-    if (c < 0x10000) {
-        *p++ = static_cast<char16_t>(c);
-        return p;
-    }
-    c -= 0x10000;
-    *p++ = static_cast<char16_t>(0xD800 + (c >> 10));
-    *p++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    return p;
-}
-
+// The writers store through a pointer into room made beforehand: a walk
+// passes every name and every directory path through here, and a push_back
+// per unit, with its capacity check, was most of that cost.
 char* putUtf8(char32_t c, char* p) {
     if (c < 0x800) {
         *p++ = static_cast<char>(0xC0 | (c >> 6));

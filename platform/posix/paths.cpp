@@ -1,18 +1,27 @@
+// Paths for the system calls of the file services: their bytes, the entries
+// they name, and the current directory they are resolved against.
 #include "platform/posix/paths.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <string>
+#include <string_view>
 
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
 #include "platform/posix/open_directories.h"
-#include "platform/posix/signals.h"
 
 namespace platform::posix {
 namespace {
+
+bool isSeparator(char16_t c) {
+    return c == u'/' || c == u'\\';
+}
 
 // The directory that would hold the last component of path.
 std::string parentOf(const std::string& path) {
@@ -44,7 +53,7 @@ bool dropTrailingSeparators(std::string& path) {
 }
 
 bool endsWithSeparator(std::u16string_view path) {
-    return !path.empty() && (path.back() == u'/' || path.back() == u'\\');
+    return !path.empty() && isSeparator(path.back());
 }
 
 Dword attributesByPath(const std::string& path) {
@@ -76,6 +85,30 @@ Dword attributesBelow(const OpenDirectory& directory, std::u16string_view name,
     Dword const attributes = attributesOf(status.mode, directory.descriptor, entry);
     return isOtherFileSystem(status, directory.device) ? attributes | fileAttributeReparsePoint
                                                        : attributes;
+}
+
+// Appends the components of text to full, an absolute path without a trailing
+// separator ("/" for the root): "." and empty components go, ".." takes the
+// last component back but never the root.
+void foldComponents(std::u16string_view text, std::u16string& full) {
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = start;
+        while (end < text.size() && !isSeparator(text[end])) {
+            ++end;
+        }
+        std::u16string_view component = text.substr(start, end - start);
+        if (component == u"..") {
+            std::size_t cut = full.rfind(u'/');
+            full.resize(std::max<std::size_t>(cut, 1));
+        } else if (!component.empty() && component != u".") {
+            if (full.size() > 1) {
+                full += u'/';
+            }
+            full += component;
+        }
+        start = end + 1;
+    }
 }
 
 }  // namespace
@@ -117,19 +150,90 @@ void setLastErrorForPath(int e, const std::string& path) {
     setLastErrorFromErrno(e);
 }
 
-}  // namespace platform::posix
-
-namespace platform {
-
-Dword GetFileAttributesW(const char16_t* path) {
-    posix::endIfTerminating();
-    if (path == nullptr) {
-        posix::setLastError(errorInvalidParameter);
-        return invalidFileAttributes;
+// A backslash byte in a directory's name is part of that name, never a
+// separator, so the names are decoded as names.
+bool readCurrentDirectory(std::u16string& out) {
+    std::string bytes(256, '\0');
+    while (::getcwd(bytes.data(), bytes.size()) == nullptr) {
+        if (errno != ERANGE) {
+            setLastErrorFromErrno(errno);
+            return false;
+        }
+        bytes.resize(bytes.size() * 2);
     }
-    std::u16string_view const text(path);
+    bytes.resize(std::strlen(bytes.c_str()));
+    out.clear();
+    decode(bytes, Backslash::nameCharacter, out);
+    return true;
+}
+
+// Resolves path against the current directory without asking the file
+// system about any of its components, as Windows does: links are not
+// followed and the entries need not exist.
+bool resolveLexically(std::u16string_view path, std::u16string& full) {
+    full.assign(u"/");
+    if (!isSeparator(path.front())) {
+        std::u16string current;
+        if (!readCurrentDirectory(current)) {
+            return false;
+        }
+        foldComponents(current, full);
+    }
+    foldComponents(path, full);
+    if (isSeparator(path.back()) && full.size() > 1) {
+        full += u'/';
+    }
+    return true;
+}
+
+bool changeDirectoryByPath(const char16_t* path) {
+    std::string encoded;
+    if (!encodeForSystem(path, encoded)) {
+        return false;
+    }
+    setCurrent(nullptr);
+    if (::chdir(encoded.c_str()) != 0) {
+        setLastErrorForPath(errno, encoded);
+        return false;
+    }
+    return true;
+}
+
+// An open directory is made current by its descriptor, and is current
+// already when it was made so last: a walk makes the directory of each of
+// its entries current, the same one for all the entries of a listing.
+bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view name) {
+    if (name.empty()) {
+        if (!isCurrent(directory)) {
+            if (::fchdir(directory.descriptor) != 0) {
+                setLastErrorFromErrno(errno);
+                return false;
+            }
+            setCurrent(&directory);
+        }
+        return true;
+    }
+    std::string encoded;
+    if (!encodeForSystem(name, encoded)) {
+        return false;
+    }
+    int const fd = ::openat(directory.descriptor, encoded.c_str(),
+                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    bool const changed = fd >= 0 && ::fchdir(fd) == 0;
+    int const e = errno;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    setCurrent(nullptr);
+    if (!changed) {
+        setLastErrorFromErrno(e);
+    }
+    return changed;
+}
+
+Dword attributesOfPath(std::u16string_view text) {
     std::u16string_view name;
-    const posix::OpenDirectory* const anchor = posix::anchorOf(text, name);
+    const OpenDirectory* const anchor = anchorOf(text, name);
     std::string encoded;
     // lstat would look through a link named with a trailing separator; the
     // link itself is what Windows reports, and the layers above rely on its
@@ -137,18 +241,19 @@ Dword GetFileAttributesW(const char16_t* path) {
     bool namesDirectory = false;
     Dword attributes = invalidFileAttributes;
     if (anchor != nullptr) {
-        namesDirectory = posix::endsWithSeparator(text);
-        attributes = posix::attributesBelow(*anchor, name, encoded);
-    } else if (posix::encodeForSystem(text, encoded)) {
-        namesDirectory = posix::dropTrailingSeparators(encoded);
-        attributes = posix::attributesByPath(encoded);
+        namesDirectory = endsWithSeparator(text);
+        attributes = attributesBelow(*anchor, name, encoded);
+    } else if (encodeForSystem(text, encoded)) {
+        namesDirectory = dropTrailingSeparators(encoded);
+        attributes = attributesByPath(encoded);
     }
     if (attributes != invalidFileAttributes && namesDirectory &&
         (attributes & fileAttributeDirectory) == 0) {
-        posix::setLastError(errorPathNotFound);
+        setLastError(errorPathNotFound);
         return invalidFileAttributes;
     }
     return attributes;
 }
 
-}  // namespace platform
+
+}  // namespace platform::posix

@@ -1,5 +1,6 @@
-// What the file-system services of the POSIX backend share, and the pieces
-// that its tests reach directly.
+// What the file services of the POSIX backend (files.cpp) are built from:
+// paths for system calls, attributes, the current directory, and moves that
+// never replace an entry.
 #pragma once
 
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "platform/posix/open_directories.h"
 
 namespace platform::posix {
 
@@ -30,6 +32,35 @@ Dword attributesOf(mode_t mode, int directory, const char* name);
 // Windows tells a missing entry (errorFileNotFound) from a missing directory
 // on the way to it (errorPathNotFound); POSIX says ENOENT for both.
 void setLastErrorForPath(int e, const std::string& path);
+
+// The attributes of the entry that path names, as GetFileAttributesW gives
+// them; invalidFileAttributes with the last error set when there is none.
+Dword attributesOfPath(std::u16string_view path);
+
+// The current directory, decoded as names are.
+bool readCurrentDirectory(std::u16string& out);
+
+// Resolves path against the current directory without asking the file
+// system about any of its components, as Windows does: links are not
+// followed and the entries need not exist.
+bool resolveLexically(std::u16string_view path, std::u16string& full);
+
+bool changeDirectoryByPath(const char16_t* path);
+
+// Makes current the directory name below an open one (the open one itself
+// when name is empty), without following a link on the way.
+bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view name);
+
+// Moves from to to unless to names an existing entry; false with the last
+// error set otherwise (errorAlreadyExists when to exists).
+bool moveWithoutReplacing(const std::string& from, const std::string& to);
+
+// Whether two names are spellings of one entry (hard links are entries of
+// their own).
+bool isSameEntry(const std::string& from, const std::string& to);
+
+// Whether name still leads to an entry; false with the last error set.
+bool entryExists(const std::string& name);
 
 // Renames from to to where the file system cannot refuse to replace an
 // existing target itself: the target name is first taken exclusively by an

@@ -1,4 +1,15 @@
-// fgetws, getchar and _wfreopen on the C library's standard input stream,
+// The C run-time services of platform.h. The wide printf family is written
+// out here: the C library's own cannot stand in, since its %s reads 8-bit
+// text and its wide characters are 32 bits. It takes what this program's
+// formats use: %s for UTF-16 text (a null one prints as "(null)"), %c for a
+// UTF-16 unit (a NUL too: it is part of the text, which a reader then ends
+// there), %d for an int, %x for an unsigned int in lower-case hexadecimal,
+// and %% for a percent sign. No format of the program has flags, a width, a
+// precision or a size; like any other conversion, such a directive makes the
+// whole call fail with -1, so that a format this formatter cannot honour
+// shows at once rather than as odd text.
+//
+// fgetws, getchar and _wfreopen work on the C library's standard input stream,
 // read the way a Windows program reads a stream opened in text mode: in the
 // multibyte encoding of the locale in force, with a carriage return before a
 // line feed dropped.
@@ -7,18 +18,116 @@
 // carriage return, or when a character is not valid). Those bytes wait
 // here, in front of the stream, for the next fgetws or getchar.
 #include <algorithm>
+#include <climits>
+#include <clocale>
+#include <cstdarg>
 #include <cstdio>
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix/standard_streams.h"
+#include "platform/posix/bounded_output.h"
+#include "platform/posix/console.h"
 #include "platform/posix/locale_text.h"
 #include "platform/posix/name_codec.h"
 #include "platform/posix/signals.h"
+#include "platform/system.h"
 
 namespace platform {
 
 namespace {
+
+// The text that the last call handed out, and the C library's name it was
+// made from: every Console asks which locale is in force, and mostly finds
+// the one it found before.
+std::u16string named;
+std::string narrowNamed;
+
+int categoryOf(LocaleCategory category) {
+    return category == LocaleCategory::all ? LC_ALL : LC_CTYPE;
+}
+
+const char16_t* widened(const char* text) {
+    if (text == nullptr) {
+        return nullptr;
+    }
+    if (narrowNamed == text && !named.empty()) {
+        return named.c_str();
+    }
+    narrowNamed = text;
+    named.clear();
+    for (; *text != '\0'; ++text) {
+        named.push_back(static_cast<unsigned char>(*text));
+    }
+    return named.c_str();
+}
+
+// Locale names and stream modes are ASCII; anything else names none.
+bool narrowAscii(const char16_t* text, std::string& out) {
+    for (; *text != u'\0'; ++text) {
+        if (*text >= 0x80) {
+            return false;
+        }
+        out.push_back(static_cast<char>(*text));
+    }
+    return true;
+}
+
+// The digits of value in base 10 or 16, most significant first.
+void putDigits(posix::BoundedOutput<char16_t>& out, unsigned long long value, unsigned base) {
+    char16_t digits[20];
+    std::size_t count = 0;
+    do {
+        digits[count++] = u"0123456789abcdef"[value % base];
+        value /= base;
+    } while (value != 0);
+    while (count > 0) {
+        out.put(digits[--count]);
+    }
+}
+
+bool formatInto(posix::BoundedOutput<char16_t>& out, const char16_t* format, std::va_list list) {
+    if (format == nullptr) {
+        return false;
+    }
+    std::va_list args;
+    va_copy(args, list);
+    bool understood = true;
+    for (const char16_t* p = format; understood && *p != 0; ++p) {
+        if (*p != u'%') {
+            out.put(*p);
+            continue;
+        }
+        switch (*++p) {
+            case u's': {
+                const char16_t* const text = va_arg(args, const char16_t*);
+                out.put(text != nullptr ? std::u16string_view(text) : u"(null)");
+                break;
+            }
+            case u'c':
+                out.put(static_cast<char16_t>(va_arg(args, int)));
+                break;
+            case u'd': {
+                int const value = va_arg(args, int);
+                if (value < 0) {
+                    out.put(u'-');
+                }
+                putDigits(out, value < 0 ? 0ULL - value : value, 10);
+                break;
+            }
+            case u'x':
+                putDigits(out, va_arg(args, unsigned), 16);
+                break;
+            case u'%':
+                out.put(u'%');
+                break;
+            default:  // the end of the format included
+                understood = false;
+        }
+    }
+    va_end(args);
+    return understood && out.size() <= static_cast<std::size_t>(INT_MAX);
+}
+
 
 class StandardInputSource : public posix::ByteSource {
 public:
@@ -75,17 +184,41 @@ bool isConsoleName(const char16_t* path) {
     return false;
 }
 
-bool narrowMode(const char16_t* mode, std::string& out) {
-    for (; *mode != 0; ++mode) {
-        if (*mode >= 0x80) {
-            return false;
-        }
-        out.push_back(static_cast<char>(*mode));
+}  // namespace
+
+namespace system {
+
+const char16_t* setLocale(LocaleCategory category, const char16_t* name) {
+    std::string bytes;
+    if (!narrowAscii(name, bytes)) {
+        return nullptr;
     }
-    return true;
+    return widened(std::setlocale(categoryOf(category), bytes.c_str()));
 }
 
-}  // namespace
+const char16_t* currentLocale(LocaleCategory category) {
+    return widened(std::setlocale(categoryOf(category), nullptr));
+}
+
+}  // namespace system
+
+int _vscwprintf(const char16_t* format, std::va_list args) {
+    posix::BoundedOutput<char16_t> out(nullptr, 0);
+    if (!formatInto(out, format, args)) {
+        return -1;
+    }
+    return static_cast<int>(out.size());
+}
+
+int _vsnwprintf(char16_t* buffer, std::size_t count, const char16_t* format, std::va_list args) {
+    posix::BoundedOutput<char16_t> out(buffer, count);
+    if (!formatInto(out, format, args) || !out.fits()) {
+        return -1;
+    }
+    std::size_t const length = out.size();
+    out.put(u'\0');  // only where it fits
+    return static_cast<int>(length);
+}
 
 // Input is read before the first entry: a termination signal may end the
 // process there.
@@ -145,7 +278,7 @@ Bool _wfreopen(const char16_t* path, const char16_t* mode) {
         return 0;
     }
     std::string narrow;
-    if (!narrowMode(mode, narrow)) {
+    if (!narrowAscii(mode, narrow)) {
         return 0;
     }
     input.forget();

@@ -1,4 +1,5 @@
-// FindFirstFileW and its companions over readdir.
+// The searches behind FindFirstFileW and its companions, over the system's
+// directory listing.
 //
 // A search holds its directory open for as long as it lives: the paths below
 // it are anchored there (open_directories.h). It reads the directory's
@@ -27,7 +28,7 @@
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
 #include "platform/posix/open_directories.h"
-#include "platform/posix/signals.h"
+#include "platform/posix/search.h"
 
 namespace platform::posix {
 namespace {
@@ -197,6 +198,8 @@ private:
     int readError_ = 0;
 };
 
+}  // namespace
+
 // One open search: its directory, which anchors the paths below it, the
 // entries read from it, and the buffers that they pass through.
 class Search {
@@ -278,6 +281,8 @@ private:
     std::u16string lowered_;
 };
 
+namespace {
+
 // A walk holds one open directory per level, far more than the usual soft
 // limit of 1024 descriptors on a deep tree.
 void raiseOpenFileLimitOnce() {
@@ -292,11 +297,13 @@ void raiseOpenFileLimitOnce() {
     static_cast<void>(raised);
 }
 
+}  // namespace
+
 // A search over the directory part of pattern (everything up to its last
 // separator, or the current directory), positioned before its first entry.
 // A name part that could never match a byte name fails as the directory part
 // would.
-std::unique_ptr<Search> openSearch(std::u16string_view pattern) {
+Search* openSearch(std::u16string_view pattern) {
     std::size_t const cut = pattern.find_last_of(u"/\\");
     std::u16string_view const directory =
         cut == std::u16string_view::npos ? std::u16string_view() : pattern.substr(0, cut + 1);
@@ -313,63 +320,16 @@ std::unique_ptr<Search> openSearch(std::u16string_view pattern) {
     }
     auto search =
         std::make_unique<Search>(withoutTrailingSeparators(directory), descriptor, device, name);
-    return search->read() ? std::move(search) : nullptr;
+    return search->read() ? search.release() : nullptr;
 }
 
-Search* searchOf(Handle handle) {
-    if (handle == nullptr || handle == invalidHandleValue) {
-        setLastError(errorInvalidHandle);
-        return nullptr;
-    }
-    return static_cast<Search*>(handle);
+
+bool nextEntry(Search& search, FindData& found) {
+    return search.next(found);
 }
 
-}  // namespace
+void closeSearch(Search* search) {
+    delete search;
+}
+
 }  // namespace platform::posix
-
-namespace platform {
-
-Handle FindFirstFileW(const char16_t* pattern, FindData* found) {
-    posix::endIfTerminating();
-    if (pattern == nullptr || found == nullptr) {
-        posix::setLastError(errorInvalidParameter);
-        return invalidHandleValue;
-    }
-    std::unique_ptr<posix::Search> search = posix::openSearch(pattern);
-    if (search == nullptr) {
-        return invalidHandleValue;
-    }
-    if (!search->next(*found)) {
-        if (GetLastError() == errorNoMoreFiles) {
-            posix::setLastError(errorFileNotFound);
-        }
-        return invalidHandleValue;
-    }
-    return search.release();
-}
-
-Handle FindFirstFileExW(const char16_t* pattern, FindData* found) {
-    return FindFirstFileW(pattern, found);
-}
-
-Bool FindNextFileW(Handle search, FindData* found) {
-    posix::endIfTerminating();
-    posix::Search* open = posix::searchOf(search);
-    if (open == nullptr) {
-        return 0;
-    }
-    if (found == nullptr) {
-        posix::setLastError(errorInvalidParameter);
-        return 0;
-    }
-    return open->next(*found) ? 1 : 0;
-}
-
-Bool FindClose(Handle search) {
-    posix::endIfTerminating();
-    posix::Search* open = posix::searchOf(search);
-    delete open;
-    return open != nullptr ? 1 : 0;
-}
-
-}  // namespace platform

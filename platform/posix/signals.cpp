@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix/standard_streams.h"
+#include "platform/posix/console.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/signals.h"
 
@@ -182,31 +182,31 @@ std::mutex& moveLock() {
 
 }  // namespace posix
 
-Bool SetConsoleCtrlHandler(HandlerRoutine routine, Bool add) {
+bool posix::changeControlHandlers(HandlerRoutine routine, bool add) {
     std::lock_guard<std::mutex> lock(mutex);
     if (add && !listening) {
         if (!startListening()) {
             posix::setLastError(errorNotEnoughMemory);
-            return 0;
+            return false;
         }
         listening = true;
     }
     if (routine == nullptr) {
         // As on Windows: a null routine switches Ctrl+C off or back on.
-        ignoreCtrlC = add != 0;
-        return 1;
+        ignoreCtrlC = add;
+        return true;
     }
     if (!add) {
         auto const found = std::find(routines.rbegin(), routines.rend(), routine);
         if (found == routines.rend()) {
             posix::setLastError(errorInvalidParameter);
-            return 0;
+            return false;
         }
         routines.erase(std::next(found).base());
-        return 1;
+        return true;
     }
     routines.push_back(routine);
-    return 1;
+    return true;
 }
 
 }  // namespace platform

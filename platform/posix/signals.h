@@ -20,7 +20,13 @@
 
 #include <mutex>
 
+#include "platform/platform.h"
+
 namespace platform::posix {
+
+// Adds routine to the control handlers, or removes it, as
+// SetConsoleCtrlHandler does; the first addition starts the listener.
+bool changeControlHandlers(HandlerRoutine routine, bool add);
 
 // Ends the process now if a termination signal is pending.
 void endIfTerminating();

@@ -1,4 +1,4 @@
-// UTF-16 units as the POSIX backend reads them: surrogate pairs, and the lone
+// UTF-16 units as the POSIX backend reads and writes them: surrogate pairs, and the lone
 // low surrogates by which a byte outside any valid character travels through
 // UTF-16 text (see name_codec.h).
 #pragma once
@@ -17,6 +17,19 @@ constexpr bool isSurrogate(char32_t c) {
 
 constexpr char32_t codePointOfPair(char16_t high, char16_t low) {
     return 0x10000 + ((char32_t{high} - 0xD800) << 10) + (char32_t{low} - 0xDC00);
+}
+
+// Stores c at p as one unit, or as a surrogate pair above U+FFFF; returns
+// the position after it.
+constexpr char16_t* putCodePoint(char32_t c, char16_t* p) {
+    if (c < 0x10000) {
+        *p++ = static_cast<char16_t>(c);
+        return p;
+    }
+    c -= 0x10000;
+    *p++ = static_cast<char16_t>(0xD800 + (c >> 10));
+    *p++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    return p;
 }
 
 // The unit that stands for byte b (0x80..0xFF, or the backslash of a name).

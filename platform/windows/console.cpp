@@ -13,14 +13,6 @@ const char16_t* GetCommandLineW() {
     return utf16(::GetCommandLineW());
 }
 
-bool namesHaveDriveDesignators() {
-    return true;
-}
-
-const char16_t* optionMarkers() {
-    return u"-/:";
-}
-
 Handle GetStdHandle(Dword which) {
     return ::GetStdHandle(which);
 }
@@ -32,18 +24,6 @@ Bool GetConsoleMode(Handle handle, Dword* mode) {
         *mode = current;
     }
     return succeeded;
-}
-
-void* GetConsoleWindow() {
-    return ::GetConsoleWindow();
-}
-
-// A routine has the system's calling convention and an argument and result of
-// the system's sizes, so the system calls it as it is.
-static_assert(sizeof(Dword) == sizeof(DWORD) && sizeof(Bool) == sizeof(BOOL));
-
-Bool SetConsoleCtrlHandler(HandlerRoutine routine, Bool add) {
-    return ::SetConsoleCtrlHandler(reinterpret_cast<PHANDLER_ROUTINE>(routine), add);
 }
 
 namespace {
@@ -108,10 +88,34 @@ Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written) {
     return succeeded;
 }
 
+}  // namespace system
+
+void* GetConsoleWindow() {
+    return ::GetConsoleWindow();
+}
+
+// A routine has the system's calling convention and an argument and result of
+// the system's sizes, so the system calls it as it is.
+static_assert(sizeof(Dword) == sizeof(DWORD) && sizeof(Bool) == sizeof(BOOL));
+
+Bool SetConsoleCtrlHandler(HandlerRoutine routine, Bool add) {
+    return ::SetConsoleCtrlHandler(reinterpret_cast<PHANDLER_ROUTINE>(routine), add);
+}
+
+namespace system {
+
 int MessageBoxW(void* window, const char16_t* text, const char16_t* caption, Dword type) {
     return ::MessageBoxW(static_cast<HWND>(window), wide(text), wide(caption), type);
 }
 
 }  // namespace system
+
+bool namesHaveDriveDesignators() {
+    return true;
+}
+
+const char16_t* optionMarkers() {
+    return u"-/:";
+}
 
 }  // namespace platform

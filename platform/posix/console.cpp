@@ -3,8 +3,8 @@
 // locale in force, and text attributes have no meaning there, so they are
 // accepted and dropped. Redirected output takes the raw bytes that the
 // caller hands to WriteFile, collected into blocks for standard output
-// (standard_streams.h).
-#include "platform/posix/standard_streams.h"
+// (console.h).
+#include "platform/posix/console.h"
 
 #include <limits.h>
 #include <poll.h>
@@ -23,8 +23,10 @@
 #include <type_traits>
 
 #include "platform/platform.h"
+#include "platform/posix/command_line.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/locale_text.h"
+#include "platform/posix/signals.h"
 #include "platform/posix/utf16.h"
 #include "platform/system.h"
 
@@ -281,6 +283,10 @@ void flushStandardOutputForEnd(bool mayWait) {
 
 namespace platform {
 
+const char16_t* GetCommandLineW() {
+    return posix::commandLine().c_str();
+}
+
 Handle GetStdHandle(Dword which) {
     switch (which) {
         case stdInputHandle:
@@ -303,10 +309,6 @@ Bool GetConsoleMode(Handle handle, Dword* mode) {
     }
     *mode = stream->isOutput() ? posix::outputConsoleMode : posix::inputConsoleMode;
     return 1;
-}
-
-void* GetConsoleWindow() {
-    return nullptr;
 }
 
 namespace system {
@@ -376,6 +378,18 @@ Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written) {
     return ok;
 }
 
+}  // namespace system
+
+void* GetConsoleWindow() {
+    return nullptr;
+}
+
+Bool SetConsoleCtrlHandler(HandlerRoutine routine, Bool add) {
+    return posix::changeControlHandlers(routine, add != 0) ? 1 : 0;
+}
+
+namespace system {
+
 int MessageBoxW(void*, const char16_t* text, const char16_t* caption, Dword) {
     std::string bytes;
     posix::encodeForLocale(posix::oneLine(text, caption), bytes);
@@ -387,5 +401,15 @@ int MessageBoxW(void*, const char16_t* text, const char16_t* caption, Dword) {
 }
 
 }  // namespace system
+
+// A colon is an ordinary character in a POSIX name, and "/" starts an
+// absolute path.
+bool namesHaveDriveDesignators() {
+    return false;
+}
+
+const char16_t* optionMarkers() {
+    return u"-:";
+}
 
 }  // namespace platform

@@ -1,0 +1,81 @@
+// Windows code pages through the C library's iconv, mapped as Windows maps
+// them: its default character, the single bytes that glibc's tables leave
+// out, and a part of its best-fit mapping. What only the POSIX backend needs,
+// to give WideCharToMultiByte and MultiByteToWideChar their text.
+#pragma once
+
+#include <iconv.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::posix {
+
+constexpr unsigned utf8CodePage = 65001;
+
+// One code page with its pair of iconv descriptors, opened once and kept:
+// conversions run for every entry of trees with hundreds of thousands of
+// names.
+class CodePage {
+public:
+    // The page, opened on first use; null for a page that iconv lacks.
+    static CodePage* find(unsigned number);
+
+    ~CodePage() {
+        iconv_close(toBytes_);
+        iconv_close(toUnits_);
+    }
+
+    unsigned number() const { return number_; }
+    bool isUtf8() const { return number_ == utf8CodePage; }
+    bool isDoubleByte() const { return !singleByte_ && !isUtf8(); }
+
+    // Appends text in the page's bytes to out. A character that the page
+    // lacks goes out as Windows would write it (see substituteUnits), or
+    // as fallback, which sets usedFallback.
+    bool encode(std::u16string_view text, std::string& out, std::string_view fallback,
+                bool& usedFallback);
+    // Appends the UTF-16 form of bytes to out; a byte that begins no
+    // character of the page becomes what Windows reads it as.
+    bool decode(std::string_view bytes, std::u16string& out);
+
+private:
+    CodePage(unsigned number, iconv_t toBytes, iconv_t toUnits)
+        : number_(number), toBytes_(toBytes), toUnits_(toUnits) {
+        findSingleByteHoles();
+    }
+
+    void findSingleByteHoles();
+    bool isSingleByteHole(unsigned char byte) const { return byte >= 0x80 && holes_[byte - 0x80]; }
+    // Most pages map each character on its own, whatever stands around it;
+    // 1255 and 1258 combine a letter with the marks that follow it.
+    bool mapsCharactersAlone() const { return !isUtf8() && number_ != 1255 && number_ != 1258; }
+    bool encodeByCharacter(std::u16string_view text, std::string& out, std::string_view fallback,
+                           bool& usedFallback);
+    bool mappingOf(char16_t unit, std::uint32_t& mapping);
+    bool substituteUnits(std::u16string_view text, std::size_t& pos, std::string& out,
+                         std::string_view fallback, bool& usedFallback) const;
+    void substituteByte(unsigned char byte, std::u16string& out) const;
+
+    unsigned number_;
+    iconv_t toBytes_;
+    iconv_t toUnits_;
+    bool singleByte_ = false;
+    std::array<bool, 128> holes_{};
+    // What iconv gave for each unit of the Basic Multilingual Plane once it
+    // was asked: the length in the top byte and the bytes below, or
+    // refusedUnit; 0 while not asked. Filled as names need it.
+    std::vector<std::uint32_t> mappings_;
+    std::mutex mutex_;
+};
+
+// The page that a conversion names, cpAcp standing for the ANSI code page;
+// null when iconv lacks it.
+CodePage* codePageFor(unsigned number);
+
+}  // namespace platform::posix
