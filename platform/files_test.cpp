@@ -76,6 +76,8 @@ TEST_F(PlatformFind, PatternsMatchNamesWithoutRegardToCase) {
         {u"s?b", {u"sub"}},
         {u"g*g", {u"gamma.log"}},
         {u"*m*", {u"gamma.log", u"readme"}},
+        {u"*a*a*", {u"Alpha.txt", u"gamma.log"}},
+        {u"a*?x?", {u"Alpha.txt"}},
         {u"readme.*", {u"readme"}},
     };
     for (const Case& c : cases) {

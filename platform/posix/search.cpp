@@ -39,32 +39,48 @@ void lowerInPlace(std::u16string& text) {
     }
 }
 
-// '*' and '?' against a name, both already in lower case. The star that was
-// seen last is the only one ever retried, which keeps the match linear in
-// practice and free of recursion.
-bool matchesLowered(std::u16string_view name, std::u16string_view pattern) {
-    std::size_t n = 0;
-    std::size_t p = 0;
-    std::size_t retryPattern = std::u16string_view::npos;
-    std::size_t retryName = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == u'*') {
-            retryPattern = ++p;
-            retryName = n;
-        } else if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
-            ++p;
-            ++n;
-        } else if (retryPattern != std::u16string_view::npos) {
-            p = retryPattern;
-            n = ++retryName;
-        } else {
+// The platform layer lies below fs/ and may not call its matcher, and the
+// rules differ besides ("*.*" and a final ".*", see NamePattern), so names
+// are matched here, already in lower case, piece by piece: the pieces
+// between stars have fixed lengths, so each takes the first place that fits
+// after the one before it, and the last one is held to the end of the name.
+bool pieceMatchesAt(std::u16string_view name, std::size_t at, std::u16string_view piece) {
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+        if (piece[i] != u'?' && piece[i] != name[at + i]) {
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == u'*') {
-        ++p;
+    return true;
+}
+
+bool matchesLowered(std::u16string_view name, std::u16string_view pattern) {
+    constexpr std::size_t none = std::u16string_view::npos;
+    std::size_t const firstStar = pattern.find(u'*');
+    if (firstStar == none) {
+        return name.size() == pattern.size() && pieceMatchesAt(name, 0, pattern);
     }
-    return p == pattern.size();
+    std::size_t const lastStar = pattern.rfind(u'*');
+    std::u16string_view const head = pattern.substr(0, firstStar);
+    std::u16string_view const tail = pattern.substr(lastStar + 1);
+    if (name.size() < head.size() + tail.size() || !pieceMatchesAt(name, 0, head) ||
+        !pieceMatchesAt(name, name.size() - tail.size(), tail)) {
+        return false;
+    }
+    std::size_t const end = name.size() - tail.size();
+    std::size_t at = head.size();
+    for (std::size_t p = firstStar + 1; p < lastStar;) {
+        std::size_t const nextStar = pattern.find(u'*', p);
+        std::u16string_view const piece = pattern.substr(p, nextStar - p);
+        while (at + piece.size() <= end && !pieceMatchesAt(name, at, piece)) {
+            ++at;
+        }
+        if (at + piece.size() > end) {
+            return false;
+        }
+        at += piece.size();
+        p = nextStar + 1;
+    }
+    return true;
 }
 
 // The name part of a search pattern, matched the way Windows users expect:
