@@ -1,3 +1,5 @@
+// Sorting tokens into options and files, expanding wildcards on a real tree, and
+// reading piped input from a file put in place of standard input.
 #include "frame/argument_set.h"
 
 #include <gtest/gtest.h>

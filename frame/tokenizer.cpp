@@ -1,3 +1,4 @@
+// The command-line splitter: a scanner that cuts the line into tokens in one pass.
 #include "frame/tokenizer.h"
 
 #include <string>
