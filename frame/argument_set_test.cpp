@@ -77,20 +77,20 @@ fs::path uniqueTempPath(const char* stem) {
 class WildcardExpansion : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = uniqueTempPath("ansifold-expand-");
-        fs::create_directories(root_ / "sub");
+        root = uniqueTempPath("ansifold-expand-");
+        fs::create_directories(root / "sub");
         for (char const* name :
              {"a.txt", "b.txt", "c.log", ".hidden", "sub/d.txt", "sub/e.txt", "sub/f.log"}) {
-            std::ofstream(root_ / name).put('x');
+            std::ofstream(root / name).put('x');
         }
-        start_ = fs::current_path();
-        fs::current_path(root_);
+        start = fs::current_path();
+        fs::current_path(root);
     }
 
     void TearDown() override {
-        fs::current_path(start_);
+        fs::current_path(start);
         std::error_code ignored;
-        fs::remove_all(root_, ignored);
+        fs::remove_all(root, ignored);
     }
 
     // The file arguments that args give, the matches of each pattern sorted
@@ -105,8 +105,8 @@ protected:
         return files;
     }
 
-    fs::path root_;
-    fs::path start_;
+    fs::path root;
+    fs::path start;
 };
 
 TEST_F(WildcardExpansion, MatchesTakeThePatternsPlaceAndDirectoryPart) {
@@ -143,7 +143,7 @@ TEST_F(WildcardExpansion, DotAndDotDotNeverComeOut) {
 TEST_F(WildcardExpansion, LeadingSeparatorOnlyStaysInFront) {
     Strings expected;
     std::error_code error;
-    for (auto const& entry : fs::directory_iterator(root_.root_path(), error)) {
+    for (auto const& entry : fs::directory_iterator(root.root_path(), error)) {
         expected.push_back(u"\\" + entry.path().filename().u16string());
     }
     std::sort(expected.begin(), expected.end());
@@ -156,10 +156,10 @@ TEST_F(WildcardExpansion, LeadingSeparatorOnlyStaysInFront) {
 // directory. On POSIX a colon is part of a name.
 TEST_F(WildcardExpansion, ADriveDesignatorStaysInFront) {
 #if defined(_WIN32)
-    std::u16string const drive = root_.u16string().substr(0, 2);
+    std::u16string const drive = root.u16string().substr(0, 2);
     EXPECT_EQ(filesFrom({drive + u"*.txt"}), (Strings{drive + u"a.txt", drive + u"b.txt"}));
 #else
-    std::ofstream(root_ / "C:x.txt").put('x');
+    std::ofstream(root / "C:x.txt").put('x');
     EXPECT_EQ(filesFrom({u"C:*.txt"}), (Strings{u"C:x.txt"}));
 #endif
 }
