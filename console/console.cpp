@@ -1,3 +1,5 @@
+// The console writer: one write per text when redirected, chunks of at most
+// 2048 units on a console.
 #include "console/console.h"
 
 #include <algorithm>

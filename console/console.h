@@ -1,3 +1,5 @@
+// The console writer: UTF-16 text to standard output, as console text on a console
+// and as raw UTF-16LE bytes when redirected.
 #pragma once
 
 #include <cstdarg>

@@ -1,3 +1,5 @@
+// The console writer and its formatting buffer, seen through a recording
+// console device, on a console and redirected.
 #include "console/console.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The error box, formatted through the same buffer as the console's text.
 #include "console/error_box.h"
 
 #include <cstdarg>

@@ -1,3 +1,4 @@
+// The error box: a printf-style text in a message box.
 #pragma once
 
 namespace kestrel {

@@ -1,3 +1,4 @@
+// The error box's text, caption and button, as a recording console device sees them.
 #include "console/error_box.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// The formatting buffer: one formatting call for a text that fits, three for a
+// longer one.
 #include "console/format_buffer.h"
 
 #include "platform/platform.h"

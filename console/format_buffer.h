@@ -1,3 +1,4 @@
+// The formatting buffer that the console writer and the error box share.
 #pragma once
 
 #include <array>

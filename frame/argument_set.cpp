@@ -1,3 +1,5 @@
+// Building the argument set: tokens, options, file arguments with their wildcard
+// matches, and the piped lines.
 #include "frame/argument_set.h"
 
 #include <algorithm>

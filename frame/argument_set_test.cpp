@@ -1,3 +1,5 @@
+// Sorting tokens into options and files, expanding wildcards on a real tree, and
+// reading piped input from a file put in place of standard input.
 #include "frame/argument_set.h"
 
 #include <gtest/gtest.h>
@@ -7,14 +9,14 @@
 #include <cstdio>
 #include <cuchar>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "fs/path.h"
 #include "platform/platform.h"
+
+#include "tests/support/temp_dir.h"
 
 namespace kestrel {
 namespace {
@@ -65,30 +67,16 @@ TEST(ClassifyTokens, SortsOptionsFromFileArguments) {
     }
 }
 
-fs::path uniqueTempPath(const char* stem) {
-    std::random_device random;
-    return fs::temp_directory_path() / (stem + std::to_string(random()) + std::to_string(random()));
-}
-
 // A small tree in a fresh temporary folder, made the current directory for
 // the length of a test.
 class WildcardExpansion : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = uniqueTempPath("ansifold-expand-");
-        fs::create_directories(root_ / "sub");
-        for (char const* name :
-             {"a.txt", "b.txt", "c.log", ".hidden", "sub/d.txt", "sub/e.txt", "sub/f.log"}) {
-            std::ofstream(root_ / name).put('x');
+        for (char16_t const* name :
+             {u"a.txt", u"b.txt", u"c.log", u".hidden", u"sub/d.txt", u"sub/e.txt", u"sub/f.log"}) {
+            tree.file(name, "x");
         }
-        start_ = fs::current_path();
-        fs::current_path(root_);
-    }
-
-    void TearDown() override {
-        fs::current_path(start_);
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
+        fs::current_path(tree.path());
     }
 
     // The file arguments that args give, the matches of each pattern sorted
@@ -103,8 +91,7 @@ protected:
         return files;
     }
 
-    fs::path root_;
-    fs::path start_;
+    testsupport::TempDir tree;
 };
 
 TEST_F(WildcardExpansion, MatchesTakeThePatternsPlaceAndDirectoryPart) {
@@ -141,7 +128,7 @@ TEST_F(WildcardExpansion, DotAndDotDotNeverComeOut) {
 TEST_F(WildcardExpansion, LeadingSeparatorOnlyStaysInFront) {
     Strings expected;
     std::error_code error;
-    for (auto const& entry : fs::directory_iterator(root_.root_path(), error)) {
+    for (auto const& entry : fs::directory_iterator(tree.path().root_path(), error)) {
         expected.push_back(u"\\" + entry.path().filename().u16string());
     }
     std::sort(expected.begin(), expected.end());
@@ -154,10 +141,10 @@ TEST_F(WildcardExpansion, LeadingSeparatorOnlyStaysInFront) {
 // directory. On POSIX a colon is part of a name.
 TEST_F(WildcardExpansion, ADriveDesignatorStaysInFront) {
 #if defined(_WIN32)
-    std::u16string const drive = root_.u16string().substr(0, 2);
+    std::u16string const drive = tree.text().substr(0, 2);
     EXPECT_EQ(filesFrom({drive + u"*.txt"}), (Strings{drive + u"a.txt", drive + u"b.txt"}));
 #else
-    std::ofstream(root_ / "C:x.txt").put('x');
+    tree.file(u"C:x.txt", "x");
     EXPECT_EQ(filesFrom({u"C:*.txt"}), (Strings{u"C:x.txt"}));
 #endif
 }
@@ -170,8 +157,9 @@ Strings pipedLinesOf(std::string const& bytes) {
 #else
     char const* const nullDevice = "/dev/null";
 #endif
-    fs::path const file = uniqueTempPath("ansifold-stdin-");
-    std::ofstream(file, std::ios::binary) << bytes;
+    testsupport::TempDir folder;
+    folder.file(u"stdin", bytes);
+    fs::path const file = folder / u"stdin";
     Strings lines;
     if (std::freopen(file.string().c_str(), "r", stdin) != nullptr) {
         readPipedLines(lines);
@@ -179,8 +167,6 @@ Strings pipedLinesOf(std::string const& bytes) {
         ADD_FAILURE() << "cannot read " << file;
     }
     static_cast<void>(std::freopen(nullDevice, "r", stdin));
-    std::error_code ignored;
-    fs::remove(file, ignored);
     return lines;
 }
 

@@ -1,3 +1,4 @@
+// The application lifecycle and the exit code it yields.
 #include "frame/console_app.h"
 
 namespace kestrel {

@@ -1,3 +1,4 @@
+// The frame's application base: the lifecycle that the entry function runs.
 #pragma once
 
 #include <atomic>

@@ -1,3 +1,5 @@
+// The application lifecycle's order and exit codes, and how control events reach
+// the listeners.
 #include "frame/console_app.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The control handler and the listener list that it shares with the main thread.
 #include "frame/ctrl_c_event.h"
 
 namespace kestrel::misc {

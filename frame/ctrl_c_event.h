@@ -1,3 +1,5 @@
+// Console control events (Ctrl+C, Ctrl+Break, closing the console, log-off,
+// shut-down), passed on to listeners.
 #pragma once
 
 #include <mutex>

@@ -1,3 +1,4 @@
+// A base for classes that must not be copied.
 #pragma once
 
 namespace kestrel::misc {

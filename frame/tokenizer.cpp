@@ -1,3 +1,4 @@
+// The command-line splitter: a scanner that cuts the line into tokens in one pass.
 #include "frame/tokenizer.h"
 
 #include <string>
@@ -13,7 +14,7 @@ constexpr char16_t backslash = u'\\';
 
 class LineScanner {
 public:
-    explicit LineScanner(std::u16string_view line) : line_(line) {}
+    explicit LineScanner(std::u16string_view commandLine) : line(commandLine) {}
 
     void appendTokensTo(std::vector<std::u16string>& tokens) {
         while (true) {
@@ -21,7 +22,7 @@ public:
             if (atEnd()) {
                 return;
             }
-            std::u16string token = line_[pos_] == quote ? readQuotedToken() : readPlainToken();
+            std::u16string token = line[position] == quote ? readQuotedToken() : readPlainToken();
             if (!token.empty()) {
                 tokens.push_back(std::move(token));
             }
@@ -29,56 +30,56 @@ public:
     }
 
 private:
-    bool atEnd() const { return pos_ >= line_.size(); }
+    bool atEnd() const { return position >= line.size(); }
 
     void skipSpaces() {
-        while (!atEnd() && line_[pos_] == space) {
-            ++pos_;
+        while (!atEnd() && line[position] == space) {
+            ++position;
         }
     }
 
     // A closing quote is one that the line ends after or that a space follows.
     bool closesAt(std::size_t i) const {
-        return line_[i] == quote && (i + 1 == line_.size() || line_[i + 1] == space);
+        return line[i] == quote && (i + 1 == line.size() || line[i + 1] == space);
     }
 
     // Backslash before quote only means something inside a plain token, where
     // the character before a quote always belongs to the same token.
     bool escapedQuoteAt(std::size_t i) const {
-        return line_[i] == quote && i > 0 && line_[i - 1] == backslash;
+        return line[i] == quote && i > 0 && line[i - 1] == backslash;
     }
 
     // Quoted tokens know no escapes: "C:\My Dir\" is a directory with its
     // trailing backslash, the way users type it.
     std::u16string readQuotedToken() {
-        std::size_t const start = ++pos_;
-        for (std::size_t i = start; i < line_.size(); ++i) {
+        std::size_t const start = ++position;
+        for (std::size_t i = start; i < line.size(); ++i) {
             if (closesAt(i)) {
-                pos_ = i + 1;
-                return std::u16string(line_.substr(start, i - start));
+                position = i + 1;
+                return std::u16string(line.substr(start, i - start));
             }
         }
-        pos_ = line_.size();
-        return std::u16string(line_.substr(start));
+        position = line.size();
+        return std::u16string(line.substr(start));
     }
 
     std::u16string readPlainToken() {
-        std::size_t const start = pos_;
+        std::size_t const start = position;
         std::size_t sectionQuote = std::u16string_view::npos;
-        for (; !atEnd(); ++pos_) {
+        for (; !atEnd(); ++position) {
             bool const inSection = sectionQuote != std::u16string_view::npos;
-            if (!inSection && line_[pos_] == space) {
+            if (!inSection && line[position] == space) {
                 break;
             }
-            if (inSection && !escapedQuoteAt(pos_) && closesAt(pos_)) {
-                ++pos_;
+            if (inSection && !escapedQuoteAt(position) && closesAt(position)) {
+                ++position;
                 break;
             }
-            if (!inSection && line_[pos_] == quote && !escapedQuoteAt(pos_)) {
-                sectionQuote = pos_ - start;
+            if (!inSection && line[position] == quote && !escapedQuoteAt(position)) {
+                sectionQuote = position - start;
             }
         }
-        std::u16string token(line_.substr(start, pos_ - start));
+        std::u16string token(line.substr(start, position - start));
         if (sectionQuote != std::u16string_view::npos) {
             cleanQuoteSection(token, sectionQuote);
         }
@@ -101,8 +102,8 @@ private:
         }
     }
 
-    std::u16string_view line_;
-    std::size_t pos_ = 0;
+    std::u16string_view line;
+    std::size_t position = 0;
 };
 
 }  // namespace

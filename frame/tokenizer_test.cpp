@@ -1,3 +1,4 @@
+// The command-line splitter's rules as a table of lines and the tokens they give.
 #include "frame/tokenizer.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The directory search over the platform's find services.
 #include "fs/file_search.h"
 
 #include "fs/path.h"

@@ -1,3 +1,4 @@
+// Listing one directory's entries, as the walk reads them.
 #pragma once
 
 #include <string>
@@ -6,6 +7,9 @@
 
 namespace kestrel {
 
+// Whether a find record's name is "." or "..", which name no entry of their own.
+bool isDotOrDotDot(const char16_t* name);
+
 // The entries of one directory, one at a time, "." and ".." left out. The
 // record handed out is the search's own: it stays valid until the next open or
 // next, so a walk allocates nothing per entry.
@@ -13,9 +17,6 @@ namespace kestrel {
 // States: Closed (no handle), Positioned (open found an entry that next has
 // not yet handed out), Walking, Exhausted (the handle stays open, next gives
 // nothing).
-// Whether a find record's name is "." or "..", which name no entry of their own.
-bool isDotOrDotDot(const char16_t* name);
-
 class FileSearch {
 public:
     FileSearch() = default;

@@ -1,3 +1,5 @@
+// The directory search on temporary trees: what it lists, what it leaves out,
+// and the paths it builds.
 #include "fs/file_search.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// The path helpers: text operations that follow the separator rule, and the
+// current directory.
 #include "fs/path.h"
 
 #include "platform/platform.h"

@@ -1,3 +1,5 @@
+// The path helpers as tables, with the Windows and the POSIX reading of a name
+// side by side.
 #include "fs/path.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The wildcard matcher: one pass that keeps a single resume point, at the last star.
 #include "fs/wildcard.h"
 
 #include "platform/platform.h"

@@ -1,3 +1,5 @@
+// The wildcard matcher against a table, against plain backtracking on every small
+// case, and on a hostile pattern.
 #include "fs/wildcard.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// The run over the file arguments: each resolved to a full path, walked and
+// renamed, and the working directory put back after it.
 #include "renamer/ansifold.h"
 
 #include <optional>

@@ -1,3 +1,4 @@
+// The ansifold application, a console application of the frame.
 #pragma once
 
 #include "frame/console_app.h"

@@ -1,3 +1,4 @@
+// Whole runs of the application on temporary trees, with the console recorded.
 #include "renamer/ansifold.h"
 
 #include <gtest/gtest.h>

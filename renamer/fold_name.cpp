@@ -1,3 +1,5 @@
+// The fold as two measured conversions, through buffers that spare an entry's
+// name an allocation.
 #include "renamer/fold_name.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Folding one name through the system's ANSI code page.
 #pragma once
 
 #include <string>

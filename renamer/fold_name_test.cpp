@@ -1,3 +1,4 @@
+// Folded names under code pages 932 and 1252, the two that the tests run under.
 #include "renamer/fold_name.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The program's entry function: it makes the application and runs its lifecycle.
 #include "frame/argument_set.h"
 #include "frame/console_app.h"
 #include "platform/entry.h"

@@ -1,3 +1,4 @@
+// The plain-name rule, with a table of the reserved ASCII units.
 #include "renamer/plain_name.h"
 
 #include <array>

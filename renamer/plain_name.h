@@ -1,3 +1,4 @@
+// The rule that decides whether a folded name may replace the old one.
 #pragma once
 
 #include <string_view>

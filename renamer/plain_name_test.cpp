@@ -1,3 +1,4 @@
+// The plain-name rule as a table of folded names, taken or refused.
 #include "renamer/plain_name.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// Renaming one entry: fold, check, move and report, control characters shown
+// as pictures.
 #include "renamer/rename_entry.h"
 
 #include <string>

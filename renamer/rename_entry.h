@@ -1,3 +1,4 @@
+// Renaming one entry and printing its lines of the report.
 #pragma once
 
 namespace ansifold {

@@ -1,3 +1,5 @@
+// Renaming single entries in temporary trees: moves, refusals and the lines
+// printed.
 #include "renamer/rename_entry.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The walk: a directory's subtree is renamed before its own entry.
 #include "renamer/rename_tree.h"
 
 #include "fs/file_search.h"

@@ -1,3 +1,4 @@
+// The depth-first walk that renames everything below a directory.
 #pragma once
 
 #include <string>

@@ -1,3 +1,5 @@
+// Temporary directory trees, each under a fresh name in the system's temporary
+// folder.
 #include "tests/support/temp_dir.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// The unit test program's entry function.
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
