@@ -1,3 +1,5 @@
+// The console services as the layers above call them: through the device
+// that a test installed, or the backend's own.
 #include "platform/console_device.h"
 
 #include "platform/system.h"

@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: buffers filled as Windows fills them.
+//
 // Text for a caller's buffer, handed over the way the Windows services hand
 // it: every unit is counted and those that fit are stored, so that the same
 // call that fills a large enough buffer tells a caller the size it needs.

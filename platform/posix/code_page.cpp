@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: the user's ANSI code page, from the locale's
+// language, territory and script.
 #include "platform/posix/code_page.h"
 
 #include <algorithm>

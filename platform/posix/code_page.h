@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: the user's ANSI code page.
+//
 // The ANSI code page of a POSIX user: the one Windows would pick for the
 // language and territory of the user's locale, so that names fold here as
 // they would for the same user on Windows.

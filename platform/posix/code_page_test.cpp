@@ -1,3 +1,4 @@
+// The ANSI code page chosen for a locale, language by language.
 #include "platform/posix/code_page.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// POSIX backend only, to emulate Windows: the one command line of a process, joined
+// from the argument vector.
+//
 // How an argument is written so that the tokenizer gives it back:
 //
 // - Neither space nor double quote in it: as it stands. A plain token without

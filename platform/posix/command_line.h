@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: the one command line of a process.
+//
 // GetCommandLineW on POSIX: the argument vector joined into the one line that
 // a Windows program is given, quoted for the program's own splitter (the
 // kestrel tokenizer) so that it cuts the line back into the same arguments.

@@ -1,3 +1,5 @@
+// Arguments joined into a command line that the tokenizer splits back into
+// the same arguments.
 #include "platform/posix/command_line.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// Process and console services of platform.h: the POSIX backend.
+//
 // Console services on a terminal. A standard handle is a console exactly when
 // its descriptor is a terminal; console text goes out in the encoding of the
 // locale in force, and text attributes have no meaning there, so they are

@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: standard handles and collected output.
+//
 // The standard handles of the POSIX backend: each stands for a file
 // descriptor and remembers whether that descriptor is a terminal, which is
 // what makes it a console here.

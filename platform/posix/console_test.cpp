@@ -1,3 +1,5 @@
+// The console services on terminals, pipes and files, and the order of
+// collected standard output against standard error.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>

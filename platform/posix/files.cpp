@@ -1,3 +1,5 @@
+// File services of platform.h: the POSIX backend.
+//
 // The file services of platform.h over POSIX calls: searches, attributes,
 // full paths, the current directory and moves, each with Windows' contract.
 // Every call that a walk makes between two entries first lets a pending

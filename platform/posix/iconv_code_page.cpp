@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: code pages through iconv, with Windows'
+// substitutes for what a page lacks.
 #include "platform/posix/iconv_code_page.h"
 
 #include <algorithm>

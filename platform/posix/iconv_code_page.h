@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: code pages through iconv.
+//
 // Windows code pages through the C library's iconv, mapped as Windows maps
 // them: its default character, the single bytes that glibc's tables leave
 // out, and a part of its best-fit mapping. What only the POSIX backend needs,

@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: the last error, in Windows codes.
+//
 // The thread's last error, and the Windows code for each errno value.
 #include "platform/posix/last_error.h"
 

@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: the last error.
+//
 // The thread's last error, in Windows codes, as GetLastError reports it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// The Windows codes that system errors are reported as.
 #include "platform/posix/last_error.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: text in the locale's encoding, decoded a
+// character at a time for the standard input.
 #include "platform/posix/locale_text.h"
 
 #include <climits>

@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: text in the locale's encoding.
+//
 // Text in the multibyte encoding of the C library's character-type locale in
 // force (what _wsetlocale last selected): what a terminal shows and what
 // piped standard input holds.

@@ -1,3 +1,4 @@
+// Text in the locale's encoding, both ways, stray bytes kept.
 #include "platform/posix/locale_text.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: moves that never replace an entry.
+//
 // Moves that never replace an existing entry: rename(2) replaces an existing
 // target, Windows never does.
 

@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: the name codec, between the bytes of names
+// and UTF-16 with lone surrogates for stray bytes.
 #include "platform/posix/name_codec.h"
 
 #include "platform/posix/utf16.h"

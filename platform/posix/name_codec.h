@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: the name codec.
+//
 // File names and command-line arguments are bytes on POSIX systems; above the
 // platform layer they are UTF-16. This codec turns one into the other without
 // loss: valid UTF-8 is decoded, and every byte that is not part of valid UTF-8

@@ -1,3 +1,4 @@
+// Names between bytes and UTF-16, without loss either way.
 #include "platform/posix/name_codec.h"
 
 #include <gtest/gtest.h>

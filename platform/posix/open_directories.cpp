@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: the anchored directory state: the open
+// searches' descriptors, keyed by the paths they were given.
 #include "platform/posix/open_directories.h"
 
 #include <fcntl.h>

@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: the anchored directory state.
+//
 // The directories of the searches that are open, and the anchor they give to
 // every path below them.
 //

@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: paths, attributes and the current directory.
+//
 // Paths for the system calls of the file services: their bytes, the entries
 // they name, and the current directory they are resolved against.
 #include "platform/posix/paths.h"

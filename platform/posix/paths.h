@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: paths, attributes and the current directory.
+//
 // What the file services of the POSIX backend (files.cpp) are built from:
 // paths for system calls, attributes, the current directory, and moves that
 // never replace an entry.

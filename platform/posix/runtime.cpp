@@ -1,3 +1,5 @@
+// C run-time services of platform.h: the POSIX backend.
+//
 // The C run-time services of platform.h. The wide printf family is written
 // out here: the C library's own cannot stand in, since its %s reads 8-bit
 // text and its wide characters are 32 bits. It takes what this program's

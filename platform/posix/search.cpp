@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: directory searches.
+//
 // The searches behind FindFirstFileW and its companions, over the system's
 // directory listing.
 //

@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: directory searches.
+//
 // The searches behind FindFirstFileW: each holds its directory open, which
 // anchors the paths below it (open_directories.h), and reads the directory's
 // entries whole when it opens.

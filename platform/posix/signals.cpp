@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: console control events from signals.
+//
 // Console control events from signals. Windows calls control handlers on a
 // thread of its own, so the signals that stand for the events (SIGINT for
 // Ctrl+C, SIGQUIT for the Ctrl+Break of a terminal, SIGHUP for the console

@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: console control events from signals.
+//
 // SIGHUP and SIGTERM end the process between two entries, never inside one.
 //
 // Design notes. Seen from this layer, the walk handles an entry with

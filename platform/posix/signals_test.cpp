@@ -1,3 +1,5 @@
+// Console control events raised by signals, and the end that termination
+// signals bring between two entries.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>

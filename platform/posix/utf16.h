@@ -1,3 +1,5 @@
+// POSIX backend only, to emulate Windows: UTF-16 helpers.
+//
 // UTF-16 units as the POSIX backend reads and writes them: surrogate pairs, and the lone
 // low surrogates by which a byte outside any valid character travels through
 // UTF-16 text (see name_codec.h).

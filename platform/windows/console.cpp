@@ -1,3 +1,5 @@
+// Process and console services of platform.h: the Windows backend, which
+// forwards each one to kernel32 or user32.
 #include <windows.h>
 
 #include "platform/platform.h"

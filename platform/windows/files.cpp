@@ -1,3 +1,5 @@
+// File services of platform.h: the Windows backend, which forwards each one
+// to kernel32 and reports only link-like reparse points as reparse points.
 #include <windows.h>
 
 #include <cstring>

@@ -1,3 +1,5 @@
+// C run-time services of platform.h: the Windows backend.
+//
 // The C run-time library's wide-character services, from msvcrt.
 //
 // The wide printf functions must keep Microsoft's reading of "%s" (a wide

@@ -1,3 +1,5 @@
+// Strings and code pages of platform.h: the Windows backend, which forwards
+// each one to kernel32.
 #include <windows.h>
 
 #include "platform/platform.h"
