@@ -44,26 +44,26 @@ constexpr int messageBoxOk = 1;
 
 class StandardStream {
 public:
-    constexpr StandardStream(int fd, bool output) : fd_(fd), output_(output) {}
+    constexpr StandardStream(int fd, bool isOutputStream) : descriptor(fd), output(isOutputStream) {}
 
-    int fd() const { return fd_; }
-    bool isOutput() const { return output_; }
+    int fd() const { return descriptor; }
+    bool isOutput() const { return output; }
 
     // Asked once: console writes come for every renamed entry.
     bool isTerminal() {
-        int known = terminal_.load(std::memory_order_relaxed);
+        int known = terminalKind.load(std::memory_order_relaxed);
         if (known < 0) {
-            known = ::isatty(fd_) ? 1 : 0;
-            terminal_.store(known, std::memory_order_relaxed);
+            known = ::isatty(descriptor) ? 1 : 0;
+            terminalKind.store(known, std::memory_order_relaxed);
         }
         return known == 1;
     }
-    void forgetKind() { terminal_.store(-1, std::memory_order_relaxed); }
+    void forgetKind() { terminalKind.store(-1, std::memory_order_relaxed); }
 
 private:
-    int fd_;
-    bool output_;
-    std::atomic<int> terminal_{-1};
+    int descriptor;
+    bool output;
+    std::atomic<int> terminalKind{-1};
 };
 
 StandardStream standardInput(STDIN_FILENO, false);
@@ -140,13 +140,13 @@ Collected collected;
 
 class Holding {
 public:
-    explicit Holding(pthread_mutex_t& lock) : lock_(lock) { pthread_mutex_lock(&lock_); }
-    ~Holding() { pthread_mutex_unlock(&lock_); }
+    explicit Holding(pthread_mutex_t& toHold) : lock(toHold) { pthread_mutex_lock(&lock); }
+    ~Holding() { pthread_mutex_unlock(&lock); }
     Holding(const Holding&) = delete;
     Holding& operator=(const Holding&) = delete;
 
 private:
-    pthread_mutex_t& lock_;
+    pthread_mutex_t& lock;
 };
 
 // With the lock held.

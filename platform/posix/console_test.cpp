@@ -21,21 +21,21 @@ namespace {
 // Points a standard descriptor at a pipe for one test and back afterwards.
 class Captured {
 public:
-    explicit Captured(int fd) : fd_(fd), saved_(::dup(fd)) {
+    explicit Captured(int which) : fd(which), saved(::dup(which)) {
         std::fflush(nullptr);
         posix::flushStandardOutput();
-        EXPECT_EQ(::pipe(pipe_), 0);
-        ::fcntl(pipe_[0], F_SETFL, O_NONBLOCK);
-        ::fcntl(pipe_[0], F_SETPIPE_SZ, 1024 * 1024);  // room for more than one block
-        ::dup2(pipe_[1], fd_);
-        ::close(pipe_[1]);
+        EXPECT_EQ(::pipe(pipe), 0);
+        ::fcntl(pipe[0], F_SETFL, O_NONBLOCK);
+        ::fcntl(pipe[0], F_SETPIPE_SZ, 1024 * 1024);  // room for more than one block
+        ::dup2(pipe[1], fd);
+        ::close(pipe[1]);
     }
     ~Captured() {
         posix::flushStandardOutput();
-        ::dup2(saved_, fd_);
-        ::close(saved_);
-        if (pipe_[0] >= 0) {
-            ::close(pipe_[0]);
+        ::dup2(saved, fd);
+        ::close(saved);
+        if (pipe[0] >= 0) {
+            ::close(pipe[0]);
         }
     }
     Captured(const Captured&) = delete;
@@ -45,31 +45,31 @@ public:
         std::string bytes;
         char chunk[256];
         ssize_t n = 0;
-        while ((n = ::read(pipe_[0], chunk, sizeof chunk)) > 0) {
+        while ((n = ::read(pipe[0], chunk, sizeof chunk)) > 0) {
             bytes.append(chunk, static_cast<std::size_t>(n));
         }
         return bytes;
     }
     void closeReader() {
-        ::close(pipe_[0]);
-        pipe_[0] = -1;
+        ::close(pipe[0]);
+        pipe[0] = -1;
     }
 
 private:
-    int fd_;
-    int saved_;
-    int pipe_[2] = {-1, -1};
+    int fd;
+    int saved;
+    int pipe[2] = {-1, -1};
 };
 
 // Standard error on a pseudo-terminal: nothing else asks whether standard
 // error is a terminal, so its handle is still free to learn it here.
 class OnTerminal {
 public:
-    OnTerminal() : saved_(::dup(STDERR_FILENO)), master_(::posix_openpt(O_RDWR | O_NOCTTY)) {
+    OnTerminal() : saved(::dup(STDERR_FILENO)), master(::posix_openpt(O_RDWR | O_NOCTTY)) {
         std::fflush(nullptr);
-        ::grantpt(master_);
-        ::unlockpt(master_);
-        int const terminal = ::open(::ptsname(master_), O_RDWR | O_NOCTTY);
+        ::grantpt(master);
+        ::unlockpt(master);
+        int const terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
         termios raw{};
         ::tcgetattr(terminal, &raw);
         ::cfmakeraw(&raw);
@@ -78,9 +78,9 @@ public:
         ::close(terminal);
     }
     ~OnTerminal() {
-        ::dup2(saved_, STDERR_FILENO);
-        ::close(saved_);
-        ::close(master_);
+        ::dup2(saved, STDERR_FILENO);
+        ::close(saved);
+        ::close(master);
     }
     OnTerminal(const OnTerminal&) = delete;
     OnTerminal& operator=(const OnTerminal&) = delete;
@@ -90,9 +90,9 @@ public:
     std::string shown(std::size_t size) {
         std::string bytes;
         char chunk[256];
-        pollfd ready{master_, POLLIN, 0};
+        pollfd ready{master, POLLIN, 0};
         while (bytes.size() < size && ::poll(&ready, 1, 2000) > 0) {
-            ssize_t const n = ::read(master_, chunk, sizeof chunk);
+            ssize_t const n = ::read(master, chunk, sizeof chunk);
             if (n <= 0) {
                 break;
             }
@@ -102,8 +102,8 @@ public:
     }
 
 private:
-    int saved_;
-    int master_;
+    int saved;
+    int master;
 };
 
 TEST(Console, TerminalIsAConsoleThatShowsTextInTheLocalesEncoding) {

@@ -138,7 +138,7 @@ CodePage* CodePage::find(unsigned number) {
     std::lock_guard<std::mutex> lock(tableMutex);
     auto slot = opened.begin();
     for (; slot != opened.end() && *slot != nullptr; ++slot) {
-        if ((*slot)->number_ == number) {
+        if ((*slot)->pageNumber == number) {
             return slot->get();
         }
     }
@@ -162,8 +162,8 @@ CodePage* CodePage::find(unsigned number) {
 }
 
 void CodePage::findSingleByteHoles() {
-    singleByte_ = number_ == 874 || (number_ >= 1250 && number_ <= 1258);
-    if (!singleByte_) {
+    singleByte = pageNumber == 874 || (pageNumber >= 1250 && pageNumber <= 1258);
+    if (!singleByte) {
         return;
     }
     for (unsigned b = 0x80; b <= 0xFF; ++b) {
@@ -173,29 +173,29 @@ void CodePage::findSingleByteHoles() {
         std::size_t inLeft = 1;
         auto* out = reinterpret_cast<char*>(&unit);
         std::size_t outLeft = sizeof unit;
-        iconv(toUnits_, nullptr, nullptr, nullptr, nullptr);
-        holes_[b - 0x80] = iconv(toUnits_, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1);
+        iconv(toUnits, nullptr, nullptr, nullptr, nullptr);
+        holes[b - 0x80] = iconv(toUnits, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1);
     }
-    iconv(toUnits_, nullptr, nullptr, nullptr, nullptr);
+    iconv(toUnits, nullptr, nullptr, nullptr, nullptr);
 }
 
 // One iconv call per distinct character, ever, rather than several per name:
 // each character that a page lacks used to stop iconv and start it again.
 bool CodePage::mappingOf(char16_t unit, std::uint32_t& mapping) {
-    if (mappings_.empty()) {
-        mappings_.assign(0x10000, 0);
+    if (mappings.empty()) {
+        mappings.assign(0x10000, 0);
     }
-    mapping = mappings_[unit];
+    mapping = mappings[unit];
     if (mapping != 0) {
         return true;
     }
-    iconv(toBytes_, nullptr, nullptr, nullptr, nullptr);
+    iconv(toBytes, nullptr, nullptr, nullptr, nullptr);
     auto* in = reinterpret_cast<char*>(&unit);
     std::size_t inLeft = sizeof unit;
     char bytes[8];
     char* out = bytes;
     std::size_t outLeft = sizeof bytes;
-    if (iconv(toBytes_, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
+    if (iconv(toBytes, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
         if (errno != EILSEQ && errno != EINVAL) {
             return false;
         }
@@ -210,7 +210,7 @@ bool CodePage::mappingOf(char16_t unit, std::uint32_t& mapping) {
             return false;
         }
     }
-    mappings_[unit] = mapping;
+    mappings[unit] = mapping;
     return true;
 }
 
@@ -242,11 +242,11 @@ bool CodePage::encodeByCharacter(std::u16string_view text, std::string& out,
 
 bool CodePage::encode(std::u16string_view text, std::string& out, std::string_view fallback,
                       bool& usedFallback) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex);
     if (mapsCharactersAlone()) {
         return encodeByCharacter(text, out, fallback, usedFallback);
     }
-    return convertInChunks(toBytes_, text, out, [&](std::size_t& pos) {
+    return convertInChunks(toBytes, text, out, [&](std::size_t& pos) {
         return substituteUnits(text, pos, out, fallback, usedFallback);
     });
 }
@@ -271,11 +271,11 @@ bool CodePage::substituteUnits(std::u16string_view text, std::size_t& pos, std::
         out.append(fallback);
         return true;
     }
-    if (singleByte_ && u >= 0x80 && u <= 0x9F && isSingleByteHole(static_cast<unsigned char>(u))) {
+    if (singleByte && u >= 0x80 && u <= 0x9F && isSingleByteHole(static_cast<unsigned char>(u))) {
         out.push_back(static_cast<char>(u));
         return true;
     }
-    if (number_ == 932) {
+    if (pageNumber == 932) {
         for (const ExtraMapping& extra : extras932) {
             if (extra.unit == u) {
                 out.push_back(static_cast<char>(extra.byte));
@@ -293,19 +293,19 @@ bool CodePage::substituteUnits(std::u16string_view text, std::size_t& pos, std::
 }
 
 bool CodePage::decode(std::string_view bytes, std::u16string& out) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return convertInChunks(toUnits_, bytes, out, [&](std::size_t& pos) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return convertInChunks(toUnits, bytes, out, [&](std::size_t& pos) {
         substituteByte(static_cast<unsigned char>(bytes[pos++]), out);
         return true;
     });
 }
 
 void CodePage::substituteByte(unsigned char byte, std::u16string& out) const {
-    if (singleByte_ && byte <= 0x9F && isSingleByteHole(byte)) {
+    if (singleByte && byte <= 0x9F && isSingleByteHole(byte)) {
         out.push_back(static_cast<char16_t>(byte));
         return;
     }
-    if (number_ == 932) {
+    if (pageNumber == 932) {
         for (const ExtraMapping& extra : extras932) {
             if (extra.byte == byte) {
                 out.push_back(extra.unit);

@@ -29,13 +29,13 @@ public:
     static CodePage* find(unsigned number);
 
     ~CodePage() {
-        iconv_close(toBytes_);
-        iconv_close(toUnits_);
+        iconv_close(toBytes);
+        iconv_close(toUnits);
     }
 
-    unsigned number() const { return number_; }
-    bool isUtf8() const { return number_ == utf8CodePage; }
-    bool isDoubleByte() const { return !singleByte_ && !isUtf8(); }
+    unsigned number() const { return pageNumber; }
+    bool isUtf8() const { return pageNumber == utf8CodePage; }
+    bool isDoubleByte() const { return !singleByte && !isUtf8(); }
 
     // Appends text in the page's bytes to out. A character that the page
     // lacks goes out as Windows would write it (see substituteUnits), or
@@ -47,16 +47,16 @@ public:
     bool decode(std::string_view bytes, std::u16string& out);
 
 private:
-    CodePage(unsigned number, iconv_t toBytes, iconv_t toUnits)
-        : number_(number), toBytes_(toBytes), toUnits_(toUnits) {
+    CodePage(unsigned number, iconv_t encoder, iconv_t decoder)
+        : pageNumber(number), toBytes(encoder), toUnits(decoder) {
         findSingleByteHoles();
     }
 
     void findSingleByteHoles();
-    bool isSingleByteHole(unsigned char byte) const { return byte >= 0x80 && holes_[byte - 0x80]; }
+    bool isSingleByteHole(unsigned char byte) const { return byte >= 0x80 && holes[byte - 0x80]; }
     // Most pages map each character on its own, whatever stands around it;
     // 1255 and 1258 combine a letter with the marks that follow it.
-    bool mapsCharactersAlone() const { return !isUtf8() && number_ != 1255 && number_ != 1258; }
+    bool mapsCharactersAlone() const { return !isUtf8() && pageNumber != 1255 && pageNumber != 1258; }
     bool encodeByCharacter(std::u16string_view text, std::string& out, std::string_view fallback,
                            bool& usedFallback);
     bool mappingOf(char16_t unit, std::uint32_t& mapping);
@@ -64,16 +64,16 @@ private:
                          std::string_view fallback, bool& usedFallback) const;
     void substituteByte(unsigned char byte, std::u16string& out) const;
 
-    unsigned number_;
-    iconv_t toBytes_;
-    iconv_t toUnits_;
-    bool singleByte_ = false;
-    std::array<bool, 128> holes_{};
+    unsigned pageNumber;
+    iconv_t toBytes;
+    iconv_t toUnits;
+    bool singleByte = false;
+    std::array<bool, 128> holes{};
     // What iconv gave for each unit of the Basic Multilingual Plane once it
     // was asked: the length in the top byte and the bytes below, or
     // refusedUnit; 0 while not asked. Filled as names need it.
-    std::vector<std::uint32_t> mappings_;
-    std::mutex mutex_;
+    std::vector<std::uint32_t> mappings;
+    std::mutex mutex;
 };
 
 // The page that a conversion names, cpAcp standing for the ANSI code page;

@@ -23,16 +23,16 @@ int escapeFirstByte(ByteSource& source, char16_t (&units)[2], std::string& bytes
 
 class StringSource : public ByteSource {
 public:
-    explicit StringSource(std::string_view bytes) : bytes_(bytes) {}
+    explicit StringSource(std::string_view text) : bytes(text) {}
 
     int next() override {
-        return pos_ < bytes_.size() ? static_cast<unsigned char>(bytes_[pos_++]) : -1;
+        return position < bytes.size() ? static_cast<unsigned char>(bytes[position++]) : -1;
     }
-    void unread(std::string_view bytes) override { pos_ -= bytes.size(); }
+    void unread(std::string_view bytes) override { position -= bytes.size(); }
 
 private:
-    std::string_view bytes_;
-    std::size_t pos_ = 0;
+    std::string_view bytes;
+    std::size_t position = 0;
 };
 
 }  // namespace

@@ -12,18 +12,18 @@ namespace {
 // Switches the character-type locale for one test and back.
 class CharacterLocale {
 public:
-    explicit CharacterLocale(const char* name) : saved_(std::setlocale(LC_CTYPE, nullptr)) {
-        available_ = std::setlocale(LC_CTYPE, name) != nullptr;
+    explicit CharacterLocale(const char* name) : saved(std::setlocale(LC_CTYPE, nullptr)) {
+        switched = std::setlocale(LC_CTYPE, name) != nullptr;
     }
-    ~CharacterLocale() { std::setlocale(LC_CTYPE, saved_.c_str()); }
+    ~CharacterLocale() { std::setlocale(LC_CTYPE, saved.c_str()); }
     CharacterLocale(const CharacterLocale&) = delete;
     CharacterLocale& operator=(const CharacterLocale&) = delete;
 
-    bool available() const { return available_; }
+    bool available() const { return switched; }
 
 private:
-    std::string saved_;
-    bool available_ = false;
+    std::string saved;
+    bool switched = false;
 };
 
 std::string encoded(std::u16string_view text) {

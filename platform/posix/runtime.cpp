@@ -134,19 +134,19 @@ bool formatInto(posix::BoundedOutput<char16_t>& out, const char16_t* format, std
 class StandardInputSource : public posix::ByteSource {
 public:
     int next() override {
-        if (!waiting_.empty()) {
-            auto const byte = static_cast<unsigned char>(waiting_.front());
-            waiting_.erase(0, 1);
+        if (!waiting.empty()) {
+            auto const byte = static_cast<unsigned char>(waiting.front());
+            waiting.erase(0, 1);
             return byte;
         }
         int const c = getc_unlocked(stdin);
         return c == EOF ? -1 : c;
     }
-    void unread(std::string_view bytes) override { waiting_.insert(0, bytes); }
-    void forget() { waiting_.clear(); }
+    void unread(std::string_view bytes) override { waiting.insert(0, bytes); }
+    void forget() { waiting.clear(); }
 
 private:
-    std::string waiting_;
+    std::string waiting;
 };
 
 StandardInputSource input;

@@ -19,31 +19,31 @@ namespace {
 // and puts the process's own standard input back afterwards.
 class PipedInput {
 public:
-    explicit PipedInput(std::string_view bytes) : savedLocale_(std::setlocale(LC_CTYPE, nullptr)) {
+    explicit PipedInput(std::string_view bytes) : savedLocale(std::setlocale(LC_CTYPE, nullptr)) {
         std::setlocale(LC_CTYPE, "C.UTF-8");
         char name[] = "/tmp/ansifold-stdin-XXXXXX";
         int const fd = ::mkstemp(name);
-        path_ = name;
+        path = name;
         EXPECT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
         ::close(fd);
-        savedInput_ = ::dup(STDIN_FILENO);
-        std::u16string widePath(path_.begin(), path_.end());
+        savedInput = ::dup(STDIN_FILENO);
+        std::u16string widePath(path.begin(), path.end());
         EXPECT_TRUE(_wfreopen(widePath.c_str(), u"r"));
     }
     ~PipedInput() {
-        ::dup2(savedInput_, STDIN_FILENO);
-        ::close(savedInput_);
+        ::dup2(savedInput, STDIN_FILENO);
+        ::close(savedInput);
         std::clearerr(stdin);
-        std::remove(path_.c_str());
-        std::setlocale(LC_CTYPE, savedLocale_.c_str());
+        std::remove(path.c_str());
+        std::setlocale(LC_CTYPE, savedLocale.c_str());
     }
     PipedInput(const PipedInput&) = delete;
     PipedInput& operator=(const PipedInput&) = delete;
 
 private:
-    std::string savedLocale_;
-    std::string path_;
-    int savedInput_ = -1;
+    std::string savedLocale;
+    std::string path;
+    int savedInput = -1;
 };
 
 // One fgetws call with a buffer of count units; nothing when it returns null.
@@ -106,13 +106,13 @@ TEST(StandardInput, NeverSplitsASurrogatePairAcrossReads) {
 
 class SavedLocale {
 public:
-    SavedLocale() : saved_(std::setlocale(LC_ALL, nullptr)) {}
-    ~SavedLocale() { std::setlocale(LC_ALL, saved_.c_str()); }
+    SavedLocale() : saved(std::setlocale(LC_ALL, nullptr)) {}
+    ~SavedLocale() { std::setlocale(LC_ALL, saved.c_str()); }
     SavedLocale(const SavedLocale&) = delete;
     SavedLocale& operator=(const SavedLocale&) = delete;
 
 private:
-    std::string saved_;
+    std::string saved;
 };
 
 std::u16string text(const char16_t* name) {

@@ -90,32 +90,32 @@ bool matchesLowered(std::u16string_view name, std::u16string_view pattern) {
 // also match nothing ("readme.*" finds "readme").
 class NamePattern {
 public:
-    explicit NamePattern(std::u16string_view text) : lowered_(text) {
-        lowerInPlace(lowered_);
-        std::u16string_view view(lowered_);
+    explicit NamePattern(std::u16string_view text) : lowered(text) {
+        lowerInPlace(lowered);
+        std::u16string_view view(lowered);
         bool onlyStars = !view.empty() && view.find_first_not_of(u'*') == std::u16string_view::npos;
-        matchesEverything_ = onlyStars || view == u"*.*";
-        extensionOptional_ = view.size() >= 2 && view.substr(view.size() - 2) == u".*";
+        matchesEverything = onlyStars || view == u"*.*";
+        extensionOptional = view.size() >= 2 && view.substr(view.size() - 2) == u".*";
     }
 
     // scratch receives the lowered name; it is the caller's so that its
     // storage outlives one call.
     bool matches(std::u16string_view name, std::u16string& scratch) const {
-        if (matchesEverything_) {
+        if (matchesEverything) {
             return true;
         }
         scratch.assign(name);
         lowerInPlace(scratch);
-        std::u16string_view pattern(lowered_);
+        std::u16string_view pattern(lowered);
         return matchesLowered(scratch, pattern) ||
-               (extensionOptional_ &&
+               (extensionOptional &&
                 matchesLowered(scratch, pattern.substr(0, pattern.size() - 2)));
     }
 
 private:
-    std::u16string lowered_;
-    bool matchesEverything_ = false;
-    bool extensionOptional_ = false;
+    std::u16string lowered;
+    bool matchesEverything = false;
+    bool extensionOptional = false;
 };
 
 // The entries of one directory, read whole when its search opens: a
@@ -142,7 +142,7 @@ public:
                 return false;
             }
             if (size <= 0) {
-                readError_ = size < 0 ? errno : 0;
+                readErrno = size < 0 ? errno : 0;
                 return true;
             }
             for (ssize_t at = 0; at < size;) {
@@ -174,7 +174,7 @@ public:
             }
             add(typeOf(*entry), entry->d_name);
         }
-        readError_ = errno;
+        readErrno = errno;
         ::closedir(stream);
         return true;
     }
@@ -182,25 +182,25 @@ public:
 
     // The next entry's type and name, or false once all were handed out.
     bool next(unsigned char& type, const char*& name) {
-        if (position_ >= packed_.size()) {
+        if (position >= packed.size()) {
             return false;
         }
-        type = static_cast<unsigned char>(packed_[position_]);
-        name = packed_.c_str() + position_ + 1;
-        position_ += 2 + std::strlen(name);
+        type = static_cast<unsigned char>(packed[position]);
+        name = packed.c_str() + position + 1;
+        position += 2 + std::strlen(name);
         return true;
     }
 
     // The error that cut the reading short, or 0.
     int readError() const {
-        return readError_;
+        return readErrno;
     }
 
 private:
     void add(unsigned char type, const char* name) {
-        packed_.push_back(static_cast<char>(type));
-        packed_.append(name);
-        packed_.push_back('\0');
+        packed.push_back(static_cast<char>(type));
+        packed.append(name);
+        packed.push_back('\0');
     }
 
     static unsigned char typeOf([[maybe_unused]] const dirent& entry) {
@@ -211,9 +211,9 @@ private:
 #endif
     }
 
-    std::string packed_;
-    std::size_t position_ = 0;
-    int readError_ = 0;
+    std::string packed;
+    std::size_t position = 0;
+    int readErrno = 0;
 };
 
 }  // namespace
@@ -222,47 +222,47 @@ private:
 // entries read from it, and the buffers that they pass through.
 class Search {
 public:
-    Search(std::u16string_view directory, int descriptor, dev_t device, std::u16string_view pattern)
-        : pattern_(pattern) {
-        directory_.path = directory;
-        directory_.descriptor = descriptor;
-        directory_.device = device;
-        remember(directory_);
+    Search(std::u16string_view path, int descriptor, dev_t device, std::u16string_view namePart)
+        : pattern(namePart) {
+        directory.path = path;
+        directory.descriptor = descriptor;
+        directory.device = device;
+        remember(directory);
     }
     ~Search() {
-        forget(directory_);
-        ::close(directory_.descriptor);
+        forget(directory);
+        ::close(directory.descriptor);
     }
     Search(const Search&) = delete;
     Search& operator=(const Search&) = delete;
 
-    bool read() { return listing_.read(directory_.descriptor); }
+    bool read() { return listing.read(directory.descriptor); }
 
     // The next entry whose name matches, or false with errorNoMoreFiles (or
     // the error of the read) as the last error.
     bool next(FindData& found) {
         unsigned char type = DT_UNKNOWN;
         const char* name = nullptr;
-        while (listing_.next(type, name)) {
+        while (listing.next(type, name)) {
             if (take(type, name, found)) {
                 return true;
             }
         }
-        int const e = listing_.readError();
+        int const e = listing.readError();
         e == 0 ? setLastError(errorNoMoreFiles) : setLastErrorFromErrno(e);
         return false;
     }
 
 private:
     bool take(unsigned char type, const char* name, FindData& found) {
-        name_.clear();
-        decode(name, Backslash::nameCharacter, name_);
-        if (name_.size() >= maxPath || !pattern_.matches(name_, lowered_)) {
+        decodedName.clear();
+        decode(name, Backslash::nameCharacter, decodedName);
+        if (decodedName.size() >= maxPath || !pattern.matches(decodedName, lowered)) {
             return false;
         }
         found.dwFileAttributes = attributesOf(type, name);
-        std::copy(name_.begin(), name_.end(), found.cFileName);
-        found.cFileName[name_.size()] = u'\0';
+        std::copy(decodedName.begin(), decodedName.end(), found.cFileName);
+        found.cFileName[decodedName.size()] = u'\0';
         return true;
     }
 
@@ -282,21 +282,21 @@ private:
                 return fileAttributeNormal;
         }
         Status status;
-        if (!statusAt(directory_.descriptor, name, status)) {
+        if (!statusAt(directory.descriptor, name, status)) {
             // The entry went away since it was listed: a plain entry is one
             // that no walk tries to enter.
             return fileAttributeNormal;
         }
-        Dword const attributes = posix::attributesOf(status.mode, directory_.descriptor, name);
-        return isOtherFileSystem(status, directory_.device) ? attributes | fileAttributeReparsePoint
+        Dword const attributes = posix::attributesOf(status.mode, directory.descriptor, name);
+        return isOtherFileSystem(status, directory.device) ? attributes | fileAttributeReparsePoint
                                                             : attributes;
     }
 
-    OpenDirectory directory_;
-    Listing listing_;
-    NamePattern pattern_;
-    std::u16string name_;
-    std::u16string lowered_;
+    OpenDirectory directory;
+    Listing listing;
+    NamePattern pattern;
+    std::u16string decodedName;
+    std::u16string lowered;
 };
 
 namespace {

@@ -89,25 +89,26 @@ int deliver(std::basic_string_view<From> result, Unit* buffer, int outSize) {
 template <typename In, typename Out>
 class LastConversion {
 public:
-    bool holds(const CodePage* page, std::basic_string_view<In> input,
-               std::string_view fallback) const {
-        return page_ == page && input_ == input && fallback_ == fallback;
+    bool holds(const CodePage* codePage, std::basic_string_view<In> text,
+               std::string_view substitute) const {
+        return page == codePage && input == text && fallback == substitute;
     }
-    void keep(const CodePage* page, std::basic_string_view<In> input, std::string_view fallback) {
-        page_ = page;
-        input_.assign(input);
-        fallback_.assign(fallback);
+    void keep(const CodePage* codePage, std::basic_string_view<In> text,
+              std::string_view substitute) {
+        page = codePage;
+        input.assign(text);
+        fallback.assign(substitute);
     }
-    void forget() { page_ = nullptr; }
+    void forget() { page = nullptr; }
 
-    std::basic_string<Out>& output() { return output_; }
+    std::basic_string<Out>& output() { return converted; }
     bool usedFallback = false;
 
 private:
-    const CodePage* page_ = nullptr;
-    std::basic_string<In> input_;
-    std::string fallback_;
-    std::basic_string<Out> output_;
+    const CodePage* page = nullptr;
+    std::basic_string<In> input;
+    std::string fallback;
+    std::basic_string<Out> converted;
 };
 
 thread_local LastConversion<char16_t, char> lastEncoding;
