@@ -23,7 +23,7 @@ bool isOptionToken(std::u16string_view token) {
 }
 
 std::u16string_view nameIn(const platform::FindData& found) {
-    auto const end = std::find(std::begin(found.cFileName), std::end(found.cFileName), u'\0');
+    const auto end = std::find(std::begin(found.cFileName), std::end(found.cFileName), u'\0');
     return std::u16string_view(found.cFileName, end - std::begin(found.cFileName));
 }
 
@@ -33,7 +33,7 @@ std::u16string_view nameIn(const platform::FindData& found) {
 // directory, keeps its drive. As bare names, both would name entries of the
 // current directory instead.
 std::u16string matchPrefixOf(std::u16string_view pattern) {
-    std::size_t const lastSeparator = pattern.rfind(separatorOf(pattern));
+    const std::size_t lastSeparator = pattern.rfind(separatorOf(pattern));
     if (lastSeparator == std::u16string_view::npos) {
         return std::u16string(driveOf(pattern));
     }
@@ -49,7 +49,7 @@ using LineBuffer = std::array<char16_t, maxLineUnits + 1>;
 // NUL beforehand, so its last NUL is the terminator even when the input itself
 // held NULs.
 std::size_t unitsRead(const LineBuffer& buffer) {
-    auto const terminator = std::find(buffer.rbegin(), buffer.rend(), u'\0');
+    const auto terminator = std::find(buffer.rbegin(), buffer.rend(), u'\0');
     if (terminator == buffer.rend()) {
         return buffer.size();
     }
@@ -89,7 +89,7 @@ void buildArgumentSet(ArgumentSet& set) {
 }
 
 void classifyTokens(ArgumentSet& set) {
-    std::vector<std::u16string> const& tokens = set.tokens;
+    const std::vector<std::u16string>& tokens = set.tokens;
     bool optionsAccepted = true;
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         if (optionsAccepted && isOptionToken(tokens[i])) {
@@ -115,11 +115,11 @@ void addFileArgument(const std::u16string& argument, std::vector<std::u16string>
 
 void expandPattern(const std::u16string& pattern, std::vector<std::u16string>& files) {
     platform::FindData found;
-    platform::Handle const search = platform::FindFirstFileW(pattern.c_str(), &found);
+    const platform::Handle search = platform::FindFirstFileW(pattern.c_str(), &found);
     if (search == platform::invalidHandleValue) {
         return;
     }
-    std::u16string const prefix = matchPrefixOf(pattern);
+    const std::u16string prefix = matchPrefixOf(pattern);
     do {
         if (!isDotOrDotDot(found.cFileName)) {
             files.push_back(prefix + std::u16string(nameIn(found)));
@@ -146,9 +146,9 @@ void readPipedLines(std::vector<std::u16string>& lines) {
             return;
         }
         std::u16string_view text(buffer.data(), unitsRead(buffer));
-        bool const lineFeedRead = !text.empty() && text.back() == u'\n';
+        const bool lineFeedRead = !text.empty() && text.back() == u'\n';
         text = text.substr(0, text.find(u'\0'));
-        std::u16string_view const line = text.substr(0, text.find(u'\n'));
+        const std::u16string_view line = text.substr(0, text.find(u'\n'));
         if (stored < pipedLinesStorage) {
             lines.emplace_back(line);
             stored += storageOf(line);

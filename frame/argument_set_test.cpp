@@ -32,7 +32,7 @@ struct ClassifyCase {
 };
 
 TEST(ClassifyTokens, SortsOptionsFromFileArguments) {
-    ClassifyCase const cases[] = {
+    const ClassifyCase cases[] = {
         {{u"-a", u"-b", u"x"}, {u"a", u"b"}, {u"x"}},
         {{u"x", u"-a"}, {}, {u"x", u"-a"}},
         {{u"-a", u"-a"}, {}, {u"-a"}},
@@ -55,7 +55,7 @@ TEST(ClassifyTokens, SortsOptionsFromFileArguments) {
         {{u"-a", u"b", u"b"}, {u"a"}, {u"b", u"b"}},
         {{}, {}, {}},
     };
-    for (ClassifyCase const& c : cases) {
+    for (const ClassifyCase& c : cases) {
         ArgumentSet set;
         set.tokens = c.tokens;
         classifyTokens(set);
@@ -72,7 +72,7 @@ TEST(ClassifyTokens, SortsOptionsFromFileArguments) {
 class WildcardExpansion : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (char16_t const* name :
+        for (const char16_t* name :
              {u"a.txt", u"b.txt", u"c.log", u".hidden", u"sub/d.txt", u"sub/e.txt", u"sub/f.log"}) {
             tree.file(name, "x");
         }
@@ -81,10 +81,10 @@ protected:
 
     // The file arguments that args give, the matches of each pattern sorted
     // among themselves: the system lists them in an order of its own.
-    static Strings filesFrom(Strings const& args) {
+    static Strings filesFrom(const Strings& args) {
         Strings files;
-        for (std::u16string const& arg : args) {
-            std::size_t const before = files.size();
+        for (const std::u16string& arg : args) {
+            const std::size_t before = files.size();
             addFileArgument(arg, files);
             std::sort(files.begin() + static_cast<std::ptrdiff_t>(before), files.end());
         }
@@ -107,19 +107,19 @@ TEST_F(WildcardExpansion, MatchesTakeThePatternsPlaceAndDirectoryPart) {
         {{u"x", u"*.none", u"nodir\\*.txt", u"nodir/*", u"y"}, {u"x", u"y"}},
         {{u"su?"}, {u"sub"}},
     };
-    for (auto const& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(filesFrom(c.args), c.files) << ::testing::PrintToString(c.args);
     }
 }
 
 TEST_F(WildcardExpansion, DotAndDotDotNeverComeOut) {
-    for (std::u16string const pattern : {u"*", u".*", u"sub\\.*", u"?", u"??"}) {
-        for (std::u16string const& file : filesFrom({pattern})) {
+    for (const std::u16string pattern : {u"*", u".*", u"sub\\.*", u"?", u"??"}) {
+        for (const std::u16string& file : filesFrom({pattern})) {
             EXPECT_TRUE(fileNameOf(file) != u"." && fileNameOf(file) != u"..")
                 << ::testing::PrintToString(pattern);
         }
     }
-    Strings const dotted = filesFrom({u".*"});
+    const Strings dotted = filesFrom({u".*"});
     EXPECT_NE(std::find(dotted.begin(), dotted.end(), u".hidden"), dotted.end());
 }
 
@@ -128,7 +128,7 @@ TEST_F(WildcardExpansion, DotAndDotDotNeverComeOut) {
 TEST_F(WildcardExpansion, LeadingSeparatorOnlyStaysInFront) {
     Strings expected;
     std::error_code error;
-    for (auto const& entry : fs::directory_iterator(tree.path().root_path(), error)) {
+    for (const auto& entry : fs::directory_iterator(tree.path().root_path(), error)) {
         expected.push_back(u"\\" + entry.path().filename().u16string());
     }
     std::sort(expected.begin(), expected.end());
@@ -141,7 +141,7 @@ TEST_F(WildcardExpansion, LeadingSeparatorOnlyStaysInFront) {
 // directory. On POSIX a colon is part of a name.
 TEST_F(WildcardExpansion, ADriveDesignatorStaysInFront) {
 #if defined(_WIN32)
-    std::u16string const drive = tree.text().substr(0, 2);
+    const std::u16string drive = tree.text().substr(0, 2);
     EXPECT_EQ(filesFrom({drive + u"*.txt"}), (Strings{drive + u"a.txt", drive + u"b.txt"}));
 #else
     tree.file(u"C:x.txt", "x");
@@ -151,15 +151,15 @@ TEST_F(WildcardExpansion, ADriveDesignatorStaysInFront) {
 
 // Piped input: a temporary file is put in place of standard input for each
 // read, and the null device afterwards.
-Strings pipedLinesOf(std::string const& bytes) {
+Strings pipedLinesOf(const std::string& bytes) {
 #if defined(_WIN32)
-    char const* const nullDevice = "NUL";
+    const char* const nullDevice = "NUL";
 #else
-    char const* const nullDevice = "/dev/null";
+    const char* const nullDevice = "/dev/null";
 #endif
     testsupport::TempDir folder;
     folder.file(u"stdin", bytes);
-    fs::path const file = folder / u"stdin";
+    const fs::path file = folder / u"stdin";
     Strings lines;
     if (std::freopen(file.string().c_str(), "r", stdin) != nullptr) {
         readPipedLines(lines);
@@ -171,8 +171,8 @@ Strings pipedLinesOf(std::string const& bytes) {
 }
 
 TEST(ReadPipedLines, CutsInputIntoLines) {
-    std::string const x300(300, 'x');
-    std::u16string const x259(259, u'x');
+    const std::string x300(300, 'x');
+    const std::u16string x259(259, u'x');
     struct Case {
         std::string input;
         Strings lines;
@@ -193,18 +193,18 @@ TEST(ReadPipedLines, CutsInputIntoLines) {
         {"\0"s + std::string(257, 'x') + "\nnext\n", {u"", u"next"}},
         {"\0"s + std::string(258, 'x') + "\nnext\n", {u"", u"next"}},
     };
-    for (auto const& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(pipedLinesOf(c.input), c.lines) << ::testing::PrintToString(c.input);
     }
 }
 
 TEST(ReadPipedLines, StoresABoundedAmount) {
-    std::string const line = std::string(259, 'y') + "\n";
+    const std::string line = std::string(259, 'y') + "\n";
     std::string input;
     for (int i = 0; i < 80000; ++i) {  // about 20 MB
         input += line;
     }
-    Strings const lines = pipedLinesOf(input + "last\n");
+    const Strings lines = pipedLinesOf(input + "last\n");
     EXPECT_GT(lines.size(), 1000u);
     EXPECT_LT(lines.size() * (sizeof(std::u16string) + 259 * sizeof(char16_t)), 17u << 20);
 }
@@ -216,7 +216,7 @@ std::optional<std::string> multibyteOf(std::u16string_view text) {
     std::mbstate_t state{};
     char unit[MB_LEN_MAX];
     for (char16_t c : text) {
-        std::size_t const length = std::c16rtomb(unit, c, &state);
+        const std::size_t length = std::c16rtomb(unit, c, &state);
         if (length == static_cast<std::size_t>(-1)) {
             return std::nullopt;
         }
@@ -228,12 +228,12 @@ std::optional<std::string> multibyteOf(std::u16string_view text) {
 // Decoded through the user's locale, as start-up sets it; under ja_JP.UTF-8
 // that is UTF-8 on POSIX and code page 932 on Windows.
 TEST(ReadPipedLines, DecodesThroughTheUsersLocale) {
-    char16_t const* const before = platform::_wsetlocale(platform::LocaleCategory::all, nullptr);
-    std::u16string const saved = before != nullptr ? before : u"C";
+    const char16_t* const before = platform::_wsetlocale(platform::LocaleCategory::all, nullptr);
+    const std::u16string saved = before != nullptr ? before : u"C";
     platform::_wsetlocale(platform::LocaleCategory::all, u"");
-    std::u16string const line = u"日本語のファイル名";
-    std::u16string const longLine(300, u'あ');
-    std::optional<std::string> const bytes = multibyteOf(line + u"\n" + longLine + u"\n" + line);
+    const std::u16string line = u"日本語のファイル名";
+    const std::u16string longLine(300, u'あ');
+    const std::optional<std::string> bytes = multibyteOf(line + u"\n" + longLine + u"\n" + line);
     Strings lines;
     if (bytes) {
         lines = pipedLinesOf(*bytes);

@@ -52,7 +52,7 @@ private:
     // Quoted tokens know no escapes: "C:\My Dir\" is a directory with its
     // trailing backslash, the way users type it.
     std::u16string readQuotedToken() {
-        std::size_t const start = ++position;
+        const std::size_t start = ++position;
         for (std::size_t i = start; i < line.size(); ++i) {
             if (closesAt(i)) {
                 position = i + 1;
@@ -64,10 +64,10 @@ private:
     }
 
     std::u16string readPlainToken() {
-        std::size_t const start = position;
+        const std::size_t start = position;
         std::size_t sectionQuote = std::u16string_view::npos;
         for (; !atEnd(); ++position) {
-            bool const inSection = sectionQuote != std::u16string_view::npos;
+            const bool inSection = sectionQuote != std::u16string_view::npos;
             if (!inSection && line[position] == space) {
                 break;
             }
@@ -90,7 +90,7 @@ private:
     // only then do the backslashes before quotes go (a"\"" gives a").
     static void cleanQuoteSection(std::u16string& token, std::size_t sectionQuote) {
         token.erase(sectionQuote, 1);
-        std::size_t const n = token.size();
+        const std::size_t n = token.size();
         if (n > 0 && token[n - 1] == quote && (n < 2 || token[n - 2] != backslash)) {
             token.pop_back();
         }

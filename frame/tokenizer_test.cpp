@@ -21,7 +21,7 @@ std::vector<std::u16string> split(const std::u16string& line) {
 }
 
 TEST(SplitCommandLine, FollowsTheProgramsOwnRules) {
-    SplitCase const cases[] = {
+    const SplitCase cases[] = {
         {u"prog  a   b  ", {u"prog", u"a", u"b"}},
         {u"\"C:\\Program Files\\x\\prog.exe\" a", {u"C:\\Program Files\\x\\prog.exe", u"a"}},
         {u"a\tb", {u"a\tb"}},
@@ -51,7 +51,7 @@ TEST(SplitCommandLine, FollowsTheProgramsOwnRules) {
         {u"\"a\"\"b\" c", {u"a\"\"b", u"c"}},
         {u"\"a\"b", {u"a\"b"}},
     };
-    for (SplitCase const& c : cases) {
+    for (const SplitCase& c : cases) {
         EXPECT_EQ(split(c.line), c.tokens) << "line: " << ::testing::PrintToString(c.line);
     }
 }

@@ -26,11 +26,11 @@ bool isSameDrive(std::u16string_view a, std::u16string_view b) {
 // What a rooted name ("\x") hangs from while directory is current: its drive,
 // or the share of a network path ("\\server\share").
 std::u16string_view rootOf(std::u16string_view directory) {
-    std::u16string_view const drive = driveOf(directory);
+    const std::u16string_view drive = driveOf(directory);
     if (!drive.empty() || directory.size() < 2 || !isSeparator(directory[1])) {
         return drive;
     }
-    std::size_t const serverEnd = directory.find_first_of(u"\\/", 2);
+    const std::size_t serverEnd = directory.find_first_of(u"\\/", 2);
     if (serverEnd == std::u16string_view::npos) {
         return directory;
     }
@@ -73,8 +73,8 @@ std::u16string withoutTrailingSeparator(std::u16string_view path) {
 }
 
 std::u16string fileNameOf(std::u16string_view path) {
-    std::u16string const trimmed = withoutTrailingSeparator(path);
-    std::size_t const lastSeparator = trimmed.rfind(separatorOf(trimmed));
+    const std::u16string trimmed = withoutTrailingSeparator(path);
+    const std::size_t lastSeparator = trimmed.rfind(separatorOf(trimmed));
     if (lastSeparator == std::u16string::npos || isDriveRoot(trimmed)) {
         return trimmed;
     }
@@ -82,13 +82,13 @@ std::u16string fileNameOf(std::u16string_view path) {
 }
 
 std::u16string parentOf(std::u16string_view path) {
-    std::u16string const trimmed = withoutTrailingSeparator(path);
-    std::u16string const name = fileNameOf(path);
+    const std::u16string trimmed = withoutTrailingSeparator(path);
+    const std::u16string name = fileNameOf(path);
     if (name == trimmed) {
         return {};
     }
     std::u16string parent = trimmed.substr(0, trimmed.size() - name.size());
-    char16_t const separator = separatorOf(trimmed);
+    const char16_t separator = separatorOf(trimmed);
     if (parent.size() > 1 && parent.back() == separator) {
         parent.pop_back();
     }
@@ -106,13 +106,13 @@ std::u16string_view driveOf(std::u16string_view path) {
 }
 
 std::u16string resolvedIn(std::u16string_view directory, std::u16string_view path) {
-    std::u16string_view const drive = driveOf(path);
-    std::u16string_view const rest = path.substr(drive.size());
+    const std::u16string_view drive = driveOf(path);
+    const std::u16string_view rest = path.substr(drive.size());
     if (path.empty() || (!drive.empty() && !isSameDrive(drive, driveOf(directory)))) {
         return std::u16string(path);
     }
     if (startsWithSeparator(rest)) {
-        bool const network = rest.size() > 1 && isSeparator(rest[1]);
+        const bool network = rest.size() > 1 && isSeparator(rest[1]);
         if (!drive.empty() || network || !platform::namesHaveDriveDesignators()) {
             return std::u16string(path);
         }
@@ -125,13 +125,13 @@ std::u16string resolvedIn(std::u16string_view directory, std::u16string_view pat
 }
 
 std::u16string currentDirectory() {
-    platform::Dword const needed = platform::GetCurrentDirectoryW(0, nullptr);
+    const platform::Dword needed = platform::GetCurrentDirectoryW(0, nullptr);
     if (needed == 0) {
         return {};
     }
     std::u16string buffer(needed, u'\0');
     platform::GetCurrentDirectoryW(needed, buffer.data());
-    std::size_t const end = buffer.find(u'\0');
+    const std::size_t end = buffer.find(u'\0');
     if (end != std::u16string::npos) {
         buffer.resize(end);
     }

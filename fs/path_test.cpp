@@ -20,7 +20,7 @@ struct PathCase {
 };
 
 TEST(PathHelpers, FollowTheSeparatorRule) {
-    PathCase const cases[] = {
+    const PathCase cases[] = {
         {u"", u'\\', u"", u"", u"", u""},
         {u"dir", u'\\', u"dir\\", u"dir", u"dir", u""},
         {u"C:\\dir\\file.txt", u'\\', u"C:\\dir\\file.txt\\", u"C:\\dir\\file.txt", u"file.txt",
@@ -41,7 +41,7 @@ TEST(PathHelpers, FollowTheSeparatorRule) {
          u"\\\\server"},
         {u"/x", u'/', u"/x/", u"/x", u"x", u"/"},
     };
-    for (PathCase const& c : cases) {
+    for (const PathCase& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.path));
         EXPECT_EQ(separatorOf(c.path), c.separator);
         EXPECT_EQ(withTrailingSeparator(c.path), c.withTrailing);
@@ -74,7 +74,7 @@ TEST(ResolvedIn, GivesWhatANameMeansInThatDirectory) {
         {u"/home/me", u"/etc", u"/etc", u"/etc"},
         {u"/home/me", u"", u"", u""},
     };
-    for (auto const& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.directory + u" | " + c.path));
 #if defined(_WIN32)
         EXPECT_EQ(resolvedIn(c.directory, c.path), c.windows);
@@ -86,10 +86,10 @@ TEST(ResolvedIn, GivesWhatANameMeansInThatDirectory) {
 
 TEST(CurrentDirectory, FollowsTheProcessAsItMoves) {
     namespace fs = std::filesystem;
-    fs::path const start = fs::current_path();
+    const fs::path start = fs::current_path();
     fs::current_path(fs::temp_directory_path());
-    std::u16string const seen = currentDirectory();
-    std::u16string const expected = fs::current_path().u16string();
+    const std::u16string seen = currentDirectory();
+    const std::u16string expected = fs::current_path().u16string();
     fs::current_path(start);
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(currentDirectory(), start.u16string());

@@ -19,14 +19,14 @@ struct MatchCase {
 };
 
 TEST(MatchWildcard, Table) {
-    MatchCase const cases[] = {
+    const MatchCase cases[] = {
         {u"abc", u"*", true},     {u"abc", u"a*", true},     {u"abc", u"*c", true},
         {u"abc", u"a?c", true},   {u"abc", u"a*b*c", true},  {u"abc", u"ABC", true},
         {u"", u"*", true},        {u"", u"", true},          {u"abc", u"*b", false},
         {u"abc", u"ab", false},   {u"abc", u"abcd", false},  {u"ac", u"a?c", false},
         {u"", u"?", false},       {u"abc", u"*.*", false},   {u"a.txt", u"*.*", true},
         {u"abcbc", u"*bc", true}, {u"abcbd", u"*bc", false}, {u"README.TXT", u"*.txt", true}};
-    for (MatchCase const& c : cases) {
+    for (const MatchCase& c : cases) {
         EXPECT_EQ(matchWildcard(c.name, c.pattern), c.matches)
             << ::testing::PrintToString(c.name) << " against "
             << ::testing::PrintToString(c.pattern);
@@ -49,7 +49,7 @@ bool matchesByBacktracking(std::u16string_view name, std::u16string_view pattern
     if (name.empty()) {
         return false;
     }
-    bool const same =
+    const bool same =
         pattern[0] == u'?' || platform::CharLowerW(pattern[0]) == platform::CharLowerW(name[0]);
     return same && matchesByBacktracking(name.substr(1), pattern.substr(1));
 }
@@ -72,8 +72,8 @@ TEST(MatchWildcard, AgreesWithBacktrackingOnEverySmallCase) {
     std::vector<std::u16string> patterns;
     addEveryString(u"ab", 6, names);
     addEveryString(u"aB*?", 4, patterns);
-    for (std::u16string const& pattern : patterns) {
-        for (std::u16string const& name : names) {
+    for (const std::u16string& pattern : patterns) {
+        for (const std::u16string& name : names) {
             ASSERT_EQ(matchWildcard(name, pattern), matchesByBacktracking(name, pattern))
                 << ::testing::PrintToString(name) << " against "
                 << ::testing::PrintToString(pattern);
@@ -84,7 +84,7 @@ TEST(MatchWildcard, AgreesWithBacktrackingOnEverySmallCase) {
 // Backtracking would try more ways to place the stars here than it could
 // ever finish; the test passes by ending at all.
 TEST(MatchWildcard, HostilePatternEndsQuickly) {
-    std::u16string const name(1000, u'a');
+    const std::u16string name(1000, u'a');
     std::u16string pattern;
     for (int i = 0; i < 50; ++i) {
         pattern += u"a*";

@@ -25,7 +25,7 @@ constexpr unsigned codePages[] = {874,  932,  936,  949,  950,  1250, 1251,
 std::u16string nameOf(const std::uint8_t* bytes, std::size_t size) {
     std::u16string name;
     for (std::size_t i = 0; i + 1 < size; i += 2) {
-        auto const unit = static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8);
+        const auto unit = static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8);
         if (unit != 0) {
             name.push_back(unit);
         }
@@ -36,7 +36,7 @@ std::u16string nameOf(const std::uint8_t* bytes, std::size_t size) {
 // The text in the code page, terminator included; usedDefault tells whether
 // some character had to become the default character.
 std::string toCodePage(unsigned codePage, const std::u16string& text, bool& usedDefault) {
-    int const size =
+    const int size =
         platform::WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, "_", nullptr);
     FUZZ_CHECK(size > 0);
     std::string bytes(static_cast<std::size_t>(size), '\0');
@@ -48,7 +48,7 @@ std::string toCodePage(unsigned codePage, const std::u16string& text, bool& used
 }
 
 std::u16string fromCodePage(unsigned codePage, const std::string& bytes) {
-    int const size = platform::MultiByteToWideChar(codePage, 0, bytes.c_str(), -1, nullptr, 0);
+    const int size = platform::MultiByteToWideChar(codePage, 0, bytes.c_str(), -1, nullptr, 0);
     FUZZ_CHECK(size > 0);
     std::u16string text(static_cast<std::size_t>(size), u'\0');
     FUZZ_CHECK(platform::MultiByteToWideChar(codePage, 0, bytes.c_str(), -1, text.data(), size) ==
@@ -64,17 +64,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    unsigned const codePage = codePages[data[0] % std::size(codePages)];
+    const unsigned codePage = codePages[data[0] % std::size(codePages)];
     platform::posix::setAnsiCodePage(codePage);
     FUZZ_CHECK(platform::GetACP() == codePage);
-    std::u16string const name = nameOf(data + 1, size - 1);
+    const std::u16string name = nameOf(data + 1, size - 1);
 
     std::u16string folded;
     FUZZ_CHECK(ansifold::foldName(&folded, name.c_str()));
     FUZZ_CHECK(ansifold::foldName(nullptr, name.c_str()));
 
     bool usedDefault = true;
-    std::string const bytes = toCodePage(codePage, folded, usedDefault);
+    const std::string bytes = toCodePage(codePage, folded, usedDefault);
     FUZZ_CHECK(!usedDefault);
     FUZZ_CHECK(fromCodePage(codePage, bytes) == folded);
     return 0;

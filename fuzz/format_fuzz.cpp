@@ -35,7 +35,7 @@ struct Values {
 int measure(const char16_t* format, ...) {
     std::va_list args;
     va_start(args, format);
-    int const length = platform::_vscwprintf(format, args);
+    const int length = platform::_vscwprintf(format, args);
     va_end(args);
     return length;
 }
@@ -43,7 +43,7 @@ int measure(const char16_t* format, ...) {
 int print(char16_t* buffer, std::size_t count, const char16_t* format, ...) {
     std::va_list args;
     va_start(args, format);
-    int const length = platform::_vsnwprintf(buffer, count, format, args);
+    const int length = platform::_vsnwprintf(buffer, count, format, args);
     va_end(args);
     return length;
 }
@@ -81,7 +81,7 @@ void appendEnding(FuzzedDataProvider& provider, std::u16string& format) {
 
 std::u16string formatOf(FuzzedDataProvider& provider) {
     std::u16string format;
-    int const directives = provider.ConsumeIntegralInRange(0, 6);
+    const int directives = provider.ConsumeIntegralInRange(0, 6);
     for (int i = 0; i < directives; ++i) {
         appendLiteral(provider, format);
         format.push_back(u'%');
@@ -94,7 +94,7 @@ std::u16string formatOf(FuzzedDataProvider& provider) {
 }
 
 void checkFormat(const char16_t* format, const Values& values, std::size_t shortBy) {
-    int const length = callWith(values, [format](auto... a) { return measure(format, a...); });
+    const int length = callWith(values, [format](auto... a) { return measure(format, a...); });
     if (length < 0) {
         char16_t buffer[16];
         FUZZ_CHECK(callWith(values, [&](auto... a) { return print(buffer, 16, format, a...); }) <
@@ -102,8 +102,8 @@ void checkFormat(const char16_t* format, const Values& values, std::size_t short
         return;
     }
     // Buffers of the exact size, so that a unit written past them shows.
-    auto const size = static_cast<std::size_t>(length);
-    auto const printInto = [&](std::size_t count, std::unique_ptr<char16_t[]>& buffer) {
+    const auto size = static_cast<std::size_t>(length);
+    const auto printInto = [&](std::size_t count, std::unique_ptr<char16_t[]>& buffer) {
         buffer = std::make_unique<char16_t[]>(count);
         return callWith(values,
                         [&](auto... a) { return print(buffer.get(), count, format, a...); });
@@ -117,7 +117,7 @@ void checkFormat(const char16_t* format, const Values& values, std::size_t short
         FUZZ_CHECK(std::u16string_view(part.get(), size) == std::u16string_view(whole.get(), size));
     }
     if (length > 0) {
-        std::size_t const count = size - 1 - shortBy % size;
+        const std::size_t count = size - 1 - shortBy % size;
         if (count < longestCheckedText) {
             FUZZ_CHECK(printInto(count, part) < 0);
             FUZZ_CHECK(whole == nullptr || std::u16string_view(part.get(), count) ==
@@ -131,15 +131,15 @@ void checkFormat(const char16_t* format, const Values& values, std::size_t short
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider provider(data, size);
     Values values{};
-    std::u16string const texts[2] = {fuzz::textOf(provider.ConsumeRandomLengthString(32)),
+    const std::u16string texts[2] = {fuzz::textOf(provider.ConsumeRandomLengthString(32)),
                                      fuzz::textOf(provider.ConsumeRandomLengthString(32))};
     for (int i = 0; i < 2; ++i) {
         values.integer[i] = provider.ConsumeIntegral<int>();
         values.hexadecimal[i] = provider.ConsumeIntegral<unsigned>();
         values.text[i] = provider.ConsumeBool() ? texts[i].c_str() : nullptr;
     }
-    std::size_t const shortBy = provider.ConsumeIntegral<std::size_t>();
-    std::u16string const format = formatOf(provider);
+    const std::size_t shortBy = provider.ConsumeIntegral<std::size_t>();
+    const std::u16string format = formatOf(provider);
     checkFormat(format.c_str(), values, shortBy);
     return 0;
 }

@@ -17,7 +17,7 @@
 using platform::posix::Backslash;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::string_view const bytes(reinterpret_cast<const char*>(data), size);
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
     std::u16string name = u"x";
     platform::posix::decode(bytes, Backslash::nameCharacter, name);

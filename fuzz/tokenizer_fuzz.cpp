@@ -36,13 +36,13 @@ std::vector<std::u16string> splitAtSpaces(const std::u16string& line) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::u16string const line = fuzz::textOf(data, size);
+    const std::u16string line = fuzz::textOf(data, size);
     kestrel::ArgumentSet set;
     set.tokens.push_back(u"before");
     kestrel::splitCommandLine(line.c_str(), set);
     FUZZ_CHECK(!set.tokens.empty() && set.tokens.front() == u"before");
 
-    std::vector<std::u16string> const tokens(set.tokens.begin() + 1, set.tokens.end());
+    const std::vector<std::u16string> tokens(set.tokens.begin() + 1, set.tokens.end());
     std::size_t totalLength = 0;
     for (const std::u16string& token : tokens) {
         FUZZ_CHECK(!token.empty());
@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         totalLength += token.size();
     }
     FUZZ_CHECK(totalLength <= line.size());
-    std::size_t const nonSpaces =
+    const std::size_t nonSpaces =
         line.size() - static_cast<std::size_t>(std::count(line.begin(), line.end(), u' '));
     FUZZ_CHECK(tokens.size() <= nonSpaces);
     if (line.find(u'"') == std::u16string::npos) {

@@ -43,9 +43,9 @@ constexpr std::size_t shortLength = 64;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider provider(data, size);
-    std::u16string const name = fuzz::textOf(provider.ConsumeRandomLengthString());
-    std::u16string const pattern = fuzz::textOf(provider.ConsumeRemainingBytesAsString());
-    bool const matches = kestrel::matchWildcard(name, pattern);
+    const std::u16string name = fuzz::textOf(provider.ConsumeRandomLengthString());
+    const std::u16string pattern = fuzz::textOf(provider.ConsumeRemainingBytesAsString());
+    const bool matches = kestrel::matchWildcard(name, pattern);
     if (name.size() <= shortLength && pattern.size() <= shortLength) {
         FUZZ_CHECK(matches == matchesByTable(name, pattern));
     }

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/find_all.h"
 #include "platform/platform.h"
+#include "tests/support/find_all.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -24,7 +24,7 @@ using Word = std::uint16_t;
 
 // An open system object: a standard handle or a find handle.
 using Handle = void*;
-inline Handle const invalidHandleValue = reinterpret_cast<Handle>(~std::uintptr_t{0});
+const inline Handle invalidHandleValue = reinterpret_cast<Handle>(~std::uintptr_t{0});
 
 // GetStdHandle selectors, with their Windows values.
 constexpr Dword stdInputHandle = static_cast<Dword>(-10);

@@ -14,7 +14,7 @@ namespace {
 int measure(const char16_t* format, ...) {
     std::va_list args;
     va_start(args, format);
-    int const length = _vscwprintf(format, args);
+    const int length = _vscwprintf(format, args);
     va_end(args);
     return length;
 }
@@ -41,7 +41,7 @@ template <typename... Args>
 void expectFormat(std::u16string_view expected, const char16_t* format, Args... args) {
     SCOPED_TRACE(testing::PrintToString(std::u16string(format)));
     EXPECT_EQ(measure(format, args...), static_cast<int>(expected.size()));
-    Formatted const formatted = formatInto(128, format, args...);
+    const Formatted formatted = formatInto(128, format, args...);
     ASSERT_EQ(formatted.result, static_cast<int>(expected.size()));
     EXPECT_EQ(std::u16string_view(formatted.buffer).substr(0, expected.size()), expected);
     EXPECT_EQ(formatted.buffer[expected.size()], u'\0');
@@ -90,23 +90,23 @@ TEST(WideFormat, TruncationBoundaries) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.count);
-        Formatted const formatted = formatInto(row.count, u"%s", u"abc");
+        const Formatted formatted = formatInto(row.count, u"%s", u"abc");
         EXPECT_EQ(formatted.result, row.result);
         EXPECT_EQ(std::u16string_view(formatted.buffer).substr(0, row.count + 1), row.buffer);
     }
 }
 
 TEST(WideFormat, EmptyTextFitsEveryBuffer) {
-    Formatted const none = formatInto(0, u"");
+    const Formatted none = formatInto(0, u"");
     EXPECT_EQ(none.result, 0);
     EXPECT_EQ(none.buffer[0], u'#');
-    Formatted const one = formatInto(1, u"%s", u"");
+    const Formatted one = formatInto(1, u"%s", u"");
     EXPECT_EQ(one.result, 0);
     EXPECT_EQ(one.buffer[0], u'\0');
 }
 
 TEST(WideFormat, NulCharacterCountsTowardsTheLimit) {
-    Formatted const formatted = formatInto(3, u"a%cb", 0);
+    const Formatted formatted = formatInto(3, u"a%cb", 0);
     EXPECT_EQ(formatted.result, 3);
     EXPECT_EQ(std::u16string_view(formatted.buffer).substr(0, 4), std::u16string_view(u"a\0b#", 4));
 }

@@ -18,12 +18,12 @@ bool japanese() {
 // The round trip of the name fold: sizing and converting each way, with
 // "_" for what the code page cannot hold.
 std::u16string folded(const std::u16string& name) {
-    int const size = WideCharToMultiByte(cpAcp, 0, name.c_str(), -1, nullptr, 0, "_", nullptr);
+    const int size = WideCharToMultiByte(cpAcp, 0, name.c_str(), -1, nullptr, 0, "_", nullptr);
     EXPECT_GT(size, 0);
     std::string bytes(static_cast<std::size_t>(size), '\0');
     EXPECT_EQ(WideCharToMultiByte(cpAcp, 0, name.c_str(), -1, bytes.data(), size, "_", nullptr),
               size);
-    int const units = MultiByteToWideChar(cpAcp, 0, bytes.c_str(), -1, nullptr, 0);
+    const int units = MultiByteToWideChar(cpAcp, 0, bytes.c_str(), -1, nullptr, 0);
     EXPECT_GT(units, 0);
     std::u16string text(static_cast<std::size_t>(units), u'\0');
     EXPECT_EQ(MultiByteToWideChar(cpAcp, 0, bytes.c_str(), -1, text.data(), units), units);

@@ -58,7 +58,7 @@ protected:
         }
     }
     // A name that the code page cannot hold: emoji fold to "__" everywhere.
-    static constexpr const char16_t* unmappable = u"\U0001F600.txt";
+    static constexpr char16_t unmappable[] = u"\U0001F600.txt";
 };
 
 TEST_F(RenameEntryAnsiCodePage, AnEntryMovesToItsFoldedName) {

@@ -29,7 +29,7 @@ public:
     template <typename From>
     void put(std::basic_string_view<From> text) {
         if (length < capacity) {
-            std::size_t const stored = std::min(text.size(), capacity - length);
+            const std::size_t stored = std::min(text.size(), capacity - length);
             std::transform(text.begin(), text.begin() + stored, buffer + length,
                            [](From unit) { return static_cast<Unit>(unit); });
         }

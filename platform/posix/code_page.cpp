@@ -20,15 +20,15 @@ struct LocaleParts {
 
 LocaleParts partsOf(std::string_view locale) {
     LocaleParts parts;
-    std::size_t const languageEnd = std::min(locale.find_first_of("_.@"), locale.size());
+    const std::size_t languageEnd = std::min(locale.find_first_of("_.@"), locale.size());
     for (char c : locale.substr(0, languageEnd)) {
         parts.language.push_back(static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c));
     }
     if (languageEnd < locale.size() && locale[languageEnd] == '_') {
-        std::string_view const rest = locale.substr(languageEnd + 1);
+        const std::string_view rest = locale.substr(languageEnd + 1);
         parts.territory = rest.substr(0, std::min(rest.find_first_of(".@"), rest.size()));
     }
-    if (std::size_t const at = locale.find('@'); at != std::string_view::npos) {
+    if (const std::size_t at = locale.find('@'); at != std::string_view::npos) {
         parts.modifier = locale.substr(at + 1);
     }
     return parts;
@@ -57,7 +57,7 @@ constexpr LanguageGroup languageGroups[] = {
 
 bool listed(std::string_view languages, std::string_view language) {
     while (!languages.empty()) {
-        std::size_t const end = std::min(languages.find(' '), languages.size());
+        const std::size_t end = std::min(languages.find(' '), languages.size());
         if (languages.substr(0, end) == language) {
             return true;
         }
@@ -102,11 +102,11 @@ unsigned& selectedCodePage() {
 }  // namespace
 
 unsigned codePageForLocale(std::string_view locale) {
-    LocaleParts const parts = partsOf(locale);
+    const LocaleParts parts = partsOf(locale);
     if (parts.language.empty()) {
         return westernCodePage;
     }
-    if (unsigned const codePage = scriptCodePage(parts); codePage != 0) {
+    if (const unsigned codePage = scriptCodePage(parts); codePage != 0) {
         return codePage;
     }
     for (const LanguageGroup& group : languageGroups) {

@@ -46,7 +46,7 @@ bool appendWithQuoteSection(std::u16string_view argument, std::u16string& line) 
     if (argument.back() == backslash || argument.find(u"\\\"") != std::u16string_view::npos) {
         return false;
     }
-    std::size_t const firstSpace = argument.find(space);
+    const std::size_t firstSpace = argument.find(space);
     std::size_t open = 1;
     while (open <= firstSpace && argument[open - 1] == backslash) {
         ++open;

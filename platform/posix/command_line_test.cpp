@@ -28,10 +28,10 @@ std::vector<std::u16string> split(const std::u16string& line) {
 // them, come back from GetCommandLineW.
 TEST(CommandLine, HoldsTheArgumentsOfTheProcess) {
     std::ifstream file("/proc/self/cmdline", std::ios::binary);
-    std::string const bytes{std::istreambuf_iterator<char>(file), {}};
+    const std::string bytes{std::istreambuf_iterator<char>(file), {}};
     std::vector<std::u16string> arguments;
     for (std::size_t start = 0; start < bytes.size();) {
-        std::size_t const end = bytes.find('\0', start);
+        const std::size_t end = bytes.find('\0', start);
         std::u16string& argument = arguments.emplace_back();
         decode(std::string_view(bytes).substr(start, end - start), Backslash::separator, argument);
         start = end + 1;
@@ -60,7 +60,7 @@ TEST(CommandLine, ArgumentsComeBackFromTheTokenizer) {
     };
     for (const std::u16string& argument : carried) {
         SCOPED_TRACE(testing::PrintToString(argument));
-        std::u16string const line = commandLineOf({u"prog", u"first", argument, u"last"});
+        const std::u16string line = commandLineOf({u"prog", u"first", argument, u"last"});
         EXPECT_EQ(split(line), (std::vector<std::u16string>{u"prog", u"first", argument, u"last"}))
             << testing::PrintToString(line);
     }
@@ -85,7 +85,7 @@ TEST(CommandLine, ArgumentsTheTokenizerCannotYieldAreLeftOut) {
 
 TEST(CommandLine, ProgramPathAlwaysGivesTheFirstToken) {
     for (const std::u16string& program : {std::u16string(), std::u16string(u" a\" b")}) {
-        std::vector<std::u16string> const tokens = split(commandLineOf({program, u"x"}));
+        const std::vector<std::u16string> tokens = split(commandLineOf({program, u"x"}));
         ASSERT_EQ(tokens.size(), 2U);
         EXPECT_EQ(tokens[1], u"x");
     }
@@ -108,7 +108,7 @@ TEST(CommandLine, QuotingCarriesEveryArgumentThatSomeTextCarries) {
                     continue;  // a leading space only separates
                 }
                 longer.push_back(text + c);
-                std::vector<std::u16string> const tokens = split(u"x " + longer.back() + u" z");
+                const std::vector<std::u16string> tokens = split(u"x " + longer.back() + u" z");
                 if (tokens.size() == 3 && tokens[0] == u"x" && tokens[2] == u"z" &&
                     tokens[1].size() <= 4) {
                     expressible[tokens[1]] = true;
@@ -124,7 +124,7 @@ TEST(CommandLine, QuotingCarriesEveryArgumentThatSomeTextCarries) {
             for (char16_t c : alphabet) {
                 longer.push_back(argument + c);
                 std::u16string line;
-                bool const carried = appendQuotedArgument(longer.back(), line);
+                const bool carried = appendQuotedArgument(longer.back(), line);
                 EXPECT_EQ(carried, expressible.count(longer.back()) == 1)
                     << testing::PrintToString(longer.back());
                 if (carried) {

@@ -44,7 +44,8 @@ constexpr int messageBoxOk = 1;
 
 class StandardStream {
 public:
-    constexpr StandardStream(int fd, bool isOutputStream) : descriptor(fd), output(isOutputStream) {}
+    constexpr StandardStream(int fd, bool isOutputStream)
+        : descriptor(fd), output(isOutputStream) {}
 
     int fd() const { return descriptor; }
     bool isOutput() const { return output; }
@@ -97,7 +98,7 @@ StandardStream* consoleOutputOf(Handle handle) {
 // go on when the output is cut short, so the signal is ignored from the
 // first write on.
 void ignoreBrokenPipes() {
-    static bool const ignored = std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+    const static bool ignored = std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
     static_cast<void>(ignored);
 }
 
@@ -105,7 +106,7 @@ bool writeAll(int fd, const char* bytes, std::size_t size, std::size_t& written)
     ignoreBrokenPipes();
     written = 0;
     while (written < size) {
-        ssize_t const n = ::write(fd, bytes + written, size - written);
+        const ssize_t n = ::write(fd, bytes + written, size - written);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -152,7 +153,7 @@ private:
 // With the lock held.
 bool writeCollected() {
     std::size_t sent = 0;
-    bool const ok = writeAll(STDOUT_FILENO, collected.bytes, collected.used, sent);
+    const bool ok = writeAll(STDOUT_FILENO, collected.bytes, collected.used, sent);
     collected.used = 0;
     return ok;
 }
@@ -172,7 +173,7 @@ void append(const char* bytes, std::size_t size) {
 }
 
 bool collect(const char* bytes, std::size_t size, std::size_t& taken) {
-    Holding const held(collected.lock);
+    const Holding held(collected.lock);
     taken = 0;
     if (collected.ended) {
         return writeAll(STDOUT_FILENO, bytes, size, taken);
@@ -196,20 +197,20 @@ bool writeBefore(int fd, const char* bytes, std::size_t size,
                  std::chrono::steady_clock::time_point deadline) {
     ignoreBrokenPipes();
     while (size > 0) {
-        auto const left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             return false;
         }
         pollfd ready{fd, POLLOUT, 0};
-        int const polled = ::poll(&ready, 1, static_cast<int>(left.count()));
+        const int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
         if (polled < 0 && errno == EINTR) {
             continue;
         }
         if (polled <= 0 || (ready.revents & POLLOUT) == 0) {
             return false;
         }
-        ssize_t const n = ::write(fd, bytes, std::min<std::size_t>(size, PIPE_BUF));
+        const ssize_t n = ::write(fd, bytes, std::min<std::size_t>(size, PIPE_BUF));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -255,20 +256,20 @@ void forgetStandardInputKind() {
 }
 
 bool flushStandardOutput() {
-    Holding const held(collected.lock);
+    const Holding held(collected.lock);
     return writeCollected();
 }
 
 void flushStandardOutputForEnd(bool mayWait) {
     if (mayWait) {
-        Holding const held(collected.lock);
+        const Holding held(collected.lock);
         writeCollected();
         collected.ended = true;
         return;
     }
     // The main thread may hold the lock while it waits in a write that will
     // never end; then what it collected cannot go out anyway.
-    auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (pthread_mutex_trylock(&collected.lock) != 0) {
         if (std::chrono::steady_clock::now() >= deadline) {
             return;
@@ -338,7 +339,7 @@ Bool WriteConsoleW(Handle handle, const char16_t* text, Dword count, Dword* writ
     // Text cut into chunks may end between the two units of a pair; the
     // first one waits for the next call, which begins with it, so that the
     // pair is encoded whole.
-    Dword const taken = count > 1 && posix::isHighSurrogate(text[count - 1]) ? count - 1 : count;
+    const Dword taken = count > 1 && posix::isHighSurrogate(text[count - 1]) ? count - 1 : count;
     std::string bytes;
     posix::encodeForLocale(std::u16string_view(text, taken), bytes);
     posix::flushBefore(*stream);
@@ -366,7 +367,7 @@ Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written) {
         return 0;
     }
     std::size_t sent = 0;
-    auto const* const text = static_cast<const char*>(bytes);
+    const auto* const text = static_cast<const char*>(bytes);
     bool ok = false;
     if (stream == &posix::standardOutput && !stream->isTerminal()) {
         ok = posix::collect(text, size, sent);

@@ -69,7 +69,7 @@ public:
         std::fflush(nullptr);
         ::grantpt(master);
         ::unlockpt(master);
-        int const terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+        const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
         termios raw{};
         ::tcgetattr(terminal, &raw);
         ::cfmakeraw(&raw);
@@ -92,7 +92,7 @@ public:
         char chunk[256];
         pollfd ready{master, POLLIN, 0};
         while (bytes.size() < size && ::poll(&ready, 1, 2000) > 0) {
-            ssize_t const n = ::read(master, chunk, sizeof chunk);
+            const ssize_t n = ::read(master, chunk, sizeof chunk);
             if (n <= 0) {
                 break;
             }
@@ -107,10 +107,10 @@ private:
 };
 
 TEST(Console, TerminalIsAConsoleThatShowsTextInTheLocalesEncoding) {
-    std::string const saved = std::setlocale(LC_CTYPE, nullptr);
+    const std::string saved = std::setlocale(LC_CTYPE, nullptr);
     std::setlocale(LC_CTYPE, "C.UTF-8");
     OnTerminal terminal;
-    Handle const handle = GetStdHandle(static_cast<Dword>(-12));
+    const Handle handle = GetStdHandle(static_cast<Dword>(-12));
     ConsoleScreenBufferInfo info;
     ASSERT_TRUE(system::GetConsoleScreenBufferInfo(handle, &info));
     EXPECT_EQ(info.wAttributes, 0x07);
@@ -119,13 +119,13 @@ TEST(Console, TerminalIsAConsoleThatShowsTextInTheLocalesEncoding) {
     EXPECT_TRUE(GetConsoleMode(handle, &mode));
 
     // The pair that a chunk cuts in two is written whole with the next one.
-    std::u16string const text = u"a\xDCFF\U0001F600";
+    const std::u16string text = u"a\xDCFF\U0001F600";
     Dword written = 0;
     ASSERT_TRUE(system::WriteConsoleW(handle, text.c_str(), 3, &written));
     EXPECT_EQ(written, 2U);
     ASSERT_TRUE(system::WriteConsoleW(handle, text.c_str() + 2, 2, &written));
     EXPECT_EQ(written, 2U);
-    std::string const expected = "a\xFF\xF0\x9F\x98\x80";
+    const std::string expected = "a\xFF\xF0\x9F\x98\x80";
     EXPECT_EQ(terminal.shown(expected.size()), expected);
     std::setlocale(LC_CTYPE, saved.c_str());
 }
@@ -135,7 +135,7 @@ TEST(Console, RedirectedOutputTakesTheRawBytesInBlocks) {
     Captured output(STDOUT_FILENO);
     Captured error(STDERR_FILENO);
     Dword written = 0;
-    char16_t const text[] = u"a\u3042\n";
+    const char16_t text[] = u"a\u3042\n";
     EXPECT_TRUE(system::WriteFile(GetStdHandle(stdOutputHandle), text, 6, &written));
     EXPECT_EQ(written, 6U);
     EXPECT_EQ(output.text(), "");
@@ -143,7 +143,7 @@ TEST(Console, RedirectedOutputTakesTheRawBytesInBlocks) {
     EXPECT_EQ(output.text(), std::string("a\0\x42\x30\n\0", 6));
     EXPECT_EQ(error.text(), "box\n");
 
-    std::string const large(256 * 1024, 'x');
+    const std::string large(256 * 1024, 'x');
     EXPECT_TRUE(system::WriteFile(GetStdHandle(stdOutputHandle), "ab", 2, &written));
     EXPECT_TRUE(system::WriteFile(GetStdHandle(stdOutputHandle), large.data(),
                                   static_cast<Dword>(large.size()), &written));
@@ -157,8 +157,8 @@ TEST(Console, RedirectedOutputTakesTheRawBytesInBlocks) {
 TEST(Console, WriteToAClosedPipeFails) {
     Captured output(STDOUT_FILENO);
     output.closeReader();
-    Handle const handle = GetStdHandle(stdOutputHandle);
-    std::string const large(256 * 1024, 'x');
+    const Handle handle = GetStdHandle(stdOutputHandle);
+    const std::string large(256 * 1024, 'x');
     Dword written = 7;
     EXPECT_FALSE(
         system::WriteFile(handle, large.data(), static_cast<Dword>(large.size()), &written));
@@ -173,7 +173,7 @@ TEST(Console, WriteToAClosedPipeFails) {
 }
 
 TEST(Console, MessageBoxIsOneLineOnStandardError) {
-    std::string const saved = std::setlocale(LC_CTYPE, nullptr);
+    const std::string saved = std::setlocale(LC_CTYPE, nullptr);
     std::setlocale(LC_CTYPE, "C.UTF-8");
     Captured error(STDERR_FILENO);
     EXPECT_EQ(system::MessageBoxW(nullptr, u"C:\\\xDCFF\u3042\r\n[2]", nullptr, mbOk), 1);

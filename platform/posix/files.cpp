@@ -165,13 +165,13 @@ Bool MoveFileW(const char16_t* from, const char16_t* to) {
     // Most names of a walk fold to themselves: the same text is the same
     // bytes, and the one check is that the entry is still there.
     if (to != nullptr && lstrcmpW(from, to) == 0) {
-        std::lock_guard<std::mutex> const whole(posix::moveLock());
+        const std::lock_guard<std::mutex> whole(posix::moveLock());
         return posix::entryExists(source) ? 1 : 0;
     }
     if (!posix::encodeForSystem(to, target)) {
         return 0;
     }
-    std::lock_guard<std::mutex> const whole(posix::moveLock());
+    const std::lock_guard<std::mutex> whole(posix::moveLock());
     if (source == target) {
         return posix::entryExists(source) ? 1 : 0;
     }

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/find_all.h"
 #include "platform/platform.h"
 #include "platform/posix/paths.h"
+#include "tests/support/find_all.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

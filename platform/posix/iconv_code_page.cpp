@@ -67,7 +67,7 @@ char bestFitOf(char16_t u) {
         return static_cast<char>(u - fullwidthFirst + u'!');
     }
     if (u >= latinBestFitFirst && u < latinBestFitFirst + latinBestFit.size()) {
-        char const c = latinBestFit[u - latinBestFitFirst];
+        const char c = latinBestFit[u - latinBestFitFirst];
         return c == '.' ? '\0' : c;
     }
     return '\0';
@@ -111,8 +111,8 @@ bool convertInChunks(iconv_t cd, std::basic_string_view<In> text, std::basic_str
         std::size_t inLeft = (text.size() - pos) * sizeof(In);
         auto* made = reinterpret_cast<char*>(chunk);
         std::size_t madeLeft = sizeof chunk;
-        std::size_t const result = iconv(cd, &in, &inLeft, &made, &madeLeft);
-        int const error = errno;
+        const std::size_t result = iconv(cd, &in, &inLeft, &made, &madeLeft);
+        const int error = errno;
         out.append(chunk, std::size(chunk) - madeLeft / sizeof(Out));
         pos = text.size() - inLeft / sizeof(In);
         if (result != static_cast<std::size_t>(-1) || error == E2BIG) {
@@ -142,13 +142,13 @@ CodePage* CodePage::find(unsigned number) {
             return slot->get();
         }
     }
-    std::string const name = iconvNameOf(number);
+    const std::string name = iconvNameOf(number);
     if (name.empty() || slot == opened.end()) {
         return nullptr;
     }
-    auto const none = reinterpret_cast<iconv_t>(-1);
-    iconv_t const toBytes = iconv_open(name.c_str(), utf16Name);
-    iconv_t const toUnits = iconv_open(utf16Name, name.c_str());
+    const auto none = reinterpret_cast<iconv_t>(-1);
+    const iconv_t toBytes = iconv_open(name.c_str(), utf16Name);
+    const iconv_t toUnits = iconv_open(utf16Name, name.c_str());
     if (toBytes == none || toUnits == none) {
         for (iconv_t cd : {toBytes, toUnits}) {
             if (cd != none) {
@@ -201,7 +201,7 @@ bool CodePage::mappingOf(char16_t unit, std::uint32_t& mapping) {
         }
         mapping = refusedUnit;
     } else {
-        std::size_t const length = sizeof bytes - outLeft;
+        const std::size_t length = sizeof bytes - outLeft;
         mapping = static_cast<std::uint32_t>(length) << 24;
         for (std::size_t i = 0; i < length && i < 3; ++i) {
             mapping |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
@@ -218,7 +218,7 @@ bool CodePage::encodeByCharacter(std::u16string_view text, std::string& out,
                                  std::string_view fallback, bool& usedFallback) {
     std::size_t pos = 0;
     while (pos < text.size()) {
-        char16_t const u = text[pos];
+        const char16_t u = text[pos];
         if (u < 0x80) {
             out.push_back(static_cast<char>(u));
             ++pos;
@@ -254,7 +254,7 @@ bool CodePage::encode(std::u16string_view text, std::string& out, std::string_vi
 // The character at pos is one the code page cannot hold as it stands.
 bool CodePage::substituteUnits(std::u16string_view text, std::size_t& pos, std::string& out,
                                std::string_view fallback, bool& usedFallback) const {
-    char16_t const u = text[pos];
+    const char16_t u = text[pos];
     if (isHighSurrogate(u) && pos + 1 < text.size() && isLowSurrogate(text[pos + 1])) {
         // Windows replaces each unit of a pair it cannot map.
         out.append(fallback);
@@ -283,7 +283,7 @@ bool CodePage::substituteUnits(std::u16string_view text, std::size_t& pos, std::
             }
         }
     }
-    if (char const c = bestFitOf(u); c != '\0') {
+    if (const char c = bestFitOf(u); c != '\0') {
         out.push_back(c);
         return true;
     }
@@ -323,7 +323,7 @@ void CodePage::substituteByte(unsigned char byte, std::u16string& out) const {
 // under its lock. Pages, once opened, stay until the process ends.
 CodePage* codePageFor(unsigned number) {
     static std::atomic<CodePage*> last{nullptr};
-    unsigned const wanted = number == cpAcp ? GetACP() : number;
+    const unsigned wanted = number == cpAcp ? GetACP() : number;
     CodePage* page = last.load(std::memory_order_acquire);
     if (page == nullptr || page->number() != wanted) {
         page = CodePage::find(wanted);

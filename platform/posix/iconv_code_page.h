@@ -56,7 +56,9 @@ private:
     bool isSingleByteHole(unsigned char byte) const { return byte >= 0x80 && holes[byte - 0x80]; }
     // Most pages map each character on its own, whatever stands around it;
     // 1255 and 1258 combine a letter with the marks that follow it.
-    bool mapsCharactersAlone() const { return !isUtf8() && pageNumber != 1255 && pageNumber != 1258; }
+    bool mapsCharactersAlone() const {
+        return !isUtf8() && pageNumber != 1255 && pageNumber != 1258;
+    }
     bool encodeByCharacter(std::u16string_view text, std::string& out, std::string_view fallback,
                            bool& usedFallback);
     bool mappingOf(char16_t unit, std::uint32_t& mapping);

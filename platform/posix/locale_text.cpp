@@ -14,7 +14,7 @@ static_assert(sizeof(wchar_t) == 4, "the C library's wide characters hold whole 
 namespace {
 
 int escapeFirstByte(ByteSource& source, char16_t (&units)[2], std::string& bytes) {
-    auto const first = static_cast<unsigned char>(bytes[0]);
+    const auto first = static_cast<unsigned char>(bytes[0]);
     units[0] = first >= 0x80 ? escapeOf(first) : first;
     source.unread(std::string_view(bytes).substr(1));
     bytes.resize(1);
@@ -52,7 +52,7 @@ void encodeForLocale(std::u16string_view text, std::string& out) {
             out.push_back('?');
             continue;
         }
-        std::size_t const n = std::wcrtomb(buffer, static_cast<wchar_t>(c), &state);
+        const std::size_t n = std::wcrtomb(buffer, static_cast<wchar_t>(c), &state);
         if (n == static_cast<std::size_t>(-1)) {
             out.push_back('?');
             state = std::mbstate_t{};
@@ -63,7 +63,7 @@ void encodeForLocale(std::u16string_view text, std::string& out) {
     // A stateful encoding ends in its initial shift state; the terminator
     // that wcrtomb writes along with the shift sequence is left out.
     if (!std::mbsinit(&state)) {
-        std::size_t const n = std::wcrtomb(buffer, L'\0', &state);
+        const std::size_t n = std::wcrtomb(buffer, L'\0', &state);
         if (n != static_cast<std::size_t>(-1) && n > 1) {
             out.append(buffer, n - 1);
         }
@@ -74,18 +74,18 @@ int readLocaleCharacter(ByteSource& source, char16_t (&units)[2], std::string& b
     bytes.clear();
     std::mbstate_t state{};
     while (true) {
-        int const c = source.next();
+        const int c = source.next();
         if (c < 0) {
             return bytes.empty() ? 0 : escapeFirstByte(source, units, bytes);
         }
         bytes.push_back(static_cast<char>(c));
-        char const byte = static_cast<char>(c);
+        const char byte = static_cast<char>(c);
         wchar_t wide = 0;
-        std::size_t const result = std::mbrtowc(&wide, &byte, 1, &state);
+        const std::size_t result = std::mbrtowc(&wide, &byte, 1, &state);
         if (result == static_cast<std::size_t>(-2)) {
             continue;
         }
-        auto const codePoint = static_cast<char32_t>(wide);
+        const auto codePoint = static_cast<char32_t>(wide);
         if (result == static_cast<std::size_t>(-1) || codePoint > 0x10FFFF ||
             isSurrogate(codePoint)) {
             return escapeFirstByte(source, units, bytes);
@@ -98,7 +98,7 @@ void decodeLocale(std::string_view bytes, std::u16string& out) {
     StringSource source(bytes);
     char16_t units[2];
     std::string scratch;
-    while (int const count = readLocaleCharacter(source, units, scratch)) {
+    while (const int count = readLocaleCharacter(source, units, scratch)) {
         out.append(units, static_cast<std::size_t>(count));
     }
 }

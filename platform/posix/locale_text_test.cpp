@@ -39,7 +39,7 @@ std::u16string decoded(std::string_view bytes) {
 }
 
 TEST(LocaleText, Utf8TerminalGetsTheBytesOfNamesBack) {
-    CharacterLocale const locale("C.UTF-8");
+    const CharacterLocale locale("C.UTF-8");
     ASSERT_TRUE(locale.available());
     struct Row {
         std::u16string text;
@@ -62,13 +62,13 @@ TEST(LocaleText, Utf8TerminalGetsTheBytesOfNamesBack) {
 }
 
 TEST(LocaleText, AsciiTerminalShowsQuestionMarksButStillTheNameBytes) {
-    CharacterLocale const locale("C");
+    const CharacterLocale locale("C");
     ASSERT_TRUE(locale.available());
     EXPECT_EQ(encoded(u"caf\u00E9 \u3042 \xDCE9"), "caf? ? \xE9");
 }
 
 TEST(LocaleText, JapaneseLocaleDecodesEachCharacterOrEscapesItsFirstByte) {
-    CharacterLocale const locale("ja_JP.UTF-8");
+    const CharacterLocale locale("ja_JP.UTF-8");
     if (!locale.available()) {
         GTEST_SKIP() << "no ja_JP.UTF-8 locale";
     }

@@ -15,8 +15,8 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "platform/posix/paths.h"
 #include "platform/posix/last_error.h"
+#include "platform/posix/paths.h"
 
 namespace platform::posix {
 namespace {

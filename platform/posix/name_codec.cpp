@@ -17,8 +17,8 @@ bool isContinuation(unsigned char b) {
 // points above U+10FFFF are not well formed: they would not survive the way
 // back, since the encoder only ever writes shortest forms.
 std::size_t wellFormedLength(const unsigned char* p, const unsigned char* end) {
-    unsigned char const lead = p[0];
-    std::size_t const available = static_cast<std::size_t>(end - p);
+    const unsigned char lead = p[0];
+    const std::size_t available = static_cast<std::size_t>(end - p);
     if (lead >= 0xC2 && lead <= 0xDF) {
         return available >= 2 && isContinuation(p[1]) ? 2 : 0;
     }
@@ -80,20 +80,20 @@ char* putUtf8(char32_t c, char* p) {
 
 // A byte never gives more than one unit.
 void decode(std::string_view bytes, Backslash backslash, std::u16string& out) {
-    char16_t const backslashUnit = backslash == Backslash::separator ? u'\\' : escapedBackslash;
-    std::size_t const start = out.size();
+    const char16_t backslashUnit = backslash == Backslash::separator ? u'\\' : escapedBackslash;
+    const std::size_t start = out.size();
     out.resize(start + bytes.size());
     char16_t* q = out.data() + start;
-    auto const* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    auto const* const end = p + bytes.size();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
     while (p < end) {
-        unsigned char const b = *p;
+        const unsigned char b = *p;
         if (b < 0x80) {
             *q++ = b == '\\' ? backslashUnit : static_cast<char16_t>(b);
             ++p;
             continue;
         }
-        std::size_t const length = wellFormedLength(p, end);
+        const std::size_t length = wellFormedLength(p, end);
         if (length == 0) {
             *q++ = escapeOf(b);
             ++p;
@@ -107,11 +107,11 @@ void decode(std::string_view bytes, Backslash backslash, std::u16string& out) {
 
 // A unit never gives more than three bytes, and a pair four.
 bool encodePath(std::u16string_view text, std::string& out) {
-    std::size_t const start = out.size();
+    const std::size_t start = out.size();
     out.resize(start + 3 * text.size());
     char* q = out.data() + start;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        char16_t const u = text[i];
+        const char16_t u = text[i];
         if (u < 0x80) {
             *q++ = u == u'\\' ? '/' : static_cast<char>(u);
         } else if (isHighSurrogate(u)) {

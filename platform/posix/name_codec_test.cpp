@@ -96,7 +96,7 @@ TEST(NameCodec, EveryByteStringSurvivesTheRoundTrip) {
         for (std::size_t i = length(random); i > 0; --i) {
             bytes.push_back(static_cast<char>(interesting[pick(random)]));
         }
-        std::u16string const text = decoded(bytes);
+        const std::u16string text = decoded(bytes);
         ASSERT_EQ(text.find(u'\\'), std::u16string::npos);
         ASSERT_EQ(encoded(text), bytes) << testing::PrintToString(bytes);
     }

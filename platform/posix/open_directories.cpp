@@ -12,8 +12,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/posix/paths.h"
 #include "platform/posix/last_error.h"
+#include "platform/posix/paths.h"
 
 namespace platform::posix {
 namespace {
@@ -44,10 +44,10 @@ int openByPath(std::u16string_view path, dev_t& device) {
     if (!encodeForSystem(path.empty() ? u"." : path, encoded)) {
         return -1;
     }
-    int const fd = ::open(encoded.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(encoded.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     Status status;
     if (fd < 0 || !statusAt(fd, "", status)) {
-        int const e = errno;
+        const int e = errno;
         if (fd >= 0) {
             ::close(fd);
         }
@@ -68,10 +68,10 @@ int openBelow(const OpenDirectory& parent, std::u16string_view name, dev_t& devi
     if (!encodeForSystem(name.empty() ? u"." : name, encoded)) {
         return -1;
     }
-    int const fd = ::openat(parent.descriptor, encoded.c_str(),
+    const int fd = ::openat(parent.descriptor, encoded.c_str(),
                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        int const e = errno;
+        const int e = errno;
         e == ENOENT ? setLastError(errorPathNotFound) : setLastErrorFromErrno(e);
         return -1;
     }
@@ -104,7 +104,7 @@ void remember(const OpenDirectory& directory) {
 }
 
 void forget(const OpenDirectory& directory) {
-    auto const found = std::find(openDirectories.rbegin(), openDirectories.rend(), &directory);
+    const auto found = std::find(openDirectories.rbegin(), openDirectories.rend(), &directory);
     if (found != openDirectories.rend()) {
         openDirectories.erase(std::next(found).base());
     }
@@ -117,7 +117,7 @@ const OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& nam
     if (openDirectories.empty() || path.empty()) {
         return nullptr;
     }
-    std::u16string_view const trimmed = withoutTrailingSeparators(path);
+    const std::u16string_view trimmed = withoutTrailingSeparators(path);
     name = {};
     if (const OpenDirectory* itself = openDirectoryAt(trimmed)) {
         return itself;
@@ -134,10 +134,10 @@ const OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& nam
 }
 
 bool statusAt(int directory, const char* name, Status& status) {
-    bool const itself = *name == '\0';
+    const bool itself = *name == '\0';
 #ifdef STATX_ATTR_MOUNT_ROOT
     // statx, unlike fstatat, would mount an automount point that it looks at.
-    int const flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | (itself ? AT_EMPTY_PATH : 0);
+    const int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | (itself ? AT_EMPTY_PATH : 0);
     struct statx extended;
     if (::statx(directory, name, flags, STATX_TYPE, &extended) != 0) {
         return false;

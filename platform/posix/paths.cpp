@@ -84,7 +84,7 @@ Dword attributesBelow(const OpenDirectory& directory, std::u16string_view name,
     if (name.empty()) {
         return fileAttributeDirectory;
     }
-    Dword const attributes = attributesOf(status.mode, directory.descriptor, entry);
+    const Dword attributes = attributesOf(status.mode, directory.descriptor, entry);
     return isOtherFileSystem(status, directory.device) ? attributes | fileAttributeReparsePoint
                                                        : attributes;
 }
@@ -219,10 +219,10 @@ bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view na
     if (!encodeForSystem(name, encoded)) {
         return false;
     }
-    int const fd = ::openat(directory.descriptor, encoded.c_str(),
+    const int fd = ::openat(directory.descriptor, encoded.c_str(),
                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    bool const changed = fd >= 0 && ::fchdir(fd) == 0;
-    int const e = errno;
+    const bool changed = fd >= 0 && ::fchdir(fd) == 0;
+    const int e = errno;
     if (fd >= 0) {
         ::close(fd);
     }
@@ -256,6 +256,5 @@ Dword attributesOfPath(std::u16string_view text) {
     }
     return attributes;
 }
-
 
 }  // namespace platform::posix

@@ -109,7 +109,7 @@ bool formatInto(posix::BoundedOutput<char16_t>& out, const char16_t* format, std
                 out.put(static_cast<char16_t>(va_arg(args, int)));
                 break;
             case u'd': {
-                int const value = va_arg(args, int);
+                const int value = va_arg(args, int);
                 if (value < 0) {
                     out.put(u'-');
                 }
@@ -130,16 +130,15 @@ bool formatInto(posix::BoundedOutput<char16_t>& out, const char16_t* format, std
     return understood && out.size() <= static_cast<std::size_t>(INT_MAX);
 }
 
-
 class StandardInputSource : public posix::ByteSource {
 public:
     int next() override {
         if (!waiting.empty()) {
-            auto const byte = static_cast<unsigned char>(waiting.front());
+            const auto byte = static_cast<unsigned char>(waiting.front());
             waiting.erase(0, 1);
             return byte;
         }
-        int const c = getc_unlocked(stdin);
+        const int c = getc_unlocked(stdin);
         return c == EOF ? -1 : c;
     }
     void unread(std::string_view bytes) override { waiting.insert(0, bytes); }
@@ -163,11 +162,11 @@ public:
 // Text mode turns CR LF into LF; a carriage return before anything else
 // stays.
 void joinLineEnd(char16_t& unit) {
-    int const after = input.next();
+    const int after = input.next();
     if (after == '\n') {
         unit = u'\n';
     } else if (after >= 0) {
-        char const byte = static_cast<char>(after);
+        const char byte = static_cast<char>(after);
         input.unread(std::string_view(&byte, 1));
     }
 }
@@ -217,7 +216,7 @@ int _vsnwprintf(char16_t* buffer, std::size_t count, const char16_t* format, std
     if (!formatInto(out, format, args) || !out.fits()) {
         return -1;
     }
-    std::size_t const length = out.size();
+    const std::size_t length = out.size();
     out.put(u'\0');  // only where it fits
     return static_cast<int>(length);
 }
@@ -229,13 +228,13 @@ char16_t* fgetws(char16_t* buffer, int count) {
     if (buffer == nullptr || count <= 0) {
         return nullptr;
     }
-    StreamLock const lock;
-    std::size_t const room = static_cast<std::size_t>(count) - 1;
+    const StreamLock lock;
+    const std::size_t room = static_cast<std::size_t>(count) - 1;
     std::size_t length = 0;
     std::string bytes;
     while (length < room) {
         char16_t units[2];
-        int const read = posix::readLocaleCharacter(input, units, bytes);
+        const int read = posix::readLocaleCharacter(input, units, bytes);
         if (read == 0) {
             break;
         }
@@ -247,7 +246,7 @@ char16_t* fgetws(char16_t* buffer, int count) {
             joinLineEnd(units[0]);
         }
         // A buffer of two units cannot hold a pair: only its first unit goes.
-        std::size_t const taken =
+        const std::size_t taken =
             std::min<std::size_t>(static_cast<std::size_t>(read), room - length);
         std::copy_n(units, taken, buffer + length);
         length += taken;
@@ -264,8 +263,8 @@ char16_t* fgetws(char16_t* buffer, int count) {
 
 int getchar() {
     posix::endIfTerminating();
-    StreamLock const lock;
-    int const c = input.next();
+    const StreamLock lock;
+    const int c = input.next();
     return c < 0 ? eof : c;
 }
 

@@ -22,7 +22,7 @@ public:
     explicit PipedInput(std::string_view bytes) : savedLocale(std::setlocale(LC_CTYPE, nullptr)) {
         std::setlocale(LC_CTYPE, "C.UTF-8");
         char name[] = "/tmp/ansifold-stdin-XXXXXX";
-        int const fd = ::mkstemp(name);
+        const int fd = ::mkstemp(name);
         path = name;
         EXPECT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
         ::close(fd);
@@ -61,7 +61,7 @@ std::optional<std::u16string> line(int count = 260) {
 }
 
 TEST(StandardInput, ReadsLinesInTextMode) {
-    PipedInput const input("one\r\ntwo\rthree\n\nlast");
+    const PipedInput input("one\r\ntwo\rthree\n\nlast");
     EXPECT_EQ(line(), u"one\n");
     EXPECT_EQ(line(), u"two\rthree\n");
     EXPECT_EQ(line(), u"\n");
@@ -71,8 +71,8 @@ TEST(StandardInput, ReadsLinesInTextMode) {
 }
 
 TEST(StandardInput, StopsOneUnitShortOfTheBuffer) {
-    std::string const text259(259, 'a');
-    PipedInput const input(text259 + "\n" + text259 + "b\n" + std::string(258, 'c') + "\r\n");
+    const std::string text259(259, 'a');
+    const PipedInput input(text259 + "\n" + text259 + "b\n" + std::string(258, 'c') + "\r\n");
     EXPECT_EQ(line(), std::u16string(259, u'a'));
     EXPECT_EQ(line(), u"\n");
     EXPECT_EQ(line(), std::u16string(259, u'a'));
@@ -82,9 +82,9 @@ TEST(StandardInput, StopsOneUnitShortOfTheBuffer) {
 }
 
 TEST(StandardInput, GetcharTakesUpWhereFgetwsStopped) {
-    PipedInput const input("abc\xE3\x81\x82z\nnext\n");
+    const PipedInput input("abc\xE3\x81\x82z\nnext\n");
     EXPECT_EQ(line(4), u"abc");
-    int const bytes[] = {0xE3, 0x81, 0x82, 'z', '\n'};
+    const int bytes[] = {0xE3, 0x81, 0x82, 'z', '\n'};
     for (int expected : bytes) {
         EXPECT_EQ(getchar(), expected);
     }
@@ -93,16 +93,15 @@ TEST(StandardInput, GetcharTakesUpWhereFgetwsStopped) {
 }
 
 TEST(StandardInput, KeepsNulAndUndecodableBytes) {
-    PipedInput const input(std::string("a\0b\xFF\xE3\x81\n", 7));
+    const PipedInput input(std::string("a\0b\xFF\xE3\x81\n", 7));
     EXPECT_EQ(line(), std::u16string(u"a\0b\xDCFF\xDCE3\xDC81\n", 7));
 }
 
 TEST(StandardInput, NeverSplitsASurrogatePairAcrossReads) {
-    PipedInput const input("ab\xF0\x9F\x98\x80\n");
+    const PipedInput input("ab\xF0\x9F\x98\x80\n");
     EXPECT_EQ(line(4), u"ab");
     EXPECT_EQ(line(4), u"\U0001F600\n");
 }
-
 
 class SavedLocale {
 public:
@@ -120,7 +119,7 @@ std::u16string text(const char16_t* name) {
 }
 
 TEST(Locale, SelectsAndReportsTheLocaleInForce) {
-    SavedLocale const saved;
+    const SavedLocale saved;
     EXPECT_EQ(text(_wsetlocale(LocaleCategory::all, u"C.UTF-8")), u"C.UTF-8");
     EXPECT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C.UTF-8");
     EXPECT_EQ(text(_wsetlocale(LocaleCategory::ctype, u"C")), u"C");
@@ -133,7 +132,7 @@ TEST(Locale, SelectsAndReportsTheLocaleInForce) {
 // A request is answered from memory only while its outcome is still in
 // force; a change made behind its back is undone by asking again.
 TEST(Locale, RepeatedRequestStillTakesEffect) {
-    SavedLocale const saved;
+    const SavedLocale saved;
     EXPECT_EQ(text(_wsetlocale(LocaleCategory::ctype, u"C.UTF-8")), u"C.UTF-8");
     std::setlocale(LC_CTYPE, "C");
     EXPECT_EQ(text(_wsetlocale(LocaleCategory::ctype, u"C.UTF-8")), u"C.UTF-8");
@@ -179,7 +178,7 @@ Results formatBoth(const char16_t* format, ...) {
     va_start(args, format);
     std::va_list again;
     va_copy(again, args);
-    Results const results{_vscwprintf(format, args), _vsnwprintf(buffer, 32, format, again)};
+    const Results results{_vscwprintf(format, args), _vsnwprintf(buffer, 32, format, again)};
     va_end(again);
     va_end(args);
     return results;
@@ -193,14 +192,14 @@ TEST(PosixWideFormat, WhatTheProgramDoesNotWriteFailsTheWholeFormat) {
     for (const char16_t* format : {u"%y", u"a%kb", u"%f", u"%n", u"%u", u"%X", u"%ls", u"%5s",
                                    u"%-d", u"%.2147483647d", u"ab%"}) {
         SCOPED_TRACE(testing::PrintToString(std::u16string(format)));
-        Results const results = formatBoth(format, 1.5, nullptr);
+        const Results results = formatBoth(format, 1.5, nullptr);
         EXPECT_EQ(results.measured, -1);
         EXPECT_EQ(results.formatted, -1);
     }
 }
 
 TEST(PosixWideFormat, NullFormatFails) {
-    Results const results = formatBoth(nullptr);
+    const Results results = formatBoth(nullptr);
     EXPECT_EQ(results.measured, -1);
     EXPECT_EQ(results.formatted, -1);
 }

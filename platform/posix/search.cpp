@@ -26,10 +26,10 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "platform/posix/paths.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
 #include "platform/posix/open_directories.h"
+#include "platform/posix/paths.h"
 #include "platform/posix/search.h"
 
 namespace platform::posix {
@@ -57,22 +57,22 @@ bool pieceMatchesAt(std::u16string_view name, std::size_t at, std::u16string_vie
 
 bool matchesLowered(std::u16string_view name, std::u16string_view pattern) {
     constexpr std::size_t none = std::u16string_view::npos;
-    std::size_t const firstStar = pattern.find(u'*');
+    const std::size_t firstStar = pattern.find(u'*');
     if (firstStar == none) {
         return name.size() == pattern.size() && pieceMatchesAt(name, 0, pattern);
     }
-    std::size_t const lastStar = pattern.rfind(u'*');
-    std::u16string_view const head = pattern.substr(0, firstStar);
-    std::u16string_view const tail = pattern.substr(lastStar + 1);
+    const std::size_t lastStar = pattern.rfind(u'*');
+    const std::u16string_view head = pattern.substr(0, firstStar);
+    const std::u16string_view tail = pattern.substr(lastStar + 1);
     if (name.size() < head.size() + tail.size() || !pieceMatchesAt(name, 0, head) ||
         !pieceMatchesAt(name, name.size() - tail.size(), tail)) {
         return false;
     }
-    std::size_t const end = name.size() - tail.size();
+    const std::size_t end = name.size() - tail.size();
     std::size_t at = head.size();
     for (std::size_t p = firstStar + 1; p < lastStar;) {
-        std::size_t const nextStar = pattern.find(u'*', p);
-        std::u16string_view const piece = pattern.substr(p, nextStar - p);
+        const std::size_t nextStar = pattern.find(u'*', p);
+        const std::u16string_view piece = pattern.substr(p, nextStar - p);
         while (at + piece.size() <= end && !pieceMatchesAt(name, at, piece)) {
             ++at;
         }
@@ -133,7 +133,7 @@ public:
     bool read(int descriptor) {
         alignas(dirent64) char chunk[32 * 1024];
         for (bool first = true;; first = false) {
-            ssize_t const size = ::getdents64(descriptor, chunk, sizeof chunk);
+            const ssize_t size = ::getdents64(descriptor, chunk, sizeof chunk);
             if (size < 0 && errno == EINTR) {
                 continue;
             }
@@ -156,10 +156,10 @@ public:
     // Reads descriptor's entries through a stream of its own, so that the
     // descriptor stays open for what the walk does in the directory.
     bool read(int descriptor) {
-        int const copy = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+        const int copy = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
         DIR* stream = copy < 0 ? nullptr : ::fdopendir(copy);
         if (stream == nullptr) {
-            int const e = errno;
+            const int e = errno;
             if (copy >= 0) {
                 ::close(copy);
             }
@@ -248,7 +248,7 @@ public:
                 return true;
             }
         }
-        int const e = listing.readError();
+        const int e = listing.readError();
         e == 0 ? setLastError(errorNoMoreFiles) : setLastErrorFromErrno(e);
         return false;
     }
@@ -287,9 +287,9 @@ private:
             // that no walk tries to enter.
             return fileAttributeNormal;
         }
-        Dword const attributes = posix::attributesOf(status.mode, directory.descriptor, name);
+        const Dword attributes = posix::attributesOf(status.mode, directory.descriptor, name);
         return isOtherFileSystem(status, directory.device) ? attributes | fileAttributeReparsePoint
-                                                            : attributes;
+                                                           : attributes;
     }
 
     OpenDirectory directory;
@@ -304,7 +304,7 @@ namespace {
 // A walk holds one open directory per level, far more than the usual soft
 // limit of 1024 descriptors on a deep tree.
 void raiseOpenFileLimitOnce() {
-    static bool const raised = [] {
+    const static bool raised = [] {
         struct rlimit limit;
         if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) {
             return false;
@@ -322,17 +322,17 @@ void raiseOpenFileLimitOnce() {
 // A name part that could never match a byte name fails as the directory part
 // would.
 Search* openSearch(std::u16string_view pattern) {
-    std::size_t const cut = pattern.find_last_of(u"/\\");
-    std::u16string_view const directory =
+    const std::size_t cut = pattern.find_last_of(u"/\\");
+    const std::u16string_view directory =
         cut == std::u16string_view::npos ? std::u16string_view() : pattern.substr(0, cut + 1);
-    std::u16string_view const name = pattern.substr(directory.size());
+    const std::u16string_view name = pattern.substr(directory.size());
     std::string scratch;
     if (!encodeForSystem(name, scratch)) {
         return nullptr;
     }
     raiseOpenFileLimitOnce();
     dev_t device = 0;
-    int const descriptor = openDirectory(directory, device);
+    const int descriptor = openDirectory(directory, device);
     if (descriptor < 0) {
         return nullptr;
     }
@@ -340,7 +340,6 @@ Search* openSearch(std::u16string_view pattern) {
         std::make_unique<Search>(withoutTrailingSeparators(directory), descriptor, device, name);
     return search->read() ? search.release() : nullptr;
 }
-
 
 bool nextEntry(Search& search, FindData& found) {
     return search.next(found);

@@ -127,7 +127,7 @@ void endSoon(int signal) {
 }
 
 void* listen(void*) {
-    sigset_t const set = controlSignals();
+    const sigset_t set = controlSignals();
     while (true) {
         int signal = 0;
         if (sigwait(&set, &signal) != 0) {
@@ -146,7 +146,7 @@ void endAtExitIfTerminating() {
 }
 
 bool startListening() {
-    sigset_t const set = controlSignals();
+    const sigset_t set = controlSignals();
     sigset_t previous;
     if (pthread_sigmask(SIG_BLOCK, &set, &previous) != 0) {
         return false;
@@ -199,7 +199,7 @@ bool posix::changeControlHandlers(HandlerRoutine routine, bool add) {
         return true;
     }
     if (!add) {
-        auto const found = std::find(routines.rbegin(), routines.rend(), routine);
+        const auto found = std::find(routines.rbegin(), routines.rend(), routine);
         if (found == routines.rend()) {
             posix::setLastError(errorInvalidParameter);
             return false;

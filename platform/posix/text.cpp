@@ -25,7 +25,7 @@ namespace {
 // Case mapping must not follow the user's locale (a Turkish one lowers 'I'
 // to a dotless i); C.UTF-8 carries the plain Unicode simple mappings.
 locale_t caseLocale() {
-    static locale_t const locale = [] {
+    const static locale_t locale = [] {
         locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
         return l != static_cast<locale_t>(0)
                    ? l
@@ -171,11 +171,11 @@ char16_t CharLowerW(char16_t c) {
     if (c < 0x80) {
         return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
     }
-    locale_t const locale = posix::caseLocale();
+    const locale_t locale = posix::caseLocale();
     if (posix::isSurrogate(c) || locale == static_cast<locale_t>(0)) {
         return c;
     }
-    wint_t const lower = towlower_l(c, locale);
+    const wint_t lower = towlower_l(c, locale);
     return lower <= 0xFFFF ? static_cast<char16_t>(lower) : c;
 }
 
@@ -192,15 +192,15 @@ int WideCharToMultiByte(unsigned codePage, Dword, const char16_t* text, int leng
     std::string_view fallback = page->isUtf8() ? "\xEF\xBF\xBD" : "?";
     if (defaultChar != nullptr && *defaultChar != '\0') {
         // A double-byte default character is a lead byte and its trail.
-        bool const twoBytes = page->isDoubleByte() &&
+        const bool twoBytes = page->isDoubleByte() &&
                               static_cast<unsigned char>(defaultChar[0]) >= 0x80 &&
                               defaultChar[1] != '\0';
-        std::size_t const size = twoBytes ? 2 : 1;
+        const std::size_t size = twoBytes ? 2 : 1;
         fallback = std::string_view(defaultChar, size);
     }
-    std::size_t const units =
+    const std::size_t units =
         length == -1 ? posix::terminatedLength(text) : static_cast<std::size_t>(length);
-    std::u16string_view const input(text, units);
+    const std::u16string_view input(text, units);
     if (posix::isAscii(input)) {
         if (usedDefault != nullptr) {
             *usedDefault = 0;
@@ -227,9 +227,9 @@ int MultiByteToWideChar(unsigned codePage, Dword, const char* bytes, int length,
         posix::setLastError(errorInvalidParameter);
         return 0;
     }
-    std::size_t const size =
+    const std::size_t size =
         length == -1 ? posix::terminatedLength(bytes) : static_cast<std::size_t>(length);
-    std::string_view const input(bytes, size);
+    const std::string_view input(bytes, size);
     if (posix::isAscii(input)) {
         return posix::deliver(input, out, outSize);
     }

@@ -21,7 +21,7 @@ Handle GetStdHandle(Dword which) {
 
 Bool GetConsoleMode(Handle handle, Dword* mode) {
     DWORD current = 0;
-    BOOL const succeeded = ::GetConsoleMode(handle, &current);
+    const BOOL succeeded = ::GetConsoleMode(handle, &current);
     if (succeeded && mode) {
         *mode = current;
     }
@@ -53,7 +53,7 @@ Bool GetConsoleScreenBufferInfo(Handle handle, ConsoleScreenBufferInfo* info) {
         return FALSE;
     }
     CONSOLE_SCREEN_BUFFER_INFO screen{};
-    BOOL const succeeded = ::GetConsoleScreenBufferInfo(handle, &screen);
+    const BOOL succeeded = ::GetConsoleScreenBufferInfo(handle, &screen);
     if (succeeded && info) {
         info->wAttributes = screen.wAttributes;
     }
@@ -74,7 +74,7 @@ Bool SetConsoleTextAttribute(Handle handle, Word attributes) {
 // needs one, whether or not the caller wants it.
 Bool WriteConsoleW(Handle handle, const char16_t* text, Dword count, Dword* written) {
     DWORD units = 0;
-    BOOL const succeeded = ::WriteConsoleW(handle, text, count, &units, nullptr);
+    const BOOL succeeded = ::WriteConsoleW(handle, text, count, &units, nullptr);
     if (written) {
         *written = units;
     }
@@ -83,7 +83,7 @@ Bool WriteConsoleW(Handle handle, const char16_t* text, Dword count, Dword* writ
 
 Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written) {
     DWORD done = 0;
-    BOOL const succeeded = ::WriteFile(handle, bytes, size, &done, nullptr);
+    const BOOL succeeded = ::WriteFile(handle, bytes, size, &done, nullptr);
     if (written) {
         *written = done;
     }

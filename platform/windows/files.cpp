@@ -43,7 +43,7 @@ bool findEntry(const char16_t* path, WIN32_FIND_DATAW* record) {
     while (name.size() > 1 && isSeparator(name.back()) && name[name.size() - 2] != u':') {
         name.pop_back();
     }
-    HANDLE const search = ::FindFirstFileW(wide(name.c_str()), record);
+    const HANDLE search = ::FindFirstFileW(wide(name.c_str()), record);
     if (search == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -54,7 +54,7 @@ bool findEntry(const char16_t* path, WIN32_FIND_DATAW* record) {
 // Only a find record carries the reparse tag. When it cannot be had, the
 // entry stays a link: walking into a link is the worse mistake.
 Dword withoutNonLinkReparse(const char16_t* path, DWORD attributes) {
-    DWORD const lastError = ::GetLastError();
+    const DWORD lastError = ::GetLastError();
     WIN32_FIND_DATAW record{};
     if (findEntry(path, &record)) {
         attributes = linkAttributes(attributes, record.dwReserved0);
@@ -72,14 +72,14 @@ Handle FindFirstFileW(const char16_t* pattern, FindData* found) {
 
 Handle FindFirstFileExW(const char16_t* pattern, FindData* found) {
     WIN32_FIND_DATAW record{};
-    HANDLE const search = ::FindFirstFileExW(wide(pattern), FindExInfoStandard, &record,
+    const HANDLE search = ::FindFirstFileExW(wide(pattern), FindExInfoStandard, &record,
                                              FindExSearchNameMatch, nullptr, 0);
     return startSearch(search, record, found);
 }
 
 Bool FindNextFileW(Handle search, FindData* found) {
     WIN32_FIND_DATAW record{};
-    BOOL const succeeded = ::FindNextFileW(search, &record);
+    const BOOL succeeded = ::FindNextFileW(search, &record);
     if (succeeded) {
         copyFindRecord(record, found);
     }
@@ -91,7 +91,7 @@ Bool FindClose(Handle search) {
 }
 
 Dword GetFileAttributesW(const char16_t* path) {
-    DWORD const attributes = ::GetFileAttributesW(wide(path));
+    const DWORD attributes = ::GetFileAttributesW(wide(path));
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         return attributes;
     }

@@ -18,10 +18,10 @@ constexpr Dword linkToDirectory =
     platform::fileAttributeDirectory | platform::fileAttributeReparsePoint;
 
 bool makeDirectoryLink(const std::u16string& link, const std::u16string& target) {
-    auto const wide = [](const std::u16string& text) {
+    const auto wide = [](const std::u16string& text) {
         return reinterpret_cast<const wchar_t*>(text.c_str());
     };
-    DWORD const flags = SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+    const DWORD flags = SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
     // Wine reports success without making anything.
     return ::CreateSymbolicLinkW(wide(link), wide(target), flags) &&
            ::GetFileAttributesW(wide(link)) != INVALID_FILE_ATTRIBUTES;
@@ -30,7 +30,7 @@ bool makeDirectoryLink(const std::u16string& link, const std::u16string& target)
 TEST(DirectoryLink, IsALinkByNameAndInItsFindRecord) {
     testsupport::TempDir tree;
     tree.directory(u"target");
-    std::u16string const link = tree.text(u"link");
+    const std::u16string link = tree.text(u"link");
     if (!makeDirectoryLink(link, tree.text(u"target"))) {
         GTEST_SKIP() << "no symbolic links here";
     }
@@ -38,8 +38,8 @@ TEST(DirectoryLink, IsALinkByNameAndInItsFindRecord) {
     EXPECT_EQ(platform::GetFileAttributesW(link.c_str()) & linkToDirectory, linkToDirectory);
 
     platform::FindData found;
-    std::u16string const pattern = tree.text(u"*");
-    platform::Handle const search = platform::FindFirstFileExW(pattern.c_str(), &found);
+    const std::u16string pattern = tree.text(u"*");
+    const platform::Handle search = platform::FindFirstFileExW(pattern.c_str(), &found);
     ASSERT_NE(search, platform::invalidHandleValue);
     bool listed = false;
     do {

@@ -13,7 +13,7 @@ namespace platform::windows {
 // only for a link. A tag of 0 is no tag that Windows gives out; Wine reports
 // it for a symbolic link of the host's, so it counts as a link.
 constexpr DWORD linkAttributes(DWORD attributes, DWORD reparseTag) {
-    bool const otherReparsePoint = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+    const bool otherReparsePoint = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
                                    reparseTag != 0 && !IsReparseTagNameSurrogate(reparseTag);
     return otherReparsePoint ? attributes & ~DWORD{FILE_ATTRIBUTE_REPARSE_POINT} : attributes;
 }

@@ -20,7 +20,7 @@ int lstrcmpW(const char16_t* a, const char16_t* b) {
     if (a == nullptr || b == nullptr) {
         return (a != nullptr) - (b != nullptr);
     }
-    int const order = ::CompareStringOrdinal(wide(a), -1, wide(b), -1, FALSE);
+    const int order = ::CompareStringOrdinal(wide(a), -1, wide(b), -1, FALSE);
     // It fails only on arguments that are no texts, which are equal to none.
     return order == 0 ? 1 : order - CSTR_EQUAL;
 }
@@ -28,7 +28,7 @@ int lstrcmpW(const char16_t* a, const char16_t* b) {
 // A pointer value below 0x10000 tells CharLowerW that it carries one
 // character, whose lower case comes back in the low word of the result.
 char16_t CharLowerW(char16_t c) {
-    auto const single = reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(c));
+    const auto single = reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(c));
     return static_cast<char16_t>(LOWORD(reinterpret_cast<ULONG_PTR>(::CharLowerW(single))));
 }
 

@@ -6,7 +6,7 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "wchar_t holds UTF-16 on Wind
 
 namespace platform::windows {
 
-inline const wchar_t* wide(const char16_t* text) {
+const inline wchar_t* wide(const char16_t* text) {
     return reinterpret_cast<const wchar_t*>(text);
 }
 
@@ -14,7 +14,7 @@ inline wchar_t* wide(char16_t* text) {
     return reinterpret_cast<wchar_t*>(text);
 }
 
-inline const char16_t* utf16(const wchar_t* text) {
+const inline char16_t* utf16(const wchar_t* text) {
     return reinterpret_cast<const char16_t*>(text);
 }
 
