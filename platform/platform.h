@@ -18,6 +18,12 @@
 
 namespace platform {
 
+#if defined(_WIN32)
+constexpr bool systemIsWindows = true;
+#else
+constexpr bool systemIsWindows = false;
+#endif
+
 using Bool = int;
 using Dword = std::uint32_t;
 using Word = std::uint16_t;
@@ -110,9 +116,14 @@ int MessageBoxW(void* window, const char16_t* text, const char16_t* caption, Dwo
 // its own or before a relative name stands for that drive's current
 // directory), and an option may start with "-", "/" or ":". On POSIX a colon
 // is an ordinary character and "/" starts an absolute path, so only "-" and
-// ":" start an option.
-bool namesHaveDriveDesignators();
-const char16_t* optionMarkers();
+// ":" start an option. Facts of the system rather than services, they are
+// known when the program is built.
+constexpr bool namesHaveDriveDesignators() {
+    return systemIsWindows;
+}
+constexpr const char16_t* optionMarkers() {
+    return systemIsWindows ? u"-/:" : u"-:";
+}
 
 // --- Strings and code pages ----------------------------------------------
 

@@ -405,14 +405,4 @@ int MessageBoxW(void*, const char16_t* text, const char16_t* caption, Dword) {
 
 }  // namespace system
 
-// A colon is an ordinary character in a POSIX name, and "/" starts an
-// absolute path.
-bool namesHaveDriveDesignators() {
-    return false;
-}
-
-const char16_t* optionMarkers() {
-    return u"-:";
-}
-
 }  // namespace platform

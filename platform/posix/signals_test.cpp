@@ -19,20 +19,21 @@ std::atomic<int> calls{0};
 std::atomic<Dword> lastEvent{~Dword{0}};
 std::atomic<int> order{0};  // which routine was called first: 1 or 2
 
-Bool declines(Dword event) {
+// Notes a call of routine number which, and answers with handled.
+Bool record(Dword event, int which, Bool handled) {
     lastEvent = event;
     int expected = 0;
-    order.compare_exchange_strong(expected, 1);
+    order.compare_exchange_strong(expected, which);
     ++calls;
-    return 0;
+    return handled;
+}
+
+Bool declines(Dword event) {
+    return record(event, 1, 0);
 }
 
 Bool accepts(Dword event) {
-    lastEvent = event;
-    int expected = 0;
-    order.compare_exchange_strong(expected, 2);
-    ++calls;
-    return 1;
+    return record(event, 2, 1);
 }
 
 bool waitForCalls(int count) {

@@ -112,12 +112,4 @@ int MessageBoxW(void* window, const char16_t* text, const char16_t* caption, Dwo
 
 }  // namespace system
 
-bool namesHaveDriveDesignators() {
-    return true;
-}
-
-const char16_t* optionMarkers() {
-    return u"-/:";
-}
-
 }  // namespace platform
