@@ -1,8 +1,7 @@
 // File services of platform.h: the POSIX backend.
 //
-// The file services of platform.h over POSIX calls: searches, attributes,
-// full paths, the current directory and moves, each with Windows' contract.
-// Every call that a walk makes between two entries first lets a pending
+// Searches, attributes, full paths, the current directory and moves, each
+// with Windows' contract. Every call that a walk makes between two entries first lets a pending
 // termination end the process there (signals.h).
 #include <mutex>
 #include <string>
