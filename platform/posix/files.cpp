@@ -1,8 +1,8 @@
 // File services of platform.h: the POSIX backend.
 //
-// Searches, attributes, full paths, the current directory and moves, each
-// with Windows' contract. Every call that a walk makes between two entries first lets a pending
-// termination end the process there (signals.h).
+// Searches, attributes, full paths, the current directory and moves, each with
+// Windows' contract. Every call that a walk makes between two entries first
+// lets a pending termination end the process there (signals.h).
 #include <mutex>
 #include <string>
 #include <string_view>

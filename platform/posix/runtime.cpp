@@ -1,12 +1,14 @@
 // C run-time services of platform.h: the POSIX backend.
 //
-// The wide printf family is written out here: the C library's own cannot stand in, since its %s
-// reads 8-bit text and its wide characters are 32 bits. It takes what this program's formats use:
-// %s for UTF-16 text (a null one prints as "(null)"), %c for a UTF-16 unit (a NUL too: it is part
-// of the text, which a reader then ends there), %d for an int, %x for an unsigned int in lower-case
-// hexadecimal, and %% for a percent sign. No format of the program has flags, a width, a precision
-// or a size; like any other conversion, such a directive makes the whole call fail with -1, so that
-// a format this formatter cannot honour shows at once rather than as odd text.
+// The wide printf family is written out here: the C library's own cannot stand
+// in, since its %s reads 8-bit text and its wide characters are 32 bits. It
+// takes what this program's formats use: %s for UTF-16 text (a null one prints
+// as "(null)"), %c for a UTF-16 unit (a NUL too: it is part of the text, which
+// a reader then ends there), %d for an int, %x for an unsigned int in
+// lower-case hexadecimal, and %% for a percent sign. No format of the program
+// has flags, a width, a precision or a size; like any other conversion, such a
+// directive makes the whole call fail with -1, so that a format this formatter
+// cannot honour shows at once rather than as odd text.
 //
 // fgetws, getchar and _wfreopen work on the C library's standard input stream,
 // read the way a Windows program reads a stream opened in text mode: in the
@@ -14,8 +16,8 @@
 // line feed dropped.
 //
 // Decoding reads a byte or two ahead now and then (to see what follows a
-// carriage return, or when a character is not valid). Those bytes wait
-// here, in front of the stream, for the next fgetws or getchar.
+// carriage return, or when a character is not valid). Those bytes wait here, in
+// front of the stream, for the next fgetws or getchar.
 #include <algorithm>
 #include <climits>
 #include <clocale>

@@ -1,7 +1,8 @@
 // Strings and code pages of platform.h: the POSIX backend.
 //
-// Ordinal comparison, the simple lower-case mapping of Unicode, and conversions through iconv with
-// Windows' contract for the caller's buffer and the default character.
+// Ordinal comparison, the simple lower-case mapping of Unicode, and conversions
+// through iconv with Windows' contract for the caller's buffer and the default
+// character.
 #include <locale.h>
 #include <wctype.h>
 
