@@ -35,18 +35,6 @@ Dword copyOut(std::u16string_view text, Dword size, char16_t* buffer) {
     return static_cast<Dword>(out.fits() ? text.size() : text.size() + 1);
 }
 
-// Whether the terminated text is exactly known, read without measuring it
-// first.
-bool spells(const char16_t* text, const std::u16string& known) {
-    std::size_t i = 0;
-    for (; i < known.size(); ++i) {
-        if (text[i] != known[i]) {
-            return false;
-        }
-    }
-    return text[i] == u'\0';
-}
-
 }  // namespace
 }  // namespace platform::posix
 
@@ -140,12 +128,6 @@ Bool SetCurrentDirectoryW(const char16_t* path) {
     if (path == nullptr) {
         posix::setLastError(errorInvalidParameter);
         return 0;
-    }
-    // A walk asks for the same directory for each of its entries: the one
-    // that is current already, spelled as its search was given it.
-    const posix::OpenDirectory* const current = posix::currentOpenDirectory();
-    if (current != nullptr && posix::spells(path, current->path)) {
-        return 1;
     }
     std::u16string_view name;
     const posix::OpenDirectory* const anchor = posix::anchorOf(path, name);

@@ -178,8 +178,4 @@ void setCurrent(const OpenDirectory* directory) {
     currentDirectory = directory;
 }
 
-const OpenDirectory* currentOpenDirectory() {
-    return currentDirectory;
-}
-
 }  // namespace platform::posix

@@ -77,7 +77,5 @@ int openDirectory(std::u16string_view path, dev_t& device);
 // SetCurrentDirectoryW made current by its descriptor.
 bool isCurrent(const OpenDirectory& directory);
 void setCurrent(const OpenDirectory* directory);
-// The open directory that is current, or null.
-const OpenDirectory* currentOpenDirectory();
 
 }  // namespace platform::posix
