@@ -173,7 +173,7 @@ bool readCurrentDirectory(std::u16string& out) {
 // system about any of its components, as Windows does: links are not
 // followed and the entries need not exist.
 bool resolveLexically(std::u16string_view path, std::u16string& full) {
-    full.assign(u"/");
+    full.assign(1, u'/');
     if (!isSeparator(path.front())) {
         std::u16string current;
         if (!readCurrentDirectory(current)) {
