@@ -9,6 +9,9 @@ cd "$(dirname "$0")/.."
 # The builds use every core by themselves (Ninja); the tests are told to.
 CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)}
 export CTEST_PARALLEL_LEVEL
+# A failure shows what the test printed, so that a run in CI can be read.
+CTEST_OUTPUT_ON_FAILURE=1
+export CTEST_OUTPUT_ON_FAILURE
 for preset in native release win32 win64 fuzz; do
     echo "== $preset"
     cmake --workflow --preset "$preset"
