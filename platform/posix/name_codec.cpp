@@ -2,6 +2,7 @@
 // and UTF-16 with lone surrogates for stray bytes.
 #include "platform/posix/name_codec.h"
 
+#include "platform/posix/last_error.h"
 #include "platform/posix/utf16.h"
 
 namespace platform::posix {
@@ -131,6 +132,23 @@ bool encodePath(std::u16string_view text, std::string& out) {
     }
     out.resize(static_cast<std::size_t>(q - out.data()));
     return true;
+}
+
+bool encodeForSystem(std::u16string_view path, std::string& out) {
+    out.clear();
+    if (!encodePath(path, out)) {
+        setLastError(errorInvalidName);
+        return false;
+    }
+    return true;
+}
+
+bool encodeForSystem(const char16_t* path, std::string& out) {
+    if (path == nullptr) {
+        setLastError(errorInvalidParameter);
+        return false;
+    }
+    return encodeForSystem(std::u16string_view(path), out);
 }
 
 }  // namespace platform::posix

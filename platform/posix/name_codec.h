@@ -26,4 +26,9 @@ void decode(std::string_view bytes, Backslash backslash, std::u16string& out);
 // unspecified).
 bool encodePath(std::u16string_view text, std::string& out);
 
+// The bytes of a path for a system call. A null path, or a text holding a lone
+// surrogate that stands for no byte, sets the last error and gives false.
+bool encodeForSystem(const char16_t* path, std::string& out);
+bool encodeForSystem(std::u16string_view path, std::string& out);
+
 }  // namespace platform::posix

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/posix/last_error.h"
-#include "platform/posix/paths.h"
+#include "platform/posix/name_codec.h"
 
 namespace platform::posix {
 namespace {

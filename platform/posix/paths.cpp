@@ -115,23 +115,6 @@ void foldComponents(std::u16string_view text, std::u16string& full) {
 
 }  // namespace
 
-bool encodeForSystem(std::u16string_view path, std::string& out) {
-    out.clear();
-    if (!encodePath(path, out)) {
-        setLastError(errorInvalidName);
-        return false;
-    }
-    return true;
-}
-
-bool encodeForSystem(const char16_t* path, std::string& out) {
-    if (path == nullptr) {
-        setLastError(errorInvalidParameter);
-        return false;
-    }
-    return encodeForSystem(std::u16string_view(path), out);
-}
-
 Dword attributesOf(mode_t mode, int directory, const char* name) {
     if (S_ISDIR(mode)) {
         return fileAttributeDirectory;

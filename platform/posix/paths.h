@@ -19,11 +19,6 @@ namespace platform::posix {
 // a link: POSIX has no archive bit to report.
 constexpr Dword fileAttributeNormal = 0x80;
 
-// The bytes of a path for a system call. A null path, or a text holding a lone
-// surrogate that stands for no byte, sets the last error and gives false.
-bool encodeForSystem(const char16_t* path, std::string& out);
-bool encodeForSystem(std::u16string_view path, std::string& out);
-
 // Windows attributes of an entry of the kind that mode gives, as lstat (or
 // fstatat without following) tells it. A link is looked through once,
 // relative to directory (a file descriptor or AT_FDCWD), only to tell whether
