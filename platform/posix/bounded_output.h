@@ -35,7 +35,6 @@ public:
         }
         length += text.size();
     }
-    void put(const Unit* text) { put(std::basic_string_view<Unit>(text)); }
 
     std::size_t size() const { return length; }
     bool fits() const { return length <= capacity; }
