@@ -47,10 +47,20 @@ bool equalsIgnoringCase(std::u16string_view a, std::u16string_view b) {
     return true;
 }
 
+// The part of a name that Windows matches against the device names: up to
+// the first dot, without the spaces before it ("NUL .txt" is NUL).
+std::u16string_view deviceStemOf(std::u16string_view name) {
+    std::u16string_view stem = name.substr(0, name.find(u'.'));
+    while (!stem.empty() && stem.back() == u' ') {
+        stem.remove_suffix(1);
+    }
+    return stem;
+}
+
 // Windows reads these as devices whatever extension follows them; the digit
 // of COM and LPT may also be a superscript one, two or three.
 bool isDeviceName(std::u16string_view name) {
-    const std::u16string_view stem = name.substr(0, name.find(u'.'));
+    const std::u16string_view stem = deviceStemOf(name);
     static constexpr std::array<std::u16string_view, 6> devices = {u"CON", u"PRN",    u"AUX",
                                                                    u"NUL", u"CONIN$", u"CONOUT$"};
     for (std::u16string_view device : devices) {
