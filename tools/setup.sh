@@ -6,7 +6,7 @@
 # Quick when everything is there already.
 set -eu
 
-packages="cmake ninja-build g++ python3 clang-format libgtest-dev googletest locales
+packages="cmake ninja-build g++ python3 clang-format libgtest-dev googletest libicu-dev locales
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64
   detox strace valgrind time debootstrap dpkg-dev file man-db groff-base

@@ -47,4 +47,12 @@ unsigned GetACP() {
     return ::GetACP();
 }
 
+int NormalizeString(int form, const char16_t* text, int length, char16_t* out, int outSize) {
+    return ::NormalizeString(static_cast<NORM_FORM>(form), wide(text), length, wide(out), outSize);
+}
+
+Bool GetStringTypeW(Dword infoType, const char16_t* text, int length, Word* types) {
+    return ::GetStringTypeW(infoType, wide(text), length, types);
+}
+
 }  // namespace platform

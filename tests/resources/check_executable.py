@@ -43,7 +43,7 @@ SYSTEM_DLLS = {
     "kernel32.dll", "user32.dll", "msvcrt.dll", "ntdll.dll", "advapi32.dll",
     "gdi32.dll", "shell32.dll", "shlwapi.dll", "ole32.dll", "oleaut32.dll",
     "comctl32.dll", "comdlg32.dll", "version.dll", "ws2_32.dll", "winmm.dll",
-    "bcrypt.dll", "crypt32.dll", "secur32.dll", "rpcrt4.dll", "userenv.dll",
+    "bcrypt.dll", "crypt32.dll", "normaliz.dll", "secur32.dll", "rpcrt4.dll", "userenv.dll",
     "ucrtbase.dll",
 }
 SYSTEM_DLL_PREFIXES = ("api-ms-win-", "ext-ms-win-")
