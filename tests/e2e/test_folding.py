@@ -15,6 +15,10 @@ FOLDS = [
     ("テスト.txt", {932: "テスト.txt", 1252: "___.txt"}),
     ("café.txt", {932: "cafe.txt", 1252: "café.txt"}),
     ("😀.txt", {932: "__.txt", 1252: "__.txt"}),
+    # Written decomposed, as macOS writes names: composed before the fold.
+    ("\u306F\u309A\u3072\u309A\u3075\u309A\u3078\u309A\u307B\u309A",
+     {932: "ぱぴぷぺぽ", 1252: "_____"}),
+    ("A\u030Angstro\u0308m", {932: "Angstrom", 1252: "Ångström"}),
 ]
 
 
