@@ -217,6 +217,7 @@ TEST(PlatformFullPath, AskedWithTooSmallABufferGivesTheSizeNeeded) {
     EXPECT_EQ(platform::GetFullPathNameW(u"name.txt", 0, nullptr, nullptr), needed);
     std::u16string buffer(full.size(), u'#');
     EXPECT_EQ(platform::GetFullPathNameW(u"name.txt", needed - 1, buffer.data(), nullptr), needed);
+    EXPECT_EQ(buffer, std::u16string(full.size(), u'#')) << "nothing is written";
     buffer.resize(full.size() + 1);
     EXPECT_EQ(platform::GetFullPathNameW(u"name.txt", needed, buffer.data(), nullptr), needed - 1);
     EXPECT_EQ(buffer, full + u'\0');

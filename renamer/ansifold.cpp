@@ -36,8 +36,12 @@ std::optional<std::u16string> resolve(const std::u16string& argument,
     const std::u16string text =
         lost && !lost->empty() ? kestrel::resolvedIn(*lost, argument) : argument;
     std::vector<char16_t> buffer(fullPathUnits, u'\0');
-    if (unresolvable ||
-        platform::GetFullPathNameW(text.c_str(), fullPathUnits, buffer.data(), nullptr) == 0) {
+    // A path too long for the buffer comes back as the size it would need.
+    const platform::Dword length =
+        unresolvable
+            ? 0
+            : platform::GetFullPathNameW(text.c_str(), fullPathUnits, buffer.data(), nullptr);
+    if (length == 0 || length >= fullPathUnits) {
         kestrel::errorBox(u"%s[%d]", buffer.data(),
                           static_cast<int>(platform::GetFileAttributesW(buffer.data())));
         kestrel::errorBox(u"err:%x", static_cast<unsigned>(platform::GetLastError()));

@@ -3,12 +3,12 @@
 // Searches, attributes, full paths, the current directory and moves, each with
 // Windows' contract. Every call that a walk makes between two entries first
 // lets a pending termination end the process there (signals.h).
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <string_view>
 
 #include "platform/platform.h"
-#include "platform/posix/bounded_output.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
 #include "platform/posix/open_directories.h"
@@ -28,12 +28,15 @@ Search* searchOf(Handle handle) {
 }
 
 // Windows' contract for texts that a caller's buffer receives: the length when
-// the text and its terminator fit, else the size that would fit them.
+// the text and its terminator fit, else the size that would fit them, with
+// nothing written.
 Dword copyOut(std::u16string_view text, Dword size, char16_t* buffer) {
-    BoundedOutput<char16_t> out(buffer, size);
-    out.put(text);
-    out.put(u'\0');
-    return static_cast<Dword>(out.fits() ? text.size() : text.size() + 1);
+    if (text.size() >= size) {
+        return static_cast<Dword>(text.size() + 1);
+    }
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = u'\0';
+    return static_cast<Dword>(text.size());
 }
 
 }  // namespace

@@ -544,6 +544,15 @@ class DeepTree(Case):
         self.addCleanup(os.close, descriptor)
         self.assertEqual(os.listdir(descriptor), ["f__"])
 
+    def test_an_argument_longer_than_any_full_path_is_not_resolved(self):
+        # 40,000 units resolve to more than the run's 32,768-unit buffer holds:
+        # the two boxes (on standard error here), and nothing read past it.
+        result = self.run_with(["a/" * 20000 + "x"])
+
+        self.assertExit(result, 0)
+        self.assertOutput(result, "")
+        self.assertIn("err:", result.stderr.decode(errors="replace"))
+
     def descend(self, names, create=False):
         """The descriptor of work/names[0]/names[1]/..., reached (or made)
         one level at a time, as no path that long can be given whole."""
