@@ -63,6 +63,10 @@ const platform::FindData* FileSearch::next() {
     return nullptr;
 }
 
+const platform::FindData* FileSearch::current() const {
+    return handle != platform::invalidHandleValue && !pending ? &findData : nullptr;
+}
+
 std::u16string FileSearch::currentPath() const {
     return directory + findData.cFileName;
 }

@@ -30,6 +30,8 @@ public:
     // The next entry, or null when the listing is over. The first call after
     // a successful open hands out the entry that open found.
     const platform::FindData* next();
+    // The entry that next handed out last, or null before it handed out one.
+    const platform::FindData* current() const;
     // The current entry's path: the directory given to open, a separator and
     // the entry's name.
     std::u16string currentPath() const;
