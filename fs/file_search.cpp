@@ -22,19 +22,56 @@ bool isDotOrDotDot(const char16_t* name) {
     return platform::lstrcmpW(name, u".") == 0 || platform::lstrcmpW(name, u"..") == 0;
 }
 
+namespace {
+
+bool isListableDirectory(const char16_t* path) {
+    const platform::Dword attributes = platform::GetFileAttributesW(path);
+    return attributes != platform::invalidFileAttributes &&
+           (attributes & platform::fileAttributeDirectory) != 0;
+}
+
+}  // namespace
+
 const platform::FindData* FileSearch::open(const char16_t* path) {
     close();
-    if (path == nullptr) {
+    if (path == nullptr || *path == u'\0' || !isListableDirectory(path)) {
         return nullptr;
     }
-    const platform::Dword attributes = platform::GetFileAttributesW(path);
-    if (attributes == platform::invalidFileAttributes ||
-        (attributes & platform::fileAttributeDirectory) == 0) {
+    auto listed = std::make_shared<Directory>();
+    listed->text = withTrailingSeparator(path);
+    listed->length = listed->text.size();
+    return start(std::move(listed));
+}
+
+const platform::FindData* FileSearch::openCurrentOf(const FileSearch& parent) {
+    const platform::FindData* const entry = parent.current();
+    if (entry == nullptr) {
+        close();
         return nullptr;
     }
-    directory = withTrailingSeparator(path);
+    auto listed = std::make_shared<Directory>();
+    listed->parent = parent.directory;
+    listed->text = entry->cFileName;
+    listed->text += parent.directory->text.back();
+    listed->length = parent.directory->length + listed->text.size();
+    close();
+    std::u16string path = pathOf(*listed);
+    path.pop_back();
+    return isListableDirectory(path.c_str()) ? start(std::move(listed)) : nullptr;
+}
+
+std::u16string FileSearch::pathOf(const Directory& directory) {
+    std::u16string path(directory.length, u'\0');
+    for (const Directory* level = &directory; level != nullptr; level = level->parent.get()) {
+        path.replace(level->length - level->text.size(), level->text.size(), level->text);
+    }
+    return path;
+}
+
+const platform::FindData* FileSearch::start(std::shared_ptr<const Directory> listed) {
+    directory = std::move(listed);
     pattern.assign(1, u'*');
-    handle = platform::FindFirstFileExW((directory + u"*").c_str(), &findData);
+    handle = platform::FindFirstFileExW((pathOf(*directory) + u"*").c_str(), &findData);
     if (handle == platform::invalidHandleValue) {
         return nullptr;
     }
@@ -68,7 +105,7 @@ const platform::FindData* FileSearch::current() const {
 }
 
 std::u16string FileSearch::currentPath() const {
-    return directory + findData.cFileName;
+    return directory != nullptr ? pathOf(*directory) + findData.cFileName : findData.cFileName;
 }
 
 }  // namespace kestrel

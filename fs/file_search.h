@@ -1,6 +1,7 @@
 // Listing one directory's entries, as the walk reads them.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/platform.h"
@@ -27,6 +28,11 @@ public:
     // Starts listing the directory path (which may be null) and returns its
     // first entry, or null when there is none to give.
     const platform::FindData* open(const char16_t* path);
+    // Starts listing the entry that parent handed out last, as open does with
+    // parent's currentPath, but sharing parent's path rather than copying it:
+    // a walk n levels deep then keeps each level's name once, not n paths
+    // that grow with n.
+    const platform::FindData* openCurrentOf(const FileSearch& parent);
     // The next entry, or null when the listing is over. The first call after
     // a successful open hands out the entry that open found.
     const platform::FindData* next();
@@ -38,9 +44,19 @@ public:
     void close();
 
 private:
+    // A listed directory's path, with its trailing separator: the whole of
+    // it for a search opened by path, else its parent's and one name.
+    struct Directory {
+        std::shared_ptr<const Directory> parent;
+        std::u16string text;
+        std::size_t length = 0;  // of the whole path
+    };
+    static std::u16string pathOf(const Directory& directory);
+    const platform::FindData* start(std::shared_ptr<const Directory> listed);
+
     platform::Handle handle = platform::invalidHandleValue;
     platform::FindData findData;
-    std::u16string directory;
+    std::shared_ptr<const Directory> directory;
     std::u16string pattern;
     bool pending = true;
 };

@@ -13,13 +13,11 @@ namespace {
 
 // One directory of the walk: its search stays open while the entries below
 // it are handled, and the entry it handed out last is the one whose subtree
-// is being walked.
+// is being walked. Its path is the first directoryLength units of the
+// walk's path, which each level below extends by its own name.
 struct Level {
-    explicit Level(std::u16string path) : directory(std::move(path)) {
-        search.open(directory.c_str());
-    }
-    std::u16string directory;
     kestrel::FileSearch search;
+    std::size_t directoryLength = 0;
 };
 
 }  // namespace
@@ -33,8 +31,11 @@ bool isWalkedDirectory(platform::Dword attributes) {
 // walk's own: a tree as deep as the system allows must not overflow the
 // program's stack, which is 1 MiB for a Windows program.
 bool renameTree(const std::u16string& directory) {
+    std::u16string path = directory;
     std::vector<std::unique_ptr<Level>> levels;
-    levels.push_back(std::make_unique<Level>(directory));
+    levels.push_back(std::make_unique<Level>());
+    levels.back()->search.open(path.c_str());
+    levels.back()->directoryLength = path.size();
     while (!levels.empty()) {
         Level& level = *levels.back();
         const platform::FindData* entry = level.search.next();
@@ -43,15 +44,19 @@ bool renameTree(const std::u16string& directory) {
             if (!levels.empty()) {
                 // The directory just walked is the entry its parent handed out last.
                 Level& parent = *levels.back();
-                renameEntry(parent.search.current()->cFileName, parent.directory.c_str());
+                path.resize(parent.directoryLength);
+                renameEntry(parent.search.current()->cFileName, path.c_str());
             }
             continue;
         }
         if (isWalkedDirectory(entry->dwFileAttributes)) {
-            levels.push_back(std::make_unique<Level>(level.search.currentPath()));
+            path = level.search.currentPath();
+            levels.push_back(std::make_unique<Level>());
+            levels.back()->search.openCurrentOf(level.search);
+            levels.back()->directoryLength = path.size();
             continue;
         }
-        renameEntry(entry->cFileName, level.directory.c_str());
+        renameEntry(entry->cFileName, path.c_str());
     }
     return true;
 }
