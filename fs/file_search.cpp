@@ -1,6 +1,8 @@
 // The directory search over the platform's find services.
 #include "fs/file_search.h"
 
+#include <algorithm>
+
 #include "fs/path.h"
 #include "fs/wildcard.h"
 
@@ -63,7 +65,8 @@ const platform::FindData* FileSearch::openCurrentOf(const FileSearch& parent) {
 std::u16string FileSearch::pathOf(const Directory& directory) {
     std::u16string path(directory.length, u'\0');
     for (const Directory* level = &directory; level != nullptr; level = level->parent.get()) {
-        path.replace(level->length - level->text.size(), level->text.size(), level->text);
+        std::copy(level->text.begin(), level->text.end(),
+                  path.begin() + static_cast<std::ptrdiff_t>(level->length - level->text.size()));
     }
     return path;
 }

@@ -171,6 +171,22 @@ Bool SetCurrentDirectoryW(const char16_t* path);
 Bool MoveFileW(const char16_t* from, const char16_t* to);
 Dword GetLastError();
 
+// CreateFileW's right to list a directory, share modes and disposition. A
+// directory opened with fileListDirectory (the Windows backend adds
+// FILE_FLAG_BACKUP_SEMANTICS, which a directory needs) is held until
+// CloseHandle: meanwhile the file services resolve its path, and a name
+// below it, against the directory that was opened, whatever took its place.
+constexpr Dword fileListDirectory = 0x1;
+constexpr Dword fileShareRead = 0x1;
+constexpr Dword fileShareWrite = 0x2;
+constexpr Dword fileShareDelete = 0x4;
+constexpr Dword openExisting = 3;
+
+// CreateFileW with no security attributes and no template; invalidHandleValue
+// on failure, with the last error set.
+Handle CreateFileW(const char16_t* path, Dword access, Dword shareMode, Dword disposition);
+Bool CloseHandle(Handle object);
+
 // --- C run-time library -----------------------------------------------------
 
 // Returns the name of the locale now in force for the category, or null.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "console/error_box.h"
+#include "frame/non_copyable.h"
 #include "fs/path.h"
 #include "fs/wildcard.h"
 #include "platform/platform.h"
@@ -50,17 +51,40 @@ std::optional<std::u16string> resolve(const std::u16string& argument,
     return std::u16string(buffer.data());
 }
 
+// A directory held open while one argument is handled: its path, and a name
+// below it, then lead to the directory that was resolved, whatever takes its
+// place meanwhile (a link swapped in for it leads nowhere else).
+class HeldDirectory : private kestrel::misc::NonCopyable<HeldDirectory> {
+public:
+    explicit HeldDirectory(const std::u16string& path)
+        : handle(path.empty()
+                     ? platform::invalidHandleValue
+                     : platform::CreateFileW(path.c_str(), platform::fileListDirectory,
+                                             platform::fileShareRead | platform::fileShareWrite |
+                                                 platform::fileShareDelete,
+                                             platform::openExisting)) {}
+    ~HeldDirectory() {
+        if (handle != platform::invalidHandleValue) {
+            platform::CloseHandle(handle);
+        }
+    }
+
+private:
+    platform::Handle handle;
+};
+
 // Walks and renames the entry of one full path; its own entry is renamed
 // inside its parent, or, for a root, which has none, in the saved directory.
 // A link to a directory that the user names is walked, as asked; the links
 // that its walk meets are not.
 void renameArgument(const std::u16string& fullPath, const std::u16string& saved) {
+    const std::u16string parent = kestrel::parentOf(fullPath);
+    const HeldDirectory heldParent(parent);
     const platform::Dword attributes = platform::GetFileAttributesW(fullPath.c_str());
     if (attributes != platform::invalidFileAttributes &&
         (attributes & platform::fileAttributeDirectory) != 0) {
         renameTree(fullPath);
     }
-    const std::u16string parent = kestrel::parentOf(fullPath);
     if (parent.empty()) {
         const std::u16string trimmed = kestrel::withoutTrailingSeparator(fullPath);
         const std::u16string& root = trimmed.empty() ? fullPath : trimmed;
@@ -77,6 +101,9 @@ void handleArgument(const std::u16string& argument, std::optional<std::u16string
     if (kestrel::holdsWildcard(argument)) {
         return;
     }
+    // The working directory is made current again from what is held, not by
+    // its path, which may lead elsewhere by the argument's end.
+    const HeldDirectory working(lost ? std::u16string() : std::u16string(u"."));
     const std::optional<std::u16string> fullPath = resolve(argument, lost);
     if (!fullPath ||
         platform::GetFileAttributesW(fullPath->c_str()) == platform::invalidFileAttributes) {

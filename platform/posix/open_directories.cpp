@@ -1,8 +1,9 @@
 // POSIX backend only, to emulate Windows: the anchored directory state: the open
-// searches' descriptors, keyed by the paths they were given.
+// searches' and held directories' descriptors, known by the paths they were given.
 #include "platform/posix/open_directories.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -10,79 +11,251 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
+#include "platform/posix/paths.h"
 
 namespace platform::posix {
 namespace {
 
-std::vector<const OpenDirectory*> openDirectories;
+// In the order they were opened: a walk's levels, shallowest first; and by
+// the length of their paths, which tells most of them apart at once.
+std::vector<OpenDirectory*> openDirectories;
+std::unordered_map<std::size_t, std::vector<OpenDirectory*>> byLength;
+// The whole path of the directory opened last, whose levels are marked
+// onChain: a lookup almost always asks for one of them, and each one's path
+// is a prefix of this one, so it is compared at once rather than name by
+// name up the chain.
+std::u16string chainPath;
+OpenDirectory* chainTop = nullptr;
+std::size_t closeHint = 0;
 const OpenDirectory* currentDirectory = nullptr;
+// Descriptors of the directories above that are open.
+std::size_t descriptorsInUse = 0;
+
+// How many descriptors the open directories may take: the limit, raised as
+// far as the system lets a process, less what the rest of the program needs
+// (the console, a log, the libraries' own files), so that a walk deeper than
+// the limit takes from no one else.
+std::size_t descriptorBudget() {
+    const static std::size_t budget = [] {
+        struct rlimit limit;
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+            return std::size_t{64};
+        }
+        if (limit.rlim_cur < limit.rlim_max) {
+            limit.rlim_cur = limit.rlim_max;
+            if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) {
+                ::getrlimit(RLIMIT_NOFILE, &limit);
+            }
+        }
+        constexpr rlim_t reserve = 64;
+        const rlim_t usable =
+            limit.rlim_cur > 2 * reserve ? limit.rlim_cur - reserve : limit.rlim_cur / 2;
+        return static_cast<std::size_t>(std::min<rlim_t>(usable, 1 << 20));
+    }();
+    return budget;
+}
 
 bool isSeparator(char16_t c) {
     return c == u'/' || c == u'\\';
 }
 
-const OpenDirectory* openDirectoryAt(std::u16string_view path) {
-    for (auto it = openDirectories.rbegin(); it != openDirectories.rend(); ++it) {
-        const std::u16string& known = (*it)->path;
-        if (known.size() == path.size() &&
-            std::memcmp(known.data(), path.data(), path.size() * sizeof(char16_t)) == 0) {
+// Whether path (without trailing separators) is directory's path, compared
+// name by name up its chain of parents.
+bool isPathOf(const OpenDirectory& directory, std::u16string_view path) {
+    if (directory.onChain && path.size() == directory.length &&
+        std::memcmp(path.data(), chainPath.data(), path.size() * sizeof(char16_t)) == 0) {
+        return true;
+    }
+    for (const OpenDirectory* level = &directory;;) {
+        if (path.size() != level->length) {
+            return false;
+        }
+        if (level->parent == nullptr) {
+            return path == level->name;
+        }
+        if (path.size() <= level->name.size() ||
+            path.substr(path.size() - level->name.size()) != level->name) {
+            return false;
+        }
+        path.remove_suffix(level->name.size());
+        if (!isSeparator(path.back())) {
+            return false;
+        }
+        path = withoutTrailingSeparators(path);
+        level = level->parent;
+    }
+}
+
+OpenDirectory* openDirectoryAt(std::u16string_view path) {
+    const auto bucket = byLength.find(path.size());
+    if (bucket == byLength.end()) {
+        return nullptr;
+    }
+    for (auto it = bucket->second.rbegin(); it != bucket->second.rend(); ++it) {
+        if (isPathOf(**it, path)) {
             return *it;
         }
     }
     return nullptr;
 }
 
+std::u16string pathOf(const OpenDirectory& directory) {
+    std::u16string path(directory.length, u'/');
+    for (const OpenDirectory* level = &directory; level != nullptr; level = level->parent) {
+        std::copy(level->name.begin(), level->name.end(),
+                  path.begin() + static_cast<std::ptrdiff_t>(level->length - level->name.size()));
+    }
+    return path;
+}
+
+void markChain(OpenDirectory* top, bool on) {
+    for (OpenDirectory* level = top; level != nullptr; level = level->parent) {
+        level->onChain = on;
+    }
+}
+
+// The directory opened last becomes the top of the chain: one name more when
+// it lies right below the top, else a chain of its own.
+void extendChain(OpenDirectory& directory) {
+    if (chainTop != nullptr && directory.parent == chainTop) {
+        chainPath.resize(chainTop->length);
+        chainPath.resize(directory.length - directory.name.size(), u'/');
+        chainPath += directory.name;
+        directory.onChain = true;
+    } else {
+        markChain(chainTop, false);
+        chainPath = pathOf(directory);
+        markChain(&directory, true);
+    }
+    chainTop = &directory;
+}
+
+// The chain loses its top as the walk comes back up; any other level that
+// goes breaks it, and the next directory opened starts it anew.
+void shortenChain(OpenDirectory& directory) {
+    if (!directory.onChain) {
+        return;
+    }
+    if (&directory == chainTop && directory.parent != nullptr) {
+        directory.onChain = false;
+        chainTop = directory.parent;
+        chainPath.resize(chainTop->length);
+        return;
+    }
+    markChain(chainTop, false);
+    chainTop = nullptr;
+    chainPath.clear();
+}
+
+// Makes room for one more descriptor: closes that of the shallowest level
+// of a walk whose next level is open below it, which can open it again.
+bool closeAShallowLevel() {
+    // The levels above the last one closed were closed before it, or are
+    // held: the search starts there.
+    const std::size_t count = openDirectories.size();
+    for (std::size_t step = 0; step + 1 < count; ++step) {
+        const std::size_t i = (std::min(closeHint, count - 1) + step) % (count - 1);
+        OpenDirectory& level = *openDirectories[i];
+        if (level.descriptor >= 0 && !level.held && &level != currentDirectory &&
+            openDirectories[i + 1]->parent == &level) {
+            ::close(level.descriptor);
+            level.descriptor = -1;
+            --descriptorsInUse;
+            closeHint = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Opens a closed parent again from its level below, as the walk comes back
+// up to it: only the directory that it was, never what took its place.
+void reopenParentOf(const OpenDirectory& below) {
+    OpenDirectory& parent = *below.parent;
+    const int fd =
+        openAtMakingRoom(below.descriptor, "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    Status status;
+    if (fd >= 0 && statusAt(fd, "", status) && status.device == parent.device &&
+        status.inode == parent.inode) {
+        parent.descriptor = fd;
+        ++descriptorsInUse;
+    } else if (fd >= 0) {
+        ::close(fd);
+    }
+}
+
+void setErrorForOpen(int e) {
+    // Windows reports a missing directory as a missing path even where its
+    // last component is all that is missing.
+    e == ENOENT ? setLastError(errorPathNotFound) : setLastErrorFromErrno(e);
+}
+
+bool takeOpened(int fd, OpenDirectory& opened, Status& status) {
+    if (!statusAt(fd, "", status)) {
+        const int e = errno;
+        ::close(fd);
+        setErrorForOpen(e);
+        return false;
+    }
+    opened.descriptor = fd;
+    opened.device = status.device;
+    opened.inode = status.inode;
+    return true;
+}
+
 // The argument that a walk starts from, and any path outside the open
-// searches: its last component may be a link, or a mount point, that the
+// directories: its last component may be a link, or a mount point, that the
 // user named.
-int openByPath(std::u16string_view path, dev_t& device) {
+bool openByPath(std::u16string_view path, OpenDirectory& opened) {
     std::string encoded;
     if (!encodeForSystem(path.empty() ? u"." : path, encoded)) {
-        return -1;
+        return false;
     }
-    const int fd = ::open(encoded.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = openAtMakingRoom(AT_FDCWD, encoded.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        setErrorForOpen(errno);
+        return false;
+    }
+    opened.parent = nullptr;
+    opened.name = path;
     Status status;
-    if (fd < 0 || !statusAt(fd, "", status)) {
-        const int e = errno;
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        // Windows reports a missing directory as a missing path even where
-        // its last component is all that is missing.
-        e == ENOENT ? setLastError(errorPathNotFound) : setLastErrorFromErrno(e);
-        return -1;
-    }
-    device = status.device;
-    return fd;
+    return takeOpened(fd, opened, status);
 }
 
 // Opens the entry name of parent (the parent itself when name is empty),
 // never through a link and never onto another file system, whatever took
-// the entry's place since it was listed.
-int openBelow(const OpenDirectory& parent, std::u16string_view name, dev_t& device) {
+// the entry's place since it was listed; below a held directory, the name
+// is the user's, and is opened as the system finds it.
+bool openBelow(OpenDirectory& parent, std::u16string_view name, OpenDirectory& opened) {
     std::string encoded;
     if (!encodeForSystem(name.empty() ? u"." : name, encoded)) {
-        return -1;
+        return false;
     }
-    const int fd = ::openat(parent.descriptor, encoded.c_str(),
-                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (parent.held ? 0 : O_NOFOLLOW);
+    const int fd = openAtMakingRoom(parent.descriptor, encoded.c_str(), flags);
     if (fd < 0) {
-        const int e = errno;
-        e == ENOENT ? setLastError(errorPathNotFound) : setLastErrorFromErrno(e);
-        return -1;
+        setErrorForOpen(errno);
+        return false;
     }
     Status status;
-    if (!statusAt(fd, "", status) || (!name.empty() && isOtherFileSystem(status, parent.device))) {
-        ::close(fd);
-        setLastError(errorAccessDenied);
-        return -1;
+    if (!takeOpened(fd, opened, status)) {
+        return false;
     }
-    device = status.device;
-    return fd;
+    if (!name.empty() && !parent.held && isOtherFileSystem(status, parent.device)) {
+        ::close(fd);
+        opened.descriptor = -1;
+        setLastError(errorAccessDenied);
+        return false;
+    }
+    opened.parent = name.empty() ? parent.parent : &parent;
+    opened.name = name.empty() ? parent.name : std::u16string(name);
+    return true;
 }
 
 }  // namespace
@@ -95,31 +268,70 @@ std::u16string_view withoutTrailingSeparators(std::u16string_view path) {
     return path.substr(0, end);
 }
 
-// A relative path means another directory once another one is current:
-// only absolute ones anchor anything.
-void remember(const OpenDirectory& directory) {
-    if (!directory.path.empty() && isSeparator(directory.path.front())) {
-        openDirectories.push_back(&directory);
+int openAtMakingRoom(int directory, const char* name, int flags) {
+    while (descriptorsInUse >= descriptorBudget() && closeAShallowLevel()) {
+    }
+    for (;;) {
+        const int fd = ::openat(directory, name, flags);
+        if (fd >= 0 || errno != EMFILE || !closeAShallowLevel()) {
+            return fd;
+        }
     }
 }
 
-void forget(const OpenDirectory& directory) {
+// A relative path means another directory once another one is current:
+// only absolute ones anchor anything.
+void remember(OpenDirectory& directory) {
+    const OpenDirectory* top = &directory;
+    while (top->parent != nullptr) {
+        top = top->parent;
+    }
+    if (!top->name.empty() && isSeparator(top->name.front())) {
+        openDirectories.push_back(&directory);
+        byLength[directory.length].push_back(&directory);
+        descriptorsInUse += directory.descriptor >= 0 ? 1 : 0;
+        extendChain(directory);
+    }
+}
+
+void forget(OpenDirectory& directory) {
+    if (directory.parent != nullptr && directory.parent->descriptor < 0 &&
+        directory.descriptor >= 0) {
+        reopenParentOf(directory);
+    }
     const auto found = std::find(openDirectories.rbegin(), openDirectories.rend(), &directory);
-    if (found != openDirectories.rend()) {
-        openDirectories.erase(std::next(found).base());
+    if (found == openDirectories.rend()) {
+        return;
+    }
+    openDirectories.erase(std::next(found).base());
+    descriptorsInUse -= directory.descriptor >= 0 ? 1 : 0;
+    std::vector<OpenDirectory*>& sameLength = byLength[directory.length];
+    sameLength.erase(
+        std::next(std::find(sameLength.rbegin(), sameLength.rend(), &directory)).base());
+    if (sameLength.empty()) {
+        byLength.erase(directory.length);
+    }
+    shortenChain(directory);
+    // What was opened below it keeps its whole path instead.
+    for (OpenDirectory* other : openDirectories) {
+        if (other->parent == &directory) {
+            shortenChain(*other);
+            other->name = pathOf(*other);
+            other->parent = nullptr;
+        }
     }
     if (currentDirectory == &directory) {
         currentDirectory = nullptr;
     }
 }
 
-const OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& name) {
+OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& name) {
     if (openDirectories.empty() || path.empty()) {
         return nullptr;
     }
     const std::u16string_view trimmed = withoutTrailingSeparators(path);
     name = {};
-    if (const OpenDirectory* itself = openDirectoryAt(trimmed)) {
+    if (OpenDirectory* itself = openDirectoryAt(trimmed)) {
         return itself;
     }
     std::size_t cut = trimmed.size();
@@ -139,11 +351,12 @@ bool statusAt(int directory, const char* name, Status& status) {
     // statx, unlike fstatat, would mount an automount point that it looks at.
     const int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | (itself ? AT_EMPTY_PATH : 0);
     struct statx extended;
-    if (::statx(directory, name, flags, STATX_TYPE, &extended) != 0) {
+    if (::statx(directory, name, flags, STATX_TYPE | STATX_INO, &extended) != 0) {
         return false;
     }
     status.mode = extended.stx_mode;
     status.device = makedev(extended.stx_dev_major, extended.stx_dev_minor);
+    status.inode = extended.stx_ino;
     status.mountRoot = (extended.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
 #else
     struct stat plain;
@@ -153,6 +366,7 @@ bool statusAt(int directory, const char* name, Status& status) {
     }
     status.mode = plain.st_mode;
     status.device = plain.st_dev;
+    status.inode = plain.st_ino;
     status.mountRoot = false;
 #endif
     return true;
@@ -162,12 +376,45 @@ bool isOtherFileSystem(const Status& status, dev_t parentDevice) {
     return S_ISDIR(status.mode) && (status.mountRoot || status.device != parentDevice);
 }
 
-int openDirectory(std::u16string_view path, dev_t& device) {
+bool openDirectory(std::u16string_view path, OpenDirectory& opened) {
+    opened.length = withoutTrailingSeparators(path).size();
     std::u16string_view name;
-    if (const OpenDirectory* anchor = anchorOf(path, name)) {
-        return openBelow(*anchor, name, device);
+    if (OpenDirectory* anchor = anchorOf(path, name)) {
+        return openBelow(*anchor, name, opened);
     }
-    return openByPath(path, device);
+    return openByPath(withoutTrailingSeparators(path), opened);
+}
+
+Handle holdDirectory(const char16_t* path) {
+    std::u16string full;
+    if (!resolveLexically(path, full)) {
+        return invalidHandleValue;
+    }
+    auto held = std::make_unique<OpenDirectory>();
+    std::u16string_view name;
+    OpenDirectory* const anchor = anchorOf(full, name);
+    // A relative path is opened as given: the current directory is the one
+    // that is held, where its full path may name another by now.
+    const bool opened = anchor != nullptr ? openBelow(*anchor, name, *held)
+                                          : openByPath(std::u16string_view(path), *held);
+    if (!opened) {
+        return invalidHandleValue;
+    }
+    if (anchor == nullptr) {
+        held->name = withoutTrailingSeparators(full);
+    }
+    held->length = withoutTrailingSeparators(full).size();
+    held->held = true;
+    remember(*held);
+    return held.release();
+}
+
+bool releaseDirectory(Handle handle) {
+    auto* const held = static_cast<OpenDirectory*>(handle);
+    forget(*held);
+    const bool closed = held->descriptor < 0 || ::close(held->descriptor) == 0;
+    delete held;
+    return closed;
 }
 
 bool isCurrent(const OpenDirectory& directory) {

@@ -26,6 +26,20 @@
 // A walk keeps one search open per level, so the directory of the entry in
 // hand is the search opened last: lookups start there. Only the main thread
 // uses the file services; nothing here is locked.
+//
+// Held directories. CreateFileW on a directory holds it the same way until
+// CloseHandle: the run holds the working directory and each argument's parent
+// from the argument's resolution to its end, so the argument's own entry, and
+// the working directory made current again, are the ones that were resolved,
+// whatever took their path meanwhile. A name below a held directory is one
+// the user gave: it is opened even where it is a link or a mount point.
+//
+// Depth. A level keeps its name and its parent, not its whole path, so a walk
+// n levels deep keeps n names, not n paths that grow with n. Where the system
+// refuses another descriptor (EMFILE), the descriptor of the shallowest level
+// that has an open level below it is closed; when the level below closes, it
+// is opened again from there ("..") and taken only if it is the same directory
+// (device and inode), so no level is skipped for want of descriptors.
 #pragma once
 
 #include <sys/types.h>
@@ -33,31 +47,45 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
+
 namespace platform::posix {
 
 // What an open directory is checked against: its descriptor, and the device
 // that its entries must share for a walk to enter them.
 struct OpenDirectory {
-    std::u16string path;  // as the search was given it, without trailing separators
-    int descriptor = -1;
+    // The open directory it was opened from, and its name there; or, opened
+    // by path, no parent and its whole path.
+    OpenDirectory* parent = nullptr;
+    std::u16string name;
+    std::size_t length = 0;  // of its whole path, without trailing separators
+    int descriptor = -1;     // -1 while closed for want of descriptors
     dev_t device = 0;
+    ino_t inode = 0;
+    bool held = false;
+    bool onChain = false;  // a level of the walk's deepest path (see isPathOf)
 };
 
 // path without the separators at its end, but the root's own.
 std::u16string_view withoutTrailingSeparators(std::u16string_view path);
 
-// A search's directory is known from its opening to its closing.
-void remember(const OpenDirectory& directory);
-void forget(const OpenDirectory& directory);
+// A directory is known from its opening to its closing, under its path.
+void remember(OpenDirectory& directory);
+void forget(OpenDirectory& directory);
 
 // The open directory that path names, or that holds the entry path names;
 // name is then empty, or the entry's name. Null for any other path.
-const OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& name);
+OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& name);
+
+// openat that makes room where the system has no descriptor left, by
+// closing one that can be opened again later; -1 with errno set.
+int openAtMakingRoom(int directory, const char* name, int flags);
 
 // The kind of an entry and where it lies, without following a link.
 struct Status {
     mode_t mode = 0;
     dev_t device = 0;
+    ino_t inode = 0;
     bool mountRoot = false;
 };
 
@@ -68,10 +96,14 @@ bool statusAt(int directory, const char* name, Status& status);
 // (a bind mount may share its parent's device), is another file system.
 bool isOtherFileSystem(const Status& status, dev_t parentDevice);
 
-// Opens a directory for listing: anchored where an open search allows it,
-// else by path. Gives the descriptor and the directory's device, or -1 with
+// Opens the directory that path names for listing: anchored where an open
+// directory allows it, else by path. Fills everything but held; false with
 // the last error set.
-int openDirectory(std::u16string_view path, dev_t& device);
+bool openDirectory(std::u16string_view path, OpenDirectory& opened);
+
+// CreateFileW and CloseHandle on a directory: held until released.
+Handle holdDirectory(const char16_t* path);
+bool releaseDirectory(Handle held);
 
 // Whether the current directory is that of this open directory, which
 // SetCurrentDirectoryW made current by its descriptor.

@@ -202,8 +202,8 @@ bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view na
     if (!encodeForSystem(name, encoded)) {
         return false;
     }
-    const int fd = ::openat(directory.descriptor, encoded.c_str(),
-                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = openAtMakingRoom(directory.descriptor, encoded.c_str(),
+                                    O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     const bool changed = fd >= 0 && ::fchdir(fd) == 0;
     const int e = errno;
     if (fd >= 0) {

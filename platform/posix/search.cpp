@@ -14,7 +14,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -222,16 +221,15 @@ private:
 // entries read from it, and the buffers that they pass through.
 class Search {
 public:
-    Search(std::u16string_view path, int descriptor, dev_t device, std::u16string_view namePart)
-        : pattern(namePart) {
-        directory.path = path;
-        directory.descriptor = descriptor;
-        directory.device = device;
+    Search(const OpenDirectory& opened, std::u16string_view namePart)
+        : directory(opened), pattern(namePart) {
         remember(directory);
     }
     ~Search() {
         forget(directory);
-        ::close(directory.descriptor);
+        if (directory.descriptor >= 0) {
+            ::close(directory.descriptor);
+        }
     }
     Search(const Search&) = delete;
     Search& operator=(const Search&) = delete;
@@ -299,24 +297,6 @@ private:
     std::u16string lowered;
 };
 
-namespace {
-
-// A walk holds one open directory per level, far more than the usual soft
-// limit of 1024 descriptors on a deep tree.
-void raiseOpenFileLimitOnce() {
-    const static bool raised = [] {
-        struct rlimit limit;
-        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) {
-            return false;
-        }
-        limit.rlim_cur = limit.rlim_max;
-        return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
-    }();
-    static_cast<void>(raised);
-}
-
-}  // namespace
-
 // A search over the directory part of pattern (everything up to its last
 // separator, or the current directory), positioned before its first entry.
 // A name part that could never match a byte name fails as the directory part
@@ -330,14 +310,11 @@ Search* openSearch(std::u16string_view pattern) {
     if (!encodeForSystem(name, scratch)) {
         return nullptr;
     }
-    raiseOpenFileLimitOnce();
-    dev_t device = 0;
-    const int descriptor = openDirectory(directory, device);
-    if (descriptor < 0) {
+    OpenDirectory opened;
+    if (!openDirectory(directory, opened)) {
         return nullptr;
     }
-    auto search =
-        std::make_unique<Search>(withoutTrailingSeparators(directory), descriptor, device, name);
+    auto search = std::make_unique<Search>(opened, name);
     return search->read() ? search.release() : nullptr;
 }
 

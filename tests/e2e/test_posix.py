@@ -134,9 +134,11 @@ class LostWorkingDirectory(TreeTestCase):
         # one, such as the directory of the argument before it.
         os.mkdir(os.path.join(self.root, "gone"))
         build(self.folder("first"), [File("🎉.txt"), File("😀x")])
-        build(self.folder("kept"), [File("😀.txt")])
+        build(self.folder("kept"), [File("😀.txt"), File("😀y")])
+        # The directory stays lost after an argument that resolved: the name
+        # after it is not taken beside that argument either.
         arguments = [os.path.join(self.root, "first", "🎉.txt"), "😀x",
-                     os.path.join(self.root, "kept", "😀.txt")]
+                     os.path.join(self.root, "kept", "😀.txt"), "😀y"]
         script = 'cd gone && rmdir ../gone && exec "$@"'
 
         completed = subprocess.run(
@@ -148,10 +150,10 @@ class LostWorkingDirectory(TreeTestCase):
         boxes = rb"\[-1\]\nerr:[0-9a-f]+\n"
         self.assertRegex(completed.stdout, re.compile(
             rb"\A" + re.escape(harness.encode("🎉.txt\n->__.txt\n")) + boxes +
-            re.escape(harness.encode("😀.txt\n->__.txt\n")) + rb"\Z"))
+            re.escape(harness.encode("😀.txt\n->__.txt\n")) + boxes + rb"\Z"))
         self.assertTree(self.root, {
             "first": {"__.txt": "🎉.txt".encode(), "😀x": "😀x".encode()},
-            "kept": {"__.txt": "😀.txt".encode()}})
+            "kept": {"__.txt": "😀.txt".encode(), "😀y": "😀y".encode()}})
 
 
 if __name__ == "__main__":
