@@ -6,6 +6,7 @@
 // its units. A few calls with other defaults close each page.
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -42,12 +43,13 @@ void putUnits(std::string& line, const char16_t* units, int size) {
     }
 }
 
-void encodeWithDefault(std::string& out, unsigned page, char16_t unit, const char* defaultChar,
-                       bool askUsed) {
+void encodeWithDefault(std::string& out, unsigned page, std::u16string_view text,
+                       const char* defaultChar, bool askUsed) {
     char bytes[8];
     platform::Bool used = 7;
-    const int size = platform::WideCharToMultiByte(page, 0, &unit, 1, bytes, sizeof bytes,
-                                                   defaultChar, askUsed ? &used : nullptr);
+    const int size =
+        platform::WideCharToMultiByte(page, 0, text.data(), static_cast<int>(text.size()), bytes,
+                                      sizeof bytes, defaultChar, askUsed ? &used : nullptr);
     putBytes(out, bytes, size);
     if (askUsed) {
         out += used != 0 ? " used" : " -";
@@ -58,8 +60,8 @@ void dumpUnits(std::string& out, unsigned page) {
     for (unsigned u = 0; u < 0x10000; ++u) {
         const auto unit = static_cast<char16_t>(u);
         putHex(out, u, 4);
-        encodeWithDefault(out, page, unit, nullptr, false);
-        encodeWithDefault(out, page, unit, "_", true);
+        encodeWithDefault(out, page, {&unit, 1}, nullptr, false);
+        encodeWithDefault(out, page, {&unit, 1}, "_", true);
         out.push_back('\n');
     }
 }
@@ -85,15 +87,17 @@ void dumpBytes(std::string& out, unsigned page, bool pairs) {
 }
 
 // Defaults of one and two bytes, and none, for a unit that no page holds and
-// for '?', which is also the pages' own default character.
+// for '?', which is also the pages' own default character, each after a unit
+// that no page holds, so that the text is not plain ASCII.
 void dumpDefaults(std::string& out, unsigned page) {
     const char* const defaults[] = {"#", "ab", "\x81\x40", "\xA4"};
     for (const char16_t unit : {u'\uFFFF', u'?', u'\uFF1F'}) {
+        const char16_t text[] = {u'\uFFFF', unit};
         out += "default ";
         putHex(out, unit, 4);
-        encodeWithDefault(out, page, unit, nullptr, true);
+        encodeWithDefault(out, page, {text, 2}, nullptr, true);
         for (const char* defaultChar : defaults) {
-            encodeWithDefault(out, page, unit, defaultChar, false);
+            encodeWithDefault(out, page, {text, 2}, defaultChar, false);
         }
         out.push_back('\n');
     }
