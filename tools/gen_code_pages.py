@@ -68,7 +68,7 @@ class Page:
     def reverse(self):
         """Bytes for units as the backend derives them: the first byte
         sequence, in the order of its value, that reads as the unit. Must
-        match CodePage's constructor in platform/posix/table_code_page.cpp."""
+        match TableCodePage's constructor (platform/posix/table_code_page.cpp)."""
         bytes_of = {}
         for byte in range(256):
             if byte not in self.rows:
