@@ -59,6 +59,8 @@ char32_t codePointOf(const unsigned char* p, std::size_t length) {
     return c;
 }
 
+}  // namespace
+
 // The writers store through a pointer into room made beforehand: a walk
 // passes every name and every directory path through here, and a push_back
 // per unit, with its capacity check, was most of that cost.
@@ -76,8 +78,6 @@ char* putUtf8(char32_t c, char* p) {
     *p++ = static_cast<char>(0x80 | (c & 0x3F));
     return p;
 }
-
-}  // namespace
 
 // A byte never gives more than one unit.
 void decode(std::string_view bytes, Backslash backslash, std::u16string& out) {

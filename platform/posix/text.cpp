@@ -1,13 +1,14 @@
 // Strings and code pages of platform.h: the POSIX backend.
 //
 // Ordinal comparison, the simple lower-case mapping of Unicode, and conversions
-// through iconv with Windows' contract for the caller's buffer and the default
-// character.
+// through Windows' own code page tables, or UTF-8, with Windows' contract for
+// the caller's buffer and the default character.
 #include <locale.h>
 #include <wctype.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -15,12 +16,15 @@
 #include "platform/platform.h"
 #include "platform/posix/bounded_output.h"
 #include "platform/posix/code_page.h"
-#include "platform/posix/iconv_code_page.h"
 #include "platform/posix/last_error.h"
+#include "platform/posix/name_codec.h"
+#include "platform/posix/table_code_page.h"
 #include "platform/posix/utf16.h"
 
 namespace platform::posix {
 namespace {
+
+constexpr unsigned utf8CodePage = 65001;
 
 // Case mapping must not follow the user's locale (a Turkish one lowers 'I'
 // to a dotless i); C.UTF-8 carries the plain Unicode simple mappings.
@@ -81,67 +85,55 @@ int deliver(std::basic_string_view<From> result, Unit* buffer, int outSize) {
     return static_cast<int>(result.size());
 }
 
-// The last conversion of each direction, kept with its input: a caller sizes
-// the output first and then converts the same text again (each name of a walk
-// goes through both), and the second call takes the first one's result. The
-// strings keep their storage from call to call, so that converting a name
-// allocates nothing once names of its length have been seen.
-template <typename In, typename Out>
-class LastConversion {
-public:
-    bool holds(const CodePage* codePage, std::basic_string_view<In> text,
-               std::string_view substitute) const {
-        return page == codePage && input == text && fallback == substitute;
-    }
-    void keep(const CodePage* codePage, std::basic_string_view<In> text,
-              std::string_view substitute) {
-        page = codePage;
-        input.assign(text);
-        fallback.assign(substitute);
-    }
-    void forget() { page = nullptr; }
+// The output of the last conversion of each direction, kept from call to
+// call so that converting a name allocates nothing once names of its length
+// have been seen.
+thread_local std::string encoded;
+thread_local std::u16string decoded;
 
-    std::basic_string<Out>& output() { return converted; }
-    bool usedFallback = false;
-
-private:
-    const CodePage* page = nullptr;
-    std::basic_string<In> input;
-    std::string fallback;
-    std::basic_string<Out> converted;
-};
-
-thread_local LastConversion<char16_t, char> lastEncoding;
-thread_local LastConversion<char, char16_t> lastDecoding;
-
-bool encodeOnce(CodePage& page, std::u16string_view text, std::string_view fallback) {
-    if (lastEncoding.holds(&page, text, fallback)) {
-        return true;
+// Windows writes U+FFFD for a lone surrogate, which UTF-8 cannot hold.
+void encodeUtf8(std::u16string_view text, std::string& out) {
+    out.resize(3 * text.size());  // a pair's four bytes are its two units' six
+    char* q = out.data();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i];
+        if (u < 0x80) {
+            *q++ = static_cast<char>(u);
+        } else if (isHighSurrogate(u) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
+            q = putUtf8(codePointOfPair(u, text[i + 1]), q);
+            ++i;
+        } else {
+            q = putUtf8(isSurrogate(u) ? U'\uFFFD' : u, q);
+        }
     }
-    lastEncoding.forget();
-    std::string& out = lastEncoding.output();
-    out.clear();
-    bool used = false;
-    if (!page.encode(text, out, fallback, used)) {
-        return false;
-    }
-    lastEncoding.usedFallback = used;
-    lastEncoding.keep(&page, text, fallback);
-    return true;
+    out.resize(static_cast<std::size_t>(q - out.data()));
 }
 
-bool decodeOnce(CodePage& page, std::string_view bytes) {
-    if (lastDecoding.holds(&page, bytes, {})) {
-        return true;
+// Each byte outside valid UTF-8 reads as U+FFFD. The name codec reads it as a
+// lone surrogate, which valid UTF-8 never gives.
+void decodeUtf8(std::string_view bytes, std::u16string& out) {
+    decode(bytes, Backslash::separator, out);
+    std::replace_if(out.begin(), out.end(), standsForByte, u'\uFFFD');
+}
+
+// What a page writes for a unit that it holds only as its default character,
+// where the caller asks for it (a default character, or whether it was
+// used): the caller's default character, or else the page's. On a
+// double-byte page, two bytes of it are a lead byte and its trail, whatever
+// the first one is.
+std::uint16_t substituteFor(const TableCodePage& page, const char* defaultChar) {
+    if (defaultChar == nullptr) {
+        return page.defaultChar();
     }
-    lastDecoding.forget();
-    std::u16string& out = lastDecoding.output();
-    out.clear();
-    if (!page.decode(bytes, out)) {
-        return false;
+    const auto first = static_cast<unsigned char>(defaultChar[0]);
+    if (!page.isDoubleByte() || first == 0 || defaultChar[1] == '\0') {
+        return first;
     }
-    lastDecoding.keep(&page, bytes, {});
-    return true;
+    return static_cast<std::uint16_t>(first << 8 | static_cast<unsigned char>(defaultChar[1]));
+}
+
+unsigned pageNumber(unsigned codePage) {
+    return codePage == cpAcp ? ansiCodePage() : codePage;
 }
 
 }  // namespace
@@ -184,37 +176,32 @@ int WideCharToMultiByte(unsigned codePage, Dword, const char16_t* text, int leng
     if (!posix::validArguments(text, length, out, outSize)) {
         return 0;
     }
-    posix::CodePage* const page = posix::codePageFor(codePage);
-    if (page == nullptr || (page->isUtf8() && (defaultChar != nullptr || usedDefault != nullptr))) {
+    const unsigned number = posix::pageNumber(codePage);
+    const posix::TableCodePage* const page = posix::TableCodePage::find(number);
+    const bool utf8 = number == posix::utf8CodePage;
+    if ((page == nullptr && !utf8) ||
+        (utf8 && (defaultChar != nullptr || usedDefault != nullptr))) {
         posix::setLastError(errorInvalidParameter);
         return 0;
-    }
-    std::string_view fallback = page->isUtf8() ? "\xEF\xBF\xBD" : "?";
-    if (defaultChar != nullptr && *defaultChar != '\0') {
-        // A double-byte default character is a lead byte and its trail.
-        const bool twoBytes = page->isDoubleByte() &&
-                              static_cast<unsigned char>(defaultChar[0]) >= 0x80 &&
-                              defaultChar[1] != '\0';
-        const std::size_t size = twoBytes ? 2 : 1;
-        fallback = std::string_view(defaultChar, size);
     }
     const std::size_t units =
         length == -1 ? posix::terminatedLength(text) : static_cast<std::size_t>(length);
     const std::u16string_view input(text, units);
+    bool used = false;
     if (posix::isAscii(input)) {
-        if (usedDefault != nullptr) {
-            *usedDefault = 0;
-        }
-        return posix::deliver(input, out, outSize);
-    }
-    if (!posix::encodeOnce(*page, input, fallback)) {
-        posix::setLastError(errorNoUnicodeTranslation);
-        return 0;
+        posix::encoded.assign(input.begin(), input.end());
+    } else if (utf8) {
+        posix::encodeUtf8(input, posix::encoded);
+    } else {
+        const bool substitutes = defaultChar != nullptr || usedDefault != nullptr;
+        const std::uint16_t substitute = posix::substituteFor(*page, defaultChar);
+        posix::encoded.clear();
+        page->encode(input, substitutes ? &substitute : nullptr, posix::encoded, used);
     }
     if (usedDefault != nullptr) {
-        *usedDefault = posix::lastEncoding.usedFallback;
+        *usedDefault = used;
     }
-    return posix::deliver(std::string_view(posix::lastEncoding.output()), out, outSize);
+    return posix::deliver(std::string_view(posix::encoded), out, outSize);
 }
 
 int MultiByteToWideChar(unsigned codePage, Dword, const char* bytes, int length, char16_t* out,
@@ -222,8 +209,9 @@ int MultiByteToWideChar(unsigned codePage, Dword, const char* bytes, int length,
     if (!posix::validArguments(bytes, length, out, outSize)) {
         return 0;
     }
-    posix::CodePage* const page = posix::codePageFor(codePage);
-    if (page == nullptr) {
+    const unsigned number = posix::pageNumber(codePage);
+    const posix::TableCodePage* const page = posix::TableCodePage::find(number);
+    if (page == nullptr && number != posix::utf8CodePage) {
         posix::setLastError(errorInvalidParameter);
         return 0;
     }
@@ -233,11 +221,13 @@ int MultiByteToWideChar(unsigned codePage, Dword, const char* bytes, int length,
     if (posix::isAscii(input)) {
         return posix::deliver(input, out, outSize);
     }
-    if (!posix::decodeOnce(*page, input)) {
-        posix::setLastError(errorNoUnicodeTranslation);
-        return 0;
+    posix::decoded.clear();
+    if (page != nullptr) {
+        page->decode(input, posix::decoded);
+    } else {
+        posix::decodeUtf8(input, posix::decoded);
     }
-    return posix::deliver(std::u16string_view(posix::lastDecoding.output()), out, outSize);
+    return posix::deliver(std::u16string_view(posix::decoded), out, outSize);
 }
 
 unsigned GetACP() {
