@@ -35,6 +35,7 @@ const inline Handle invalidHandleValue = reinterpret_cast<Handle>(~std::uintptr_
 // GetStdHandle selectors, with their Windows values.
 constexpr Dword stdInputHandle = static_cast<Dword>(-10);
 constexpr Dword stdOutputHandle = static_cast<Dword>(-11);
+constexpr Dword stdErrorHandle = static_cast<Dword>(-12);
 
 constexpr Dword invalidFileAttributes = 0xFFFFFFFF;
 constexpr Dword fileAttributeDirectory = 0x10;
@@ -157,6 +158,28 @@ Bool SetCurrentDirectoryW(const char16_t* path);
 // same existing name.
 Bool MoveFileW(const char16_t* from, const char16_t* to);
 Dword GetLastError();
+
+// --- Files that the program reads and writes -------------------------------
+//
+// Whole files that a user names (a log, an undo's record), as opposed to the
+// entries that the walk renames. WriteFile above writes to their handles too.
+
+// CreateFileW access rights, with their Windows values. A handle with
+// fileAppendData and without the right to write elsewhere writes every byte at
+// the end of the file, whatever else writes there.
+constexpr Dword genericRead = 0x80000000;
+constexpr Dword fileAppendData = 0x4;
+constexpr Dword fileShareRead = 0x1;
+// CreateFileW dispositions.
+constexpr Dword openExisting = 3;
+constexpr Dword openAlways = 4;
+
+// CreateFileW with no security attributes, FILE_ATTRIBUTE_NORMAL and no
+// template; invalidHandleValue on failure, with the last error set.
+Handle CreateFileW(const char16_t* path, Dword access, Dword shareMode, Dword disposition);
+// ReadFile without an overlapped structure: 0 bytes read at the end of the file.
+Bool ReadFile(Handle file, void* bytes, Dword size, Dword* read);
+Bool CloseHandle(Handle file);
 
 // --- C run-time library -----------------------------------------------------
 

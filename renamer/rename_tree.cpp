@@ -2,7 +2,6 @@
 #include "renamer/rename_tree.h"
 
 #include "fs/file_search.h"
-#include "renamer/rename_entry.h"
 
 namespace ansifold {
 
@@ -11,14 +10,14 @@ bool isWalkedDirectory(platform::Dword attributes) {
            (attributes & platform::fileAttributeReparsePoint) == 0;
 }
 
-bool renameTree(const std::u16string& directory) {
+bool renameTree(const std::u16string& directory, const RunMode& mode) {
     kestrel::FileSearch search;
     search.open(directory.c_str());
-    while (const platform::FindData* entry = search.next()) {
+    while (const platform::FindData* entry = mode.stopped() ? nullptr : search.next()) {
         if (isWalkedDirectory(entry->dwFileAttributes)) {
-            renameTree(search.currentPath());
+            renameTree(search.currentPath(), mode);
         }
-        renameEntry(entry->cFileName, directory.c_str());
+        renameEntry(entry->cFileName, directory.c_str(), mode);
     }
     return true;
 }
