@@ -73,7 +73,8 @@ void renameArgument(const std::u16string& fullPath, const std::u16string& saved,
 }
 
 // Whether the entry of a full path is there, as the run finds it by now: a
-// dry run also counts the moves it only reported.
+// dry run also counts the moves it only reported, and is given the path of
+// the directory on disk.
 bool exists(const std::u16string& fullPath, const RunMode& mode) {
     if (mode.dryRun != nullptr) {
         return mode.dryRun->exists(fullPath);
@@ -89,7 +90,10 @@ void handleArgument(const std::u16string& argument, std::optional<std::u16string
     if (kestrel::holdsWildcard(argument)) {
         return;
     }
-    const std::optional<std::u16string> fullPath = resolve(argument, lost);
+    std::optional<std::u16string> fullPath = resolve(argument, lost);
+    if (fullPath && mode.dryRun != nullptr) {
+        fullPath = mode.dryRun->parentOnDisk(*fullPath);
+    }
     if (!fullPath || !exists(*fullPath, mode)) {
         return;
     }
@@ -151,9 +155,11 @@ bool undo(const std::u16string& file, const RunMode& mode) {
     }
     const std::u16string saved = kestrel::currentDirectory();
     for (auto record = records.rbegin(); record != records.rend() && !mode.stopped(); ++record) {
-        restoreEntry(kestrel::fileNameOf(record->to).c_str(),
-                     kestrel::fileNameOf(record->from).c_str(),
-                     kestrel::parentOf(record->to).c_str(), mode);
+        const std::u16string directory = kestrel::parentOf(record->to);
+        restoreEntry(
+            kestrel::fileNameOf(record->to).c_str(), kestrel::fileNameOf(record->from).c_str(),
+            mode.dryRun != nullptr ? mode.dryRun->pathOnDisk(directory).c_str() : directory.c_str(),
+            mode);
     }
     platform::SetCurrentDirectoryW(saved.c_str());
     return true;

@@ -49,15 +49,48 @@ bool DryRun::move(std::u16string_view directory, std::u16string_view name,
     if (holds(moves, to, target)) {
         return false;
     }
-    if (moves.arrived.erase(from) == 0) {
+    std::u16string onDisk(name);
+    if (const auto earlier = moves.arrived.find(from); earlier != moves.arrived.end()) {
+        onDisk = std::move(earlier->second);
+        moves.arrived.erase(earlier);
+    } else {
         moves.left.insert(from);
     }
-    moves.arrived.insert(to);
+    moves.arrived.insert_or_assign(to, std::move(onDisk));
     return true;
 }
 
+std::u16string DryRun::pathOnDisk(std::u16string_view fullPath) const {
+    if (directories.empty()) {
+        return std::u16string(fullPath);
+    }
+    const std::u16string parent = kestrel::parentOf(fullPath);
+    if (parent.empty()) {
+        return std::u16string(fullPath);
+    }
+    const std::u16string parentPath = pathOnDisk(parent);
+    const std::u16string name = kestrel::fileNameOf(fullPath);
+    const auto found = directories.find(keyOf(kestrel::withoutTrailingSeparator(parentPath)));
+    if (found != directories.end()) {
+        if (const auto moved = found->second.arrived.find(keyOf(name));
+            moved != found->second.arrived.end()) {
+            return kestrel::withTrailingSeparator(parentPath) + moved->second;
+        }
+    }
+    return kestrel::withTrailingSeparator(parentPath) + name;
+}
+
+std::u16string DryRun::parentOnDisk(std::u16string_view fullPath) const {
+    const std::u16string parent = kestrel::parentOf(fullPath);
+    if (parent.empty() || directories.empty()) {
+        return std::u16string(fullPath);
+    }
+    return kestrel::withTrailingSeparator(pathOnDisk(parent)) + kestrel::fileNameOf(fullPath);
+}
+
 bool DryRun::exists(std::u16string_view fullPath) {
-    const auto found = directories.find(keyOf(kestrel::parentOf(fullPath)));
+    const auto found =
+        directories.find(keyOf(kestrel::withoutTrailingSeparator(kestrel::parentOf(fullPath))));
     if (found != directories.end()) {
         const std::u16string key = keyOf(kestrel::fileNameOf(fullPath));
         if (found->second.arrived.contains(key)) {

@@ -24,9 +24,19 @@ public:
     // Whether the entry of a full path would still be there.
     bool exists(std::u16string_view fullPath);
 
+    // The path on disk of the directory that a full path names by the names
+    // that the dry run's moves would have given.
+    std::u16string pathOnDisk(std::u16string_view fullPath) const;
+
+    // A full path with its directory part as pathOnDisk gives it and its own
+    // name as it is.
+    std::u16string parentOnDisk(std::u16string_view fullPath) const;
+
 private:
     struct Directory {
-        std::unordered_set<std::u16string> arrived;
+        // By the name that it would have, the name on disk of each entry
+        // that would have moved here.
+        std::unordered_map<std::u16string, std::u16string> arrived;
         std::unordered_set<std::u16string> left;
     };
 

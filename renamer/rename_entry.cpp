@@ -47,21 +47,24 @@ void printShown(kestrel::Console& console, const char16_t* format, const char16_
     console.print(format, shown.c_str());
 }
 
-// A move of a logged run is recorded before the next entry is handled, and
-// before its outcome line, which may wait on a full pipe for long: the log is
-// the record that outlasts a run ended meanwhile.
+// A logged move is recorded before it is made, so that a run ended at any
+// point, even between the two, leaves no rename that the log does not hold;
+// a move that fails withdraws its record. A record that cannot be written
+// stops the run before its move.
 bool moveEntry(const char16_t* name, const char16_t* target, const char16_t* directory,
                const RunMode& mode) {
     if (mode.dryRun != nullptr) {
         return mode.dryRun->move(directory, name, target);
     }
-    if (platform::MoveFileW(name, target) == 0) {
+    const bool logged = mode.log != nullptr && std::u16string_view(name) != target;
+    if (logged && !mode.log->record(directory, name, target)) {
         return false;
     }
-    if (mode.log != nullptr && std::u16string_view(name) != target) {
-        mode.log->record(directory, name, target);
+    const bool moved = platform::MoveFileW(name, target) != 0;
+    if (logged && !moved) {
+        mode.log->withdraw();
     }
-    return true;
+    return moved;
 }
 
 bool reportMove(kestrel::Console& console, bool allowed, const char16_t* name,

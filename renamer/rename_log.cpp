@@ -210,16 +210,22 @@ bool parseLog(std::string_view text, std::vector<LogRecord>& records, std::size_
         return false;
     }
     std::size_t position = logFirstLine.size();
-    while (position < text.size()) {
+    bool withdrawable = false;
+    for (std::size_t end = 0; (end = text.find('\n', position)) != std::string_view::npos;
+         position = end + 1) {
         ++damagedLine;
-        const std::size_t end = text.find('\n', position);
+        const std::string_view line = text.substr(position, end + 1 - position);
+        if (line == logWithdrawal && withdrawable) {
+            records.pop_back();
+            withdrawable = false;
+            continue;
+        }
         LogRecord record;
-        if (end == std::string_view::npos ||
-            !parseLine(text.substr(position, end - position), record)) {
+        if (!parseLine(line.substr(0, line.size() - 1), record)) {
             return false;
         }
         records.push_back(std::move(record));
-        position = end + 1;
+        withdrawable = true;
     }
     damagedLine = 0;
     return true;
@@ -253,6 +259,11 @@ bool RenameLog::record(std::u16string_view directory, std::u16string_view name,
     const std::u16string parent = kestrel::withTrailingSeparator(directory);
     writeFailed = writeFailed ||
                   !write(logLine(parent + std::u16string(name), parent + std::u16string(target)));
+    return !writeFailed;
+}
+
+bool RenameLog::withdraw() {
+    writeFailed = writeFailed || !write(logWithdrawal);
     return !writeFailed;
 }
 

@@ -10,13 +10,16 @@
 
 namespace ansifold {
 
-// The log's file: its first line, then one line per rename, the old full path
-// and the new one separated by a tab, both in UTF-8 with these escapes:
-// "\\" for a backslash, "\t", "\n" and "\r", and "\uXXXX" (four hexadecimal
-// digits) for any other control character and for every UTF-16 unit that is
-// a lone surrogate, such as those that stand for the bytes of a Linux name
-// that are not UTF-8. Every path of a log thus reads back exactly as it was.
+// The log's file: its first line, then one line per rename, written before
+// the rename is made: the old full path and the new one separated by a tab,
+// both in UTF-8 with these escapes: "\\" for a backslash, "\t", "\n" and
+// "\r", and "\uXXXX" (four hexadecimal digits) for any other control
+// character and for every UTF-16 unit that is a lone surrogate, such as those
+// that stand for the bytes of a Linux name that are not UTF-8. Every path of
+// a log thus reads back exactly as it was. A rename that then fails is
+// followed by the line logWithdrawal.
 constexpr std::string_view logFirstLine = "ansifold log 1\n";
+constexpr std::string_view logWithdrawal = "failed\n";
 
 struct LogRecord {
     std::u16string from;
@@ -26,11 +29,12 @@ struct LogRecord {
 // The line of one rename, line feed included.
 std::string logLine(std::u16string_view from, std::u16string_view to);
 
-// Reads the records of a whole log. When the text is no log, or a line of it
-// cannot be read back, it gives false and damagedLine, the number of the
-// first line that is wrong (1 for the first line); records is then
-// unspecified. A last line without its line feed is wrong: a write of the
-// log was cut short there.
+// Reads the records of the renames that a whole log holds, withdrawn ones
+// left out. When the text is no log, or a line of it cannot be read back, it
+// gives false and damagedLine, the number of the first line that is wrong (1
+// for the first line); records is then unspecified. A last line without its
+// line feed is left out: its write was cut short, so its rename was never
+// made.
 bool parseLog(std::string_view text, std::vector<LogRecord>& records, std::size_t& damagedLine);
 
 // A log open for appending. Each record goes to the system in one write of
@@ -47,10 +51,13 @@ public:
     // writing the first line to a file that is empty. A file that holds
     // anything but a log is left as it is and refused.
     Opened open(const std::u16string& path);
-    // Appends the rename of name to target in directory. False, and failed()
-    // from then on, when the record could not be written whole.
+    // Appends the rename of name to target in directory, which is about to
+    // be made. False, and failed() from then on, when the record could not be
+    // written whole.
     bool record(std::u16string_view directory, std::u16string_view name,
                 std::u16string_view target);
+    // Withdraws the last record: its rename failed.
+    bool withdraw();
     bool failed() const { return writeFailed; }
     // The system's error code of the write that failed.
     platform::Dword lastError() const { return writeError; }
