@@ -16,13 +16,15 @@ native_only = unittest.skipIf(harness.under_wine(), "Linux build only")
 
 def sample():
     """Collisions in both code pages (two names that fold alike, a fold onto a
-    name that is there), one that only Windows sees (a case apart), a refused
+    name that is there), two that only Windows sees (a case apart, with a name
+    that is there and with one that an earlier entry takes), a refused
     fold in 1252, three levels, and a repeated argument whose first handling
     frees its name. On Linux also names that are not UTF-8, and a tab and a
     line feed in the path of a renamed entry."""
     deep = Dir("s😀", Dir("t😀", File("deep😀.txt"), Dir("u😀", File("v😀.txt"))))
     tree = Dir("d😀", File("f😀.txt"), File("f😁.txt"), File("g😀.txt"), File("g__.txt"),
-               File("Ａ.txt"), File("a.txt"), File("a／b.txt"), deep)
+               File("Ａ.txt"), File("a.txt"), File("Ē.txt"), File("ｅ.txt"), File("a／b.txt"),
+               deep)
     nodes = [tree, File("e😀"), File("e😁")]
     if not harness.under_wine():
         nodes.append(Dir("raw\udcff", File("in\udcfe.txt"), Dir("tab\tand\nlf", File("x😀"))))
