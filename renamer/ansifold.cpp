@@ -169,8 +169,12 @@ bool undo(const std::u16string& file, const RunMode& mode) {
 
 bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
     const RunOptions options = readOptions(arguments);
-    if (options.help || options.version) {
-        options.help ? printHelp(console) : printVersion(console);
+    if (options.help) {
+        printHelp(console);
+        return true;
+    }
+    if (options.version) {
+        printVersion(console);
         return true;
     }
     if (options.undo && !arguments.files.empty()) {

@@ -12,8 +12,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix/last_error.h"
@@ -26,12 +28,22 @@ struct OpenFile {
     int fd;
 };
 
+// The handles that CreateFileW gave out and CloseHandle has not closed: a
+// program holds one or two, and any other handle, such as a search's, is
+// refused as Windows refuses it rather than taken for a file.
+std::vector<OpenFile*>& openFiles() {
+    static std::vector<OpenFile*> files;
+    return files;
+}
+
 OpenFile* openFileOf(Handle handle) {
-    if (handle == nullptr || handle == invalidHandleValue) {
+    const std::vector<OpenFile*>& files = openFiles();
+    const auto found = std::find(files.begin(), files.end(), handle);
+    if (found == files.end()) {
         setLastError(errorInvalidHandle);
         return nullptr;
     }
-    return static_cast<OpenFile*>(handle);
+    return *found;
 }
 
 int openFlags(Dword access, Dword disposition) {
@@ -100,7 +112,8 @@ Handle CreateFileW(const char16_t* path, Dword access, Dword, Dword disposition)
         posix::setLastError(errorAccessDenied);
         return invalidHandleValue;
     }
-    return new posix::OpenFile{fd};
+    posix::openFiles().push_back(new posix::OpenFile{fd});
+    return posix::openFiles().back();
 }
 
 Bool ReadFile(Handle file, void* bytes, Dword size, Dword* read) {
@@ -131,6 +144,7 @@ Bool CloseHandle(Handle file) {
         return 0;
     }
     const int result = ::close(open->fd);
+    std::erase(posix::openFiles(), open);
     delete open;
     return result == 0 ? 1 : 0;
 }
