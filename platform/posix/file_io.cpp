@@ -49,7 +49,12 @@ OpenFile* openFileOf(Handle handle) {
 int openFlags(Dword access, Dword disposition) {
     const bool reads = (access & genericRead) != 0;
     const bool appends = (access & fileAppendData) != 0;
-    int flags = O_CLOEXEC | (reads && appends ? O_RDWR : appends ? O_WRONLY : O_RDONLY);
+    // A terminal or a pipe named as a file must not keep a read waiting for
+    // input that may never come; a regular file is not affected.
+    int flags = O_CLOEXEC | O_NONBLOCK |
+                (reads && appends ? O_RDWR
+                 : appends        ? O_WRONLY
+                                  : O_RDONLY);
     if (appends) {
         flags |= O_APPEND;
     }
