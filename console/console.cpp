@@ -17,8 +17,8 @@ void selectUserDefaultLocale() {
 
 }  // namespace
 
-Console::Console() {
-    handle = platform::GetStdHandle(platform::stdOutputHandle);
+Console::Console(platform::Dword which) {
+    handle = platform::GetStdHandle(which);
     selectUserDefaultLocale();
     platform::ConsoleScreenBufferInfo info;
     redirected = !platform::GetConsoleScreenBufferInfo(handle, &info);

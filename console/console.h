@@ -17,7 +17,9 @@ namespace kestrel {
 // destroying one puts back the console's text attributes of its construction.
 class Console {
 public:
-    Console();
+    // which selects the standard handle written to (GetStdHandle's selector):
+    // standard output unless a message is meant for standard error.
+    explicit Console(platform::Dword which = platform::stdOutputHandle);
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
     virtual ~Console();

@@ -35,6 +35,7 @@ const inline Handle invalidHandleValue = reinterpret_cast<Handle>(~std::uintptr_
 // GetStdHandle selectors, with their Windows values.
 constexpr Dword stdInputHandle = static_cast<Dword>(-10);
 constexpr Dword stdOutputHandle = static_cast<Dword>(-11);
+constexpr Dword stdErrorHandle = static_cast<Dword>(-12);
 
 constexpr Dword invalidFileAttributes = 0xFFFFFFFF;
 constexpr Dword fileAttributeDirectory = 0x10;
@@ -171,20 +172,34 @@ Bool SetCurrentDirectoryW(const char16_t* path);
 Bool MoveFileW(const char16_t* from, const char16_t* to);
 Dword GetLastError();
 
-// CreateFileW's right to list a directory, share modes and disposition. A
-// directory opened with fileListDirectory (the Windows backend adds
-// FILE_FLAG_BACKUP_SEMANTICS, which a directory needs) is held until
-// CloseHandle: meanwhile the file services resolve its path, and a name
-// below it, against the directory that was opened, whatever took its place.
+// --- Files and directories that the program opens ---------------------------
+//
+// Whole files that a user names (a log, an undo's record), as opposed to the
+// entries that the walk renames, and the directories that a run holds. WriteFile
+// above writes to file handles too.
+
+// CreateFileW access rights, with their Windows values. A handle with
+// fileAppendData and without the right to write elsewhere writes every byte at
+// the end of the file, whatever else writes there. A directory opened with
+// fileListDirectory (the Windows backend adds FILE_FLAG_BACKUP_SEMANTICS,
+// which a directory needs) is held until CloseHandle: meanwhile the file
+// services resolve its path, and a name below it, against the directory that
+// was opened, whatever took its place.
+constexpr Dword genericRead = 0x80000000;
+constexpr Dword fileAppendData = 0x4;
 constexpr Dword fileListDirectory = 0x1;
 constexpr Dword fileShareRead = 0x1;
 constexpr Dword fileShareWrite = 0x2;
 constexpr Dword fileShareDelete = 0x4;
+// CreateFileW dispositions.
 constexpr Dword openExisting = 3;
+constexpr Dword openAlways = 4;
 
-// CreateFileW with no security attributes and no template; invalidHandleValue
-// on failure, with the last error set.
+// CreateFileW with no security attributes and no template;
+// invalidHandleValue on failure, with the last error set.
 Handle CreateFileW(const char16_t* path, Dword access, Dword shareMode, Dword disposition);
+// ReadFile without an overlapped structure: 0 bytes read at the end of the file.
+Bool ReadFile(Handle file, void* bytes, Dword size, Dword* read);
 Bool CloseHandle(Handle object);
 
 // --- C run-time library -----------------------------------------------------

@@ -2,6 +2,7 @@
 // renamed, and the working directory put back after it.
 #include "renamer/ansifold.h"
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,7 +12,11 @@
 #include "fs/path.h"
 #include "fs/wildcard.h"
 #include "platform/platform.h"
+#include "renamer/dry_run.h"
+#include "renamer/messages.h"
+#include "renamer/options.h"
 #include "renamer/rename_entry.h"
+#include "renamer/rename_log.h"
 #include "renamer/rename_tree.h"
 
 namespace ansifold {
@@ -77,40 +82,54 @@ private:
 // inside its parent, or, for a root, which has none, in the saved directory.
 // A link to a directory that the user names is walked, as asked; the links
 // that its walk meets are not.
-void renameArgument(const std::u16string& fullPath, const std::u16string& saved) {
+void renameArgument(const std::u16string& fullPath, const std::u16string& saved,
+                    const RunMode& mode) {
     const std::u16string parent = kestrel::parentOf(fullPath);
     const HeldDirectory heldParent(parent);
     const platform::Dword attributes = platform::GetFileAttributesW(fullPath.c_str());
     if (attributes != platform::invalidFileAttributes &&
         (attributes & platform::fileAttributeDirectory) != 0) {
-        renameTree(fullPath);
+        renameTree(fullPath, mode);
     }
     if (parent.empty()) {
         const std::u16string trimmed = kestrel::withoutTrailingSeparator(fullPath);
         const std::u16string& root = trimmed.empty() ? fullPath : trimmed;
-        renameEntry(root.c_str(), saved.c_str());
+        renameEntry(root.c_str(), saved.c_str(), mode);
         return;
     }
-    renameEntry(kestrel::fileNameOf(fullPath).c_str(), parent.c_str());
+    renameEntry(kestrel::fileNameOf(fullPath).c_str(), parent.c_str(), mode);
+}
+
+// Whether the entry of a full path is there, as the run finds it by now: a
+// dry run also counts the moves it only reported, and is given the path of
+// the directory on disk.
+bool exists(const std::u16string& fullPath, const RunMode& mode) {
+    if (mode.dryRun != nullptr) {
+        return mode.dryRun->exists(fullPath);
+    }
+    return platform::GetFileAttributesW(fullPath.c_str()) != platform::invalidFileAttributes;
 }
 
 // Resolves one argument and renames what it names; arguments that name
 // nothing are skipped without a word. Restores the working directory after
 // the argument, or records it as lost when it cannot be made current again.
-void handleArgument(const std::u16string& argument, std::optional<std::u16string>& lost) {
+void handleArgument(const std::u16string& argument, std::optional<std::u16string>& lost,
+                    const RunMode& mode) {
     if (kestrel::holdsWildcard(argument)) {
         return;
     }
     // The working directory is made current again from what is held, not by
     // its path, which may lead elsewhere by the argument's end.
     const HeldDirectory working(lost ? std::u16string() : std::u16string(u"."));
-    const std::optional<std::u16string> fullPath = resolve(argument, lost);
-    if (!fullPath ||
-        platform::GetFileAttributesW(fullPath->c_str()) == platform::invalidFileAttributes) {
+    std::optional<std::u16string> fullPath = resolve(argument, lost);
+    if (fullPath && mode.dryRun != nullptr) {
+        fullPath = mode.dryRun->parentOnDisk(*fullPath);
+    }
+    if (!fullPath || !exists(*fullPath, mode)) {
         return;
     }
     const std::u16string saved = lost ? *lost : kestrel::currentDirectory();
-    renameArgument(*fullPath, saved);
+    renameArgument(*fullPath, saved, mode);
     if (platform::SetCurrentDirectoryW(saved.c_str())) {
         lost.reset();
     } else {
@@ -118,24 +137,104 @@ void handleArgument(const std::u16string& argument, std::optional<std::u16string
     }
 }
 
+// Handles the file arguments in order; the run ends early when it is
+// cancelled or has stopped.
+bool renameArguments(const kestrel::ArgumentSet& arguments, const RunMode& mode,
+                     const std::atomic<bool>& cancelRequested) {
+    std::optional<std::u16string> lost;
+    for (const std::u16string& argument : arguments.files) {
+        handleArgument(argument, lost, mode);
+        if (cancelRequested || mode.stopped()) {
+            break;
+        }
+    }
+    return true;
+}
+
+// Opens the log that options ask for, before anything is renamed.
+bool openLog(const RunOptions& options, RenameLog& log, RunMode& mode) {
+    if (!options.log || options.dryRun) {
+        return true;
+    }
+    switch (log.open(*options.log)) {
+        case RenameLog::Opened::yes:
+            mode.log = &log;
+            return true;
+        case RenameLog::Opened::foreign:
+            reportProblem(Problem::logForeign, *options.log);
+            return false;
+        case RenameLog::Opened::cannotOpen:
+            break;
+    }
+    reportProblem(Problem::logNotOpened, *options.log, platform::GetLastError());
+    return false;
+}
+
+// Renames back what a log records, the last rename first. The whole log is
+// read and checked before the first entry moves.
+bool undo(const std::u16string& file, const RunMode& mode) {
+    std::string text;
+    if (!readWholeFile(file, text)) {
+        reportProblem(Problem::undoNotRead, file, platform::GetLastError());
+        return false;
+    }
+    std::vector<LogRecord> records;
+    std::size_t damagedLine = 0;
+    if (!parseLog(text, records, damagedLine)) {
+        reportProblem(Problem::undoDamaged, file, static_cast<unsigned>(damagedLine));
+        return false;
+    }
+    const std::u16string saved = kestrel::currentDirectory();
+    for (auto record = records.rbegin(); record != records.rend() && !mode.stopped(); ++record) {
+        const std::u16string directory = kestrel::parentOf(record->to);
+        restoreEntry(
+            kestrel::fileNameOf(record->to).c_str(), kestrel::fileNameOf(record->from).c_str(),
+            mode.dryRun != nullptr ? mode.dryRun->pathOnDisk(directory).c_str() : directory.c_str(),
+            mode);
+    }
+    platform::SetCurrentDirectoryW(saved.c_str());
+    return true;
+}
+
 }  // namespace
 
 bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
-    if (arguments.files.empty()) {
+    const RunOptions options = readOptions(arguments);
+    if (options.help) {
+        printHelp(console);
+        return true;
+    }
+    if (options.version) {
+        printVersion(console);
+        return true;
+    }
+    if (options.undo && !arguments.files.empty()) {
+        reportProblem(Problem::undoWithNames);
+        return false;
+    }
+    if (!options.undo && arguments.files.empty()) {
         console.print(u"引数が不足しています。\n");
         return false;
     }
     if (cancelRequested) {
         return true;
     }
-    std::optional<std::u16string> lost;
-    for (const std::u16string& argument : arguments.files) {
-        handleArgument(argument, lost);
-        if (cancelRequested) {
-            return true;
-        }
+    DryRun dryRun;
+    RenameLog log;
+    RunMode mode;
+    if (options.dryRun) {
+        mode.dryRun = &dryRun;
     }
-    return true;
+    if (!openLog(options, log, mode)) {
+        return false;
+    }
+    const bool done = options.undo ? undo(*options.undo, mode)
+                                   : renameArguments(arguments, mode, cancelRequested);
+    if (mode.stopped()) {
+        reportProblem(Problem::logNotWritten, *options.log, log.lastError());
+        return false;
+    }
+    return done;
 }
 
 }  // namespace ansifold

@@ -3,11 +3,14 @@
 #include "renamer/rename_entry.h"
 
 #include <string>
+#include <string_view>
 
 #include "console/console.h"
 #include "platform/platform.h"
+#include "renamer/dry_run.h"
 #include "renamer/fold_name.h"
 #include "renamer/plain_name.h"
+#include "renamer/rename_log.h"
 
 namespace ansifold {
 
@@ -44,12 +47,46 @@ void printShown(kestrel::Console& console, const char16_t* format, const char16_
     console.print(format, shown.c_str());
 }
 
+// A logged move is recorded before it is made, so that a run ended at any
+// point, even between the two, leaves no rename that the log does not hold;
+// a move that fails withdraws its record. A record that cannot be written
+// stops the run before its move.
+bool moveEntry(const char16_t* name, const char16_t* target, const char16_t* directory,
+               const RunMode& mode) {
+    if (mode.dryRun != nullptr) {
+        return mode.dryRun->move(directory, name, target);
+    }
+    const bool logged = mode.log != nullptr && std::u16string_view(name) != target;
+    if (logged && !mode.log->record(directory, name, target)) {
+        return false;
+    }
+    const bool moved = platform::MoveFileW(name, target) != 0;
+    if (logged && !moved) {
+        mode.log->withdraw();
+    }
+    return moved;
+}
+
+bool reportMove(kestrel::Console& console, bool allowed, const char16_t* name,
+                const char16_t* target, const char16_t* directory, const RunMode& mode) {
+    const bool moved = allowed && moveEntry(name, target, directory, mode);
+    printShown(console, moved ? u"->%s\n" : u"->リネーム失敗: %s\n", target);
+    return moved;
+}
+
 }  // namespace
+
+bool RunMode::stopped() const {
+    return log != nullptr && log->failed();
+}
 
 // The move uses names relative to the entry's directory. When that directory
 // cannot be made current, the relative names would address another
 // directory's entries, so the entry is reported as not renamed instead.
-bool renameEntry(const char16_t* name, const char16_t* directory) {
+bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode& mode) {
+    if (mode.stopped()) {
+        return false;
+    }
     const bool inDirectory = platform::SetCurrentDirectoryW(directory) != 0;
     kestrel::Console console;
     printShown(console, u"%s\n", name);
@@ -57,10 +94,19 @@ bool renameEntry(const char16_t* name, const char16_t* directory) {
     if (!foldName(&folded, name)) {
         return false;
     }
-    const bool moved =
-        inDirectory && isSafeFold(name, folded) && platform::MoveFileW(name, folded.c_str()) != 0;
-    printShown(console, moved ? u"->%s\n" : u"->リネーム失敗: %s\n", folded.c_str());
-    return moved;
+    return reportMove(console, inDirectory && isSafeFold(name, folded), name, folded.c_str(),
+                      directory, mode);
+}
+
+bool restoreEntry(const char16_t* name, const char16_t* restored, const char16_t* directory,
+                  const RunMode& mode) {
+    if (mode.stopped()) {
+        return false;
+    }
+    const bool inDirectory = platform::SetCurrentDirectoryW(directory) != 0;
+    kestrel::Console console;
+    printShown(console, u"%s\n", name);
+    return reportMove(console, inDirectory, name, restored, directory, mode);
 }
 
 }  // namespace ansifold

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "fs/file_search.h"
-#include "renamer/rename_entry.h"
 
 namespace ansifold {
 
@@ -30,13 +29,13 @@ bool isWalkedDirectory(platform::Dword attributes) {
 // Depth first, as a recursion would go, but with the levels on a stack of the
 // walk's own: a tree as deep as the system allows must not overflow the
 // program's stack, which is 1 MiB for a Windows program.
-bool renameTree(const std::u16string& directory) {
+bool renameTree(const std::u16string& directory, const RunMode& mode) {
     std::u16string path = directory;
     std::vector<std::unique_ptr<Level>> levels;
     levels.push_back(std::make_unique<Level>());
     levels.back()->search.open(path.c_str());
     levels.back()->directoryLength = path.size();
-    while (!levels.empty()) {
+    while (!levels.empty() && !mode.stopped()) {
         Level& level = *levels.back();
         const platform::FindData* entry = level.search.next();
         if (entry == nullptr) {
@@ -45,7 +44,7 @@ bool renameTree(const std::u16string& directory) {
                 // The directory just walked is the entry its parent handed out last.
                 Level& parent = *levels.back();
                 path.resize(parent.directoryLength);
-                renameEntry(parent.search.current()->cFileName, path.c_str());
+                renameEntry(parent.search.current()->cFileName, path.c_str(), mode);
             }
             continue;
         }
@@ -56,7 +55,7 @@ bool renameTree(const std::u16string& directory) {
             levels.back()->directoryLength = path.size();
             continue;
         }
-        renameEntry(entry->cFileName, path.c_str());
+        renameEntry(entry->cFileName, path.c_str(), mode);
     }
     return true;
 }

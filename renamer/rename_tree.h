@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "renamer/rename_entry.h"
 
 namespace ansifold {
 
@@ -12,7 +13,8 @@ namespace ansifold {
 bool isWalkedDirectory(platform::Dword attributes);
 
 // Renames every entry below directory, each directory's entries before the
-// directory itself. The directory's own entry is left to the caller.
-bool renameTree(const std::u16string& directory);
+// directory itself. The directory's own entry is left to the caller. A run
+// that has stopped goes no further.
+bool renameTree(const std::u16string& directory, const RunMode& mode = {});
 
 }  // namespace ansifold

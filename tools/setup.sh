@@ -3,7 +3,9 @@
 # the host compiler, both MinGW-w64 compilers with POSIX threads and their
 # windres, Wine's 64-bit loader, GoogleTest, the Japanese locale, the tools
 # the checks use, and the emulated i386 Wine that runs the 32-bit program.
-# Quick when everything is there already.
+# Quick when everything is there already. With the argument "demo", only what
+# tools/demo.sh needs: the compiler and build tools for the Linux program and
+# the Japanese locale.
 set -eu
 
 packages="cmake ninja-build g++ python3 clang-format libgtest-dev googletest libicu-dev locales
@@ -11,6 +13,9 @@ packages="cmake ninja-build g++ python3 clang-format libgtest-dev googletest lib
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64
   detox strace valgrind time debootstrap dpkg-dev file man-db groff-base
   clang libclang-rt-dev"
+if [ "${1:-}" = demo ]; then
+    packages="cmake ninja-build g++ locales"
+fi
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -35,4 +40,4 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
     as_root locale-gen >/dev/null
 fi
 
-"$(dirname "$0")/setup-wine32.sh"
+[ "${1:-}" = demo ] || "$(dirname "$0")/setup-wine32.sh"

@@ -26,6 +26,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/command_line.h"
+#include "platform/posix/file_io.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/locale_text.h"
 #include "platform/posix/signals.h"
@@ -359,8 +360,7 @@ Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written) {
     }
     posix::StandardStream* const stream = posix::streamOf(handle);
     if (stream == nullptr) {
-        posix::setLastError(errorInvalidHandle);
-        return 0;
+        return posix::writeToFile(handle, bytes, size, written);
     }
     if (bytes == nullptr && size > 0) {
         posix::setLastError(errorInvalidParameter);

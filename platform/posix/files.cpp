@@ -171,22 +171,4 @@ Dword GetLastError() {
     return posix::lastError();
 }
 
-// Directories alone: what the run holds.
-Handle CreateFileW(const char16_t* path, Dword access, Dword, Dword disposition) {
-    posix::endIfTerminating();
-    if (path == nullptr || access != fileListDirectory || disposition != openExisting) {
-        posix::setLastError(errorInvalidParameter);
-        return invalidHandleValue;
-    }
-    return posix::holdDirectory(path);
-}
-
-Bool CloseHandle(Handle object) {
-    if (object == nullptr || object == invalidHandleValue) {
-        posix::setLastError(errorInvalidHandle);
-        return 0;
-    }
-    return posix::releaseDirectory(object) ? 1 : 0;
-}
-
 }  // namespace platform

@@ -409,6 +409,12 @@ Handle holdDirectory(const char16_t* path) {
     return held.release();
 }
 
+bool isHeldDirectory(Handle handle) {
+    return std::any_of(
+        openDirectories.begin(), openDirectories.end(),
+        [handle](const OpenDirectory* open) { return open == handle && open->held; });
+}
+
 bool releaseDirectory(Handle handle) {
     auto* const held = static_cast<OpenDirectory*>(handle);
     forget(*held);

@@ -103,6 +103,7 @@ bool openDirectory(std::u16string_view path, OpenDirectory& opened);
 
 // CreateFileW and CloseHandle on a directory: held until released.
 Handle holdDirectory(const char16_t* path);
+bool isHeldDirectory(Handle handle);
 bool releaseDirectory(Handle held);
 
 // Whether the current directory is that of this open directory, which

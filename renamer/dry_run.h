@@ -1,0 +1,50 @@
+// What a dry run knows of the moves that it reports but does not make.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace ansifold {
+
+// The moves of a dry run, kept per directory so that each later move meets
+// what it would meet in a real run: a name that an earlier entry would have
+// taken is held, the name that an entry would have left is free, and
+// everything else is as the file system has it. Names are compared as the
+// system compares them: on Windows without regard to case.
+class DryRun {
+public:
+    // Whether moving name to target in directory, which is current, would
+    // succeed, as MoveFileW would report it: never onto another entry, and
+    // always when an entry moves onto its own name. A move that would succeed
+    // is remembered.
+    bool move(std::u16string_view directory, std::u16string_view name, std::u16string_view target);
+
+    // Whether the entry of a full path would still be there.
+    bool exists(std::u16string_view fullPath);
+
+    // The path on disk of the directory that a full path names by the names
+    // that the dry run's moves would have given.
+    std::u16string pathOnDisk(std::u16string_view fullPath) const;
+
+    // A full path with its directory part as pathOnDisk gives it and its own
+    // name as it is.
+    std::u16string parentOnDisk(std::u16string_view fullPath) const;
+
+private:
+    struct Directory {
+        // By the name that it would have, the name on disk of each entry
+        // that would have moved here.
+        std::unordered_map<std::u16string, std::u16string> arrived;
+        std::unordered_set<std::u16string> left;
+    };
+
+    // Whether name leads to an entry of directory (which is current when
+    // asked), apart from the entry called self.
+    bool holds(const Directory& directory, const std::u16string& key, std::u16string_view name);
+
+    std::unordered_map<std::u16string, Directory> directories;
+};
+
+}  // namespace ansifold

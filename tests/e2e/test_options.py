@@ -1,0 +1,192 @@
+"""The options that change a run: a dry run reports exactly what the run
+will do and renames nothing, a log lets an undo bring the tree back byte for
+byte, and --help and --version rename nothing."""
+
+import os
+import resource
+import signal
+import subprocess
+import unittest
+
+import harness
+from harness import MISSING_ARGUMENT, Dir, File, TreeTestCase, build, moved, read_tree
+
+native_only = unittest.skipIf(harness.under_wine(), "Linux build only")
+
+
+def sample():
+    """Collisions in both code pages (two names that fold alike, a fold onto a
+    name that is there), two that only Windows sees (a case apart, with a name
+    that is there and with one that an earlier entry takes), a refused
+    fold in 1252, three levels, and a repeated argument whose first handling
+    frees its name. On Linux also names that are not UTF-8, and a tab and a
+    line feed in the path of a renamed entry."""
+    deep = Dir("s😀", Dir("t😀", File("deep😀.txt"), Dir("u😀", File("v😀.txt"))))
+    tree = Dir("d😀", File("f😀.txt"), File("f😁.txt"), File("g😀.txt"), File("g__.txt"),
+               File("Ａ.txt"), File("a.txt"), File("Ē.txt"), File("ｅ.txt"), File("a／b.txt"),
+               deep)
+    nodes = [tree, File("e😀"), File("e😁")]
+    if not harness.under_wine():
+        nodes.append(Dir("raw\udcff", File("in\udcfe.txt"), Dir("tab\tand\nlf", File("x😀"))))
+    return nodes
+
+
+def arguments_of(nodes):
+    return [node.name for node in nodes] + ["e😀", "e__"]
+
+
+class PreviewRunUndo(TreeTestCase):
+    def test_dry_run_then_logged_run_then_undo(self):
+        nodes = sample()
+        build(self.root, nodes)
+        before = read_tree(self.root)
+        names = arguments_of(nodes)
+
+        preview = self.run_program(["--dry-run"] + names)
+        self.assertExit(preview, 0)
+        self.assertTree(self.root, before)
+
+        run = self.run_program(["--log=run.log"] + names)
+        self.assertOutput(run, preview.text)
+        self.assertNotEqual(read_tree(self.root), before)
+
+        undo_preview = self.run_program(["--dry-run", "--undo=run.log"])
+        self.assertExit(undo_preview, 0)
+        undo = self.run_program(["--undo=run.log"])
+        self.assertOutput(undo, undo_preview.text)
+        with open(os.path.join(self.root, "run.log"), "rb") as f:
+            log = f.read()
+        renamed = [(new, moved(old)) for old, (kind, new) in run.records
+                   if kind == "moved" and new != old]
+        self.assertEqual(undo.records, renamed[::-1])
+        self.assertTree(self.root, dict(before, **{"run.log": log}))
+
+    def test_undo_never_replaces_and_reports_what_is_gone(self):
+        build(self.root, [File("a😀"), File("b😀"), File("c😀")])
+        self.assertExit(self.run_program(["--log=run.log", "a😀", "b😀", "c😀"]), 0)
+        os.rename(os.path.join(self.root, "b__"), os.path.join(self.root, "elsewhere"))
+        with open(os.path.join(self.root, "c😀"), "wb") as f:
+            f.write(b"new")
+
+        result = self.run_program(["--undo=run.log"])
+
+        failed = harness.FAILED_PREFIX
+        self.assertOutput(result, f"c__\n{failed}c😀\nb__\n{failed}b😀\na__\n->a😀\n")
+        self.assertEqual(read_tree(self.root)["c😀"], b"new")
+
+
+class Refusals(TreeTestCase):
+    """Whatever keeps an option from being carried out stops the run before
+    anything is renamed, with a message on standard error and exit code 1."""
+
+    def test_unusable_logs_and_undo_files(self):
+        build(self.root, [File("a😀"), File("foreign.txt", data=b"some text\n"),
+                          File("damaged.log", data=b"ansifold log 1\nno tab here\n"),
+                          File("moving.log", data=b"ansifold log 1\n/x/a\t/y/a\n"),
+                          File("withdrawn.log", data=b"ansifold log 1\nfailed\n")])
+        before = read_tree(self.root)
+        cases = [
+            ["--log=missing/run.log", "a😀"],
+            ["--log=foreign.txt", "a😀"],
+            ["--undo=missing.log"],
+            ["--undo=foreign.txt"],
+            ["--undo=damaged.log"],
+            ["--undo=moving.log"],
+            ["--undo=withdrawn.log"],
+            ["--undo=damaged.log", "a😀"],
+        ]
+        for arguments in cases:
+            with self.subTest(arguments=arguments):
+                result = self.run_program(arguments)
+                self.assertOutput(result, "", code=1)
+                self.assertTrue(result.stderr, result.describe())
+                self.assertTree(self.root, before)
+
+    @native_only
+    def test_a_log_that_cannot_be_written_stops_the_run_and_still_undoes_it(self):
+        # The file size limit cuts the log's fourth record short: its rename
+        # is never made, and the undo leaves it out.
+        build(self.root, [Dir("d", *[File(f"f{i:02}😀") for i in range(10)])])
+        before = read_tree(self.root)
+        header = len("ansifold log 1\n")
+        record = len(f"{self.root}/d/f00😀\t{self.root}/d/f00__\n".encode())
+        limit = header + 3 * record + record // 2
+
+        def limited():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+
+        completed = subprocess.run(
+            harness.command(["--log=run.log", "d"]), cwd=self.root,
+            env=harness.program_environment(), stdin=subprocess.DEVNULL,
+            capture_output=True, preexec_fn=limited, timeout=harness.timeout())
+        result = harness.Result([], completed.returncode, completed.stdout, completed.stderr)
+
+        self.assertExit(result, 1)
+        self.assertTrue(result.stderr, result.describe())
+        self.assertEqual([outcome[0] for _, outcome in result.records],
+                         ["moved"] * 3 + ["failed"], result.describe())
+        self.assertEqual(os.path.getsize(os.path.join(self.root, "run.log")), limit)
+        self.assertExit(self.run_program(["--undo=run.log"]), 0)
+        os.remove(os.path.join(self.root, "run.log"))
+        self.assertTree(self.root, before)
+
+
+@native_only
+class CutShort(TreeTestCase):
+    FOLDERS, FILES = 25, 100
+
+    def test_a_log_of_a_run_ended_by_a_signal_undoes_it(self):
+        for number in (signal.SIGTERM, signal.SIGKILL):
+            with self.subTest(signal=number.name):
+                cwd = self.folder(number.name)
+                for folder in range(self.FOLDERS):
+                    build(self.folder(number.name, "big"), [Dir(f"d{folder:03}😀", *[
+                        File(f"file-{folder:03}-{i:04}-😀-longer.txt")
+                        for i in range(self.FILES)])])
+                before = read_tree(cwd)
+                process = harness.start(["--log=run.log", "big"], cwd)
+                self.addCleanup(process.kill)
+                harness.stop_when_blocked(process)
+                process.send_signal(number)
+                os.kill(process.pid, signal.SIGCONT)
+                process.communicate(timeout=harness.timeout())
+                self.assertEqual(process.returncode, -number)
+                self.assertNotEqual(read_tree(cwd), before)
+
+                undo = self.run_program(["--undo=run.log"], cwd=cwd)
+                self.assertExit(undo, 0)
+                self.assertFalse([r for r in undo.records if r[1][0] != "moved"])
+                os.remove(os.path.join(cwd, "run.log"))
+                self.assertTree(cwd, before)
+
+
+class HelpAndVersion(TreeTestCase):
+    def test_print_and_rename_nothing(self):
+        build(self.root, [File("a😀"), Dir("d😀", File("f😀"))])
+        before = read_tree(self.root)
+        usage = "使い方: ansifold" if harness.code_page() == 932 else "Usage: ansifold"
+        cases = [
+            (["--help"], usage),
+            (["--help", "a😀", "d😀"], usage),
+            (["--dry-run", "--log=x.log", "--help", "*"], usage),
+            (["--version", "a😀"], "ansifold 1.00\n"),
+            (["--undo=nothing.log", "--version"], "ansifold 1.00\n"),
+        ]
+        if harness.under_wine():
+            cases.append((["/?", "a😀"], usage))
+        for arguments, start in cases:
+            with self.subTest(arguments=arguments):
+                result = self.run_program(arguments)
+                self.assertExit(result, 0)
+                self.assertTrue(result.text.startswith(start), result.describe())
+                self.assertTree(self.root, before)
+
+    def test_other_options_still_change_nothing(self):
+        build(self.root, [File("a😀")])
+        self.assertOutput(self.run_program(["--dry", "--log", "-n", "a😀"]), "a😀\n->a__\n")
+        self.assertOutput(self.run_program(["--dry-run"]), MISSING_ARGUMENT, code=1)
+
+
+if __name__ == "__main__":
+    unittest.main()
