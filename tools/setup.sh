@@ -4,7 +4,7 @@
 # windres, Wine's 64-bit loader, GoogleTest, the Japanese locale, the tools
 # the checks use, and the emulated i386 Wine that runs the 32-bit program.
 # Quick when everything is there already. With the argument "demo", only what
-# tools/demo.sh needs: the compiler and build tools for the Linux program and
+# tools/demo.sh needs: the compiler, build tools and ICU for the Linux program and
 # the Japanese locale.
 set -eu
 
@@ -14,7 +14,7 @@ packages="cmake ninja-build g++ python3 clang-format libgtest-dev googletest lib
   detox strace valgrind time debootstrap dpkg-dev file man-db groff-base
   clang libclang-rt-dev"
 if [ "${1:-}" = demo ]; then
-    packages="cmake ninja-build g++ locales"
+    packages="cmake ninja-build g++ libicu-dev locales"
 fi
 
 as_root() {
