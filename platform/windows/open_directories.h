@@ -1,0 +1,151 @@
+// Windows backend only: the anchored directory state.
+//
+// The directories of the searches that are open, the directory that is
+// current, and the anchor they give to every path below them.
+//
+// Design notes. The layers above walk a tree by full paths: they list
+// "<dir>\*", walk into "<dir>\<entry>" by listing "<dir>\<entry>\*", ask for
+// the attributes of "<dir>\<entry>", and make "<dir>" current before they
+// move an entry by its bare name. Resolving each of those paths afresh would
+// let a directory swapped for a junction or a link mid-walk lead the walk,
+// and the moves, outside the tree, and would stop at MAX_PATH. So each open
+// search keeps the handle of the directory that it listed, under the
+// directory text it was given (trailing separators dropped), and the file
+// services resolve a path against it whenever they can:
+//
+// - the directory of an open search is that search's handle: listing it
+//   again lists a copy of the handle, making it current holds it as the
+//   current directory (and does nothing at all when it is current already);
+// - "<dir>\<name>", for the directory of an open search and one name, is
+//   that name in the search's directory: listing it opens it relative to the
+//   search's handle (RootDirectory), with FILE_OPEN_REPARSE_POINT, and takes
+//   it only when what was opened is a directory that is no link; its
+//   attributes come from the same relative open;
+// - any other path is resolved by path, once: the argument that the walk
+//   starts from. There the last component may be a link, which the user named.
+//
+// The current directory is a handle that this layer holds, and entries named
+// by bare names are moved relative to it (FileRenameInformation with the
+// directory as RootDirectory, never a replace), so a move never goes through
+// whatever took the directory's place since it was made current. The
+// process's own current directory follows it only where the path fits a
+// MAX_PATH-sized buffer; no path longer than that goes to a call that
+// MAX_PATH limits, and a long path goes by path with the "\\?\" prefix.
+//
+// What Wine (8.0) can show of this: relative opens and relative renames work
+// there, so a directory swapped after the walk entered it changes nothing.
+// But Wine follows a host's symbolic link even under FILE_OPEN_REPARSE_POINT
+// (its listings show one as a directory with the reparse-point bit), so the
+// window between listing an entry and opening it stays open under Wine; on
+// Windows FILE_OPEN_REPARSE_POINT closes it. Wine cannot rename a host link
+// either: it moves the link's target instead. So under Wine an entry that
+// carries the reparse-point bit is never moved. Wine also keeps its current
+// directory in a MAX_PATH-sized buffer: never give it a longer one.
+//
+// A walk keeps one search open per level, so the directory of the entry in
+// hand is the search opened last: lookups start there. Only the main thread
+// uses the file services; nothing here is locked.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace platform::windows {
+
+// A handle that its owner closes.
+class OwnedHandle {
+public:
+    OwnedHandle() = default;
+    explicit OwnedHandle(HANDLE handle) : value(handle) {}
+    OwnedHandle(OwnedHandle&& other) noexcept : value(other.release()) {}
+    OwnedHandle& operator=(OwnedHandle&& other) noexcept {
+        reset(other.release());
+        return *this;
+    }
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    ~OwnedHandle() { reset(); }
+
+    HANDLE get() const { return value; }
+    explicit operator bool() const { return value != nullptr; }
+    HANDLE release() {
+        const HANDLE released = value;
+        value = nullptr;
+        return released;
+    }
+    void reset(HANDLE handle = nullptr);
+
+private:
+    HANDLE value = nullptr;
+};
+
+// What an open directory is checked against: its handle.
+struct OpenDirectory {
+    std::u16string path;  // as the search was given it, without trailing separators
+    OwnedHandle handle;
+};
+
+// A search's directory is known from its opening to its closing. A directory
+// that is current when its search closes stays current: the current
+// directory takes over its handle.
+void remember(OpenDirectory& directory);
+void forget(OpenDirectory& directory);
+
+// path without the separators at its end, but a root's own.
+std::u16string_view withoutTrailingSeparators(std::u16string_view path);
+
+// The open directory that path names, or that holds the entry path names;
+// name is then empty, or the entry's name. Null for any other path.
+const OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& name);
+
+// Opens name relative to directory, never through a link that took its
+// place (FILE_OPEN_REPARSE_POINT); options are further NtOpenFile options.
+// An empty handle with the last error set on failure.
+OwnedHandle openBelow(HANDLE directory, std::u16string_view name, ACCESS_MASK access,
+                      ULONG options);
+
+// The attributes of name in directory, not followed through a link, with the
+// reparse-point bit for links only (reparse.h); INVALID_FILE_ATTRIBUTES with
+// the last error set when there is none.
+DWORD attributesBelow(HANDLE directory, std::u16string_view name);
+
+// Opens a directory for listing: anchored where an open search allows it,
+// else by path. An empty handle with the last error set on failure.
+OwnedHandle openDirectory(std::u16string_view path);
+
+// The attributes of what handle holds, as the layers above see them
+// (reparse.h); INVALID_FILE_ATTRIBUTES with the last error set on failure.
+DWORD attributesOf(HANDLE handle);
+
+// The current directory: the one that SetCurrentDirectoryW made current, held
+// by its handle. Null before the first.
+HANDLE currentHandle();
+// Its full path, as it was made current.
+const std::u16string& currentPath();
+// Its path where it is too long for the process's own current directory,
+// which then still names the one before; else empty.
+const std::u16string& currentLongPath();
+bool isCurrent(const OpenDirectory& directory);
+void setCurrent(const OpenDirectory& directory);
+void setCurrent(OwnedHandle handle, std::u16string_view fullPath);
+
+// Whether a full path fits the process's current directory, which Windows
+// and Wine keep in a MAX_PATH-sized buffer with a trailing separator.
+bool fitsCurrentDirectory(std::u16string_view fullPath);
+
+// path as it names the same entry whichever the process's own current
+// directory: a relative path joined to the current directory where that is
+// too long to be the process's own, any other path unchanged.
+std::u16string resolvedAgainstCurrent(const char16_t* path);
+
+// path as a call that MAX_PATH limits can take it: unchanged where it fits,
+// else its full path with the "\\?\" prefix.
+std::wstring forLimitedCall(const char16_t* path);
+
+// Whether the program runs under Wine, which cannot give a link's move the
+// meaning it has on Windows.
+bool underWine();
+
+}  // namespace platform::windows
