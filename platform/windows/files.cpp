@@ -142,19 +142,24 @@ bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view na
     return handle && makeCurrent(std::move(handle), full);
 }
 
-// Under Wine a link is never moved: Wine would move what it leads to. Only
-// a path shows Wine's links as links, so the entry is looked at by its path
-// in the current directory.
-bool isLinkThatCannotMove(std::u16string_view name) {
-    if (!underWine()) {
-        return false;
-    }
+std::u16string inCurrentDirectory(std::u16string_view name) {
     std::u16string path = currentPath();
     if (!endsWithSeparator(path)) {
         path += u'\\';
     }
     path += name;
-    const DWORD attributes = ::GetFileAttributesW(forLimitedCall(path.c_str()).c_str());
+    return path;
+}
+
+// Under Wine a link is never moved: Wine would move what it leads to. The
+// listing that handed the entry out tells a link; an entry that no open
+// search handed out is looked at by its path, the only other view in which
+// Wine shows its links as links.
+bool isLinkUnderWine(const OpenDirectory* listedBy, std::u16string_view name) {
+    const DWORD attributes =
+        listedBy != nullptr && listedBy->listed.name == name
+            ? listedBy->listed.attributes
+            : ::GetFileAttributesW(forLimitedCall(inCurrentDirectory(name).c_str()).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
         return false;
     }
@@ -164,18 +169,24 @@ bool isLinkThatCannotMove(std::u16string_view name) {
     return true;
 }
 
-// The entry is opened relative to the directory without following a link,
-// and renamed relative to it: whatever took the directory's place at its
-// path since is never touched.
-bool moveBelow(HANDLE directory, std::u16string_view from, std::u16string_view to) {
+// The entry is opened relative to the current directory without following a
+// link, and renamed relative to it: whatever took the directory's place at
+// its path since is never touched. Wine follows a link that took the entry's
+// place, and renames by path whatever the handle: there what was opened must
+// be what was listed, and the path must still lead to it.
+bool moveBelow(std::u16string_view from, std::u16string_view to) {
+    const HANDLE directory = currentHandle();
     if (from == to) {
         return attributesBelow(directory, from) != INVALID_FILE_ATTRIBUTES;
     }
-    if (isLinkThatCannotMove(from)) {
+    const bool wine = underWine();
+    const OpenDirectory* const listedBy = currentDirectory();
+    if (wine && isLinkUnderWine(listedBy, from)) {
         return false;
     }
     const OwnedHandle entry = openBelow(directory, from, DELETE, 0);
-    if (!entry) {
+    if (!entry || (listedBy != nullptr && !isListedEntry(*listedBy, from, entry.get())) ||
+        (wine && !pathLeadsTo(inCurrentDirectory(from), entry.get()))) {
         return false;
     }
     const std::size_t nameBytes = to.size() * sizeof(char16_t);
@@ -296,9 +307,9 @@ Bool MoveFileW(const char16_t* from, const char16_t* to) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    const HANDLE current = windows::currentHandle();
-    if (current != nullptr && windows::isBareName(from) && windows::isBareName(to)) {
-        return windows::moveBelow(current, from, to) ? 1 : 0;
+    if (windows::currentHandle() != nullptr && windows::isBareName(from) &&
+        windows::isBareName(to)) {
+        return windows::moveBelow(from, to) ? 1 : 0;
     }
     return ::MoveFileW(windows::forLimitedCall(from).c_str(), windows::forLimitedCall(to).c_str());
 }

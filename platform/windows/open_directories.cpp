@@ -196,6 +196,46 @@ OwnedHandle openBelow(HANDLE directory, std::u16string_view name, ACCESS_MASK ac
     return OwnedHandle(handle);
 }
 
+namespace {
+
+LONGLONG indexOf(HANDLE handle) {
+    FILE_INTERNAL_INFORMATION index{};
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status =
+        ::NtQueryInformationFile(handle, &io, &index, sizeof index, FileInternalInformation);
+    return NT_SUCCESS(status) ? index.IndexNumber.QuadPart : -1;
+}
+
+}  // namespace
+
+// Windows' FILE_OPEN_REPARSE_POINT opens a link that took the entry's place
+// as the link, which is then refused or renamed as itself; only Wine's open,
+// which follows it, needs the check. The file id of Wine's listing is the
+// inode, as is the index number of what was opened.
+bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, HANDLE opened) {
+    if (!underWine() || directory.listed.name != name || indexOf(opened) == directory.listed.id) {
+        return true;
+    }
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+}
+
+bool pathLeadsTo(const std::u16string& path, HANDLE entry) {
+    const OwnedHandle byPath(::CreateFileW(
+        forLimitedCall(path.c_str()).c_str(), FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (byPath.get() == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const LONGLONG index = indexOf(entry);
+    if (index != -1 && indexOf(byPath.get()) == index) {
+        return true;
+    }
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+}
+
 // Under Wine the open follows a host's link, whose attributes are then its
 // target's: only listings show Wine's links as links.
 DWORD attributesBelow(HANDLE directory, std::u16string_view name) {
@@ -214,7 +254,9 @@ OwnedHandle openDirectory(std::u16string_view path) {
         if (!below && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
             ::SetLastError(ERROR_PATH_NOT_FOUND);
         }
-        return walkedDirectoryOnly(std::move(below));
+        below = walkedDirectoryOnly(std::move(below));
+        return below && isListedEntry(*anchor, name, below.get()) ? std::move(below)
+                                                                  : OwnedHandle();
     }
     return openByPath(path);
 }
@@ -233,6 +275,10 @@ DWORD attributesOf(HANDLE handle) {
 
 HANDLE currentHandle() {
     return currentAnchor != nullptr ? currentAnchor->handle.get() : currentOwned.get();
+}
+
+const OpenDirectory* currentDirectory() {
+    return currentAnchor;
 }
 
 const std::u16string& currentPath() {

@@ -82,9 +82,17 @@ private:
 };
 
 // What an open directory is checked against: its handle.
+// An entry as a listing showed it.
+struct ListedEntry {
+    std::u16string_view name;
+    DWORD attributes = 0;
+    LONGLONG id = 0;
+};
+
 struct OpenDirectory {
     std::u16string path;  // as the search was given it, without trailing separators
     OwnedHandle handle;
+    ListedEntry listed;  // the entry that the search handed out last
 };
 
 // A search's directory is known from its opening to its closing. A directory
@@ -106,6 +114,17 @@ const OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& nam
 OwnedHandle openBelow(HANDLE directory, std::u16string_view name, ACCESS_MASK access,
                       ULONG options);
 
+// Whether what was opened as name in directory may be taken for the entry
+// that directory's search listed under that name: false only where Wine may
+// have followed a link that took the entry's place since (the design notes),
+// with the last error set.
+bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, HANDLE opened);
+
+// Whether path leads, now, to the entry that was opened: Wine renames an
+// entry by the path it was opened under, whatever that path leads to by
+// then (the design notes). False with the last error set otherwise.
+bool pathLeadsTo(const std::u16string& path, HANDLE entry);
+
 // The attributes of name in directory, not followed through a link, with the
 // reparse-point bit for links only (reparse.h); INVALID_FILE_ATTRIBUTES with
 // the last error set when there is none.
@@ -122,6 +141,8 @@ DWORD attributesOf(HANDLE handle);
 // The current directory: the one that SetCurrentDirectoryW made current, held
 // by its handle. Null before the first.
 HANDLE currentHandle();
+// The open search whose directory is current, or null.
+const OpenDirectory* currentDirectory();
 // Its full path, as it was made current.
 const std::u16string& currentPath();
 // Its path where it is too long for the process's own current directory,

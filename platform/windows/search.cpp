@@ -15,6 +15,7 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -39,9 +40,9 @@ bool matchesEverything(std::u16string_view mask) {
     return mask == u"*" || mask == u"*.*";
 }
 
-// The entries of one directory, read whole: each is its attributes and its
-// name, packed into one buffer, so memory grows with the largest directory,
-// a few units beyond the names.
+// The entries of one directory, read whole: each is its attributes, its file
+// id and its name, packed into one buffer, so memory grows with the largest
+// directory, a few units beyond the names.
 class Listing {
 public:
     bool read(HANDLE directory, std::u16string_view mask) {
@@ -71,15 +72,21 @@ public:
         }
     }
 
-    // The next entry's attributes and name, or false once all were handed out.
-    bool next(DWORD& attributes, std::u16string_view& name) {
+    // The next entry, or false once all were handed out.
+    bool next(ListedEntry& entry) {
         if (position >= packed.size()) {
             return false;
         }
-        attributes = packed[position] | DWORD{packed[position + 1]} << 16;
-        const std::size_t length = packed[position + 2];
-        name = std::u16string_view(packed).substr(position + 3, length);
-        position += 3 + length;
+        const char16_t* const header = packed.data() + position;
+        entry.attributes = header[0] | DWORD{header[1]} << 16;
+        std::uint64_t id = 0;
+        for (int i = 5; i >= 2; --i) {
+            id = id << 16 | header[i];
+        }
+        entry.id = static_cast<LONGLONG>(id);
+        const std::size_t length = header[6];
+        entry.name = std::u16string_view(header + headerUnits, length);
+        position += headerUnits + length;
         return true;
     }
 
@@ -97,6 +104,10 @@ private:
                 const DWORD attributes = linkAttributes(entry->FileAttributes, entry->EaSize);
                 packed.push_back(static_cast<char16_t>(attributes & 0xFFFF));
                 packed.push_back(static_cast<char16_t>(attributes >> 16));
+                auto id = static_cast<std::uint64_t>(entry->FileId.QuadPart);
+                for (int i = 0; i < 4; ++i, id >>= 16) {
+                    packed.push_back(static_cast<char16_t>(id & 0xFFFF));
+                }
                 packed.push_back(static_cast<char16_t>(length));
                 packed.append(reinterpret_cast<const char16_t*>(entry->FileName), length);
             }
@@ -106,6 +117,9 @@ private:
             at += entry->NextEntryOffset;
         }
     }
+
+    // Attributes, file id and name length ahead of each name.
+    static constexpr std::size_t headerUnits = 7;
 
     std::u16string packed;
     std::size_t position = 0;
@@ -130,16 +144,16 @@ public:
     bool read(std::u16string_view mask) { return listing.read(directory.handle.get(), mask); }
 
     bool next(FindData& found) {
-        DWORD attributes = 0;
-        std::u16string_view name;
-        if (!listing.next(attributes, name)) {
+        ListedEntry& entry = directory.listed;
+        if (!listing.next(entry)) {
+            entry = {};
             const DWORD error = listing.readError();
             ::SetLastError(error == 0 ? ERROR_NO_MORE_FILES : error);
             return false;
         }
-        found.dwFileAttributes = attributes;
-        std::copy(name.begin(), name.end(), found.cFileName);
-        found.cFileName[name.size()] = u'\0';
+        found.dwFileAttributes = entry.attributes;
+        std::copy(entry.name.begin(), entry.name.end(), found.cFileName);
+        found.cFileName[entry.name.size()] = u'\0';
         return true;
     }
 

@@ -410,16 +410,18 @@ class ChangingTree(Case):
         return gone, added
 
 
-@native_only
 class NothingOutside(Case):
     """Nothing outside the named tree is touched: not through a directory
     swapped for a link while the run is inside it, nor through a mount."""
 
-    FILES, RUNS = 600, 3
+    RUNS = 3
 
     def test_directories_swapped_for_links_mid_run(self):
+        # Enough entries that the run is still inside d when its output
+        # blocks: the pipe and a block of buffered output hold a few hundred.
+        files = 800 if harness.emulated() else 3000
         filler = "x" * 40  # long records: the pipe fills early in the walk
-        folder = {f"f-{i:04}-{filler}😀": FILE for i in range(self.FILES)}
+        folder = {f"f-{i:04}-{filler}😀": FILE for i in range(files)}
         folder.update({f"s-{i:02}😀": {f"s-{i:02}-in😀": FILE} for i in range(10)})
         for run in range(self.RUNS):
             with self.subTest(run=run):
@@ -432,10 +434,14 @@ class NothingOutside(Case):
                 head = os.read(process.stdout.fileno(), harness.stop_when_blocked(process))
 
                 # The directory being walked, and those below it still to
-                # come, now lead outside.
+                # come, now lead outside (links that stay in the scratch
+                # folder: Wine would move a link's target).
                 real = os.path.join(self.work, "T", "d.real")
                 os.rename(os.path.join(self.work, "T", "d"), real)
                 os.symlink("../O", os.path.join(self.work, "T", "d"))
+                pending = [name for name in os.listdir(real) if name.startswith("f-")
+                           and "😀" in name]
+                self.assertTrue(pending, "the run had left d before the swap")
                 for name in os.listdir(real):
                     if name.startswith("s-") and "😀" in name:
                         os.rename(os.path.join(real, name), os.path.join(real, name + ".real"))
@@ -447,12 +453,22 @@ class NothingOutside(Case):
                 self.assertExit(result, 0)
                 after = scan(os.path.join(self.work, "O"))
                 touched = [entry.name for key, entry in after.items() if outside.get(key) != entry]
-                self.assertFalse(touched, f"{len(touched)} entries outside renamed")
-                # The walk went on where it was: every entry it had listed there is renamed.
+                self.assertEqual(len(touched), 0, f"entries outside renamed, as {touched[:3]}")
                 left = [name for name in os.listdir(real)
                         if "😀" in name and not name.endswith(".real")]
-                self.assertFalse(left, result.describe())
+                if not harness.under_wine():
+                    # The walk went on where it was: every entry it had listed
+                    # there is renamed.
+                    self.assertEqual(left, [], result.describe())
+                    continue
+                # Wine renames by path whatever the handle, and moves a link's
+                # target: what the path no longer leads to, and the links, are
+                # left with the failure line.
+                unreported = [name for name in left
+                              if f"{name}\n{FAILED_PREFIX}" not in result.text]
+                self.assertEqual(unreported[:3], [], result.describe())
 
+    @native_only
     def test_a_mount_inside_the_tree_is_renamed_but_never_walked(self):
         make(self.work, {"T": {"in😀": FILE, "m😀": {}},
                          "O": {"o😀": FILE, "od😀": {"deep😀": FILE}}})
