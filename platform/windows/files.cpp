@@ -95,7 +95,7 @@ DWORD copyOut(std::u16string_view text, DWORD size, char16_t* buffer) {
 // The process's own current directory follows where the path fits; a longer
 // one lives in this layer alone (open_directories.h).
 bool makeCurrent(OwnedHandle handle, const std::u16string& fullPath) {
-    if (fitsCurrentDirectory(fullPath) && !::SetCurrentDirectoryW(wide(fullPath.c_str()))) {
+    if (fitsCurrentDirectory(fullPath) && !setProcessDirectory(fullPath)) {
         return false;
     }
     setCurrent(std::move(handle), fullPath);
@@ -126,8 +126,7 @@ bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view na
         if (isCurrent(directory)) {
             return true;
         }
-        if (fitsCurrentDirectory(directory.path) &&
-            !::SetCurrentDirectoryW(wide(directory.path.c_str()))) {
+        if (fitsCurrentDirectory(directory.path) && !setProcessDirectory(directory.path)) {
             return false;
         }
         setCurrent(directory);

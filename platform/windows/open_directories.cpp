@@ -30,6 +30,30 @@ OwnedHandle currentOwned;
 std::u16string currentFull;
 std::u16string currentLong;
 
+LimitedPathObserver limitedPathObserver = nullptr;
+
+// path in the form that a call that MAX_PATH limits can take.
+std::wstring longPathForm(const char16_t* path) {
+    const std::u16string text = resolvedAgainstCurrent(path);
+    if (text.size() < MAX_PATH || text.starts_with(u"\\\\?\\")) {
+        return std::wstring(text.begin(), text.end());
+    }
+    const DWORD needed = ::GetFullPathNameW(wide(text.c_str()), 0, nullptr, nullptr);
+    std::wstring full(needed, L'\0');
+    full.resize(::GetFullPathNameW(wide(text.c_str()), needed, full.data(), nullptr));
+    if (full.starts_with(L"\\\\")) {
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    }
+    return L"\\\\?\\" + full;
+}
+
+const std::wstring& observed(const std::wstring& path) {
+    if (limitedPathObserver != nullptr) {
+        limitedPathObserver(path);
+    }
+    return path;
+}
+
 bool isSeparator(char16_t c) {
     return c == u'\\' || c == u'/';
 }
@@ -322,18 +346,17 @@ std::u16string resolvedAgainstCurrent(const char16_t* path) {
     return joined;
 }
 
+bool setProcessDirectory(const std::u16string& fullPath) {
+    return ::SetCurrentDirectoryW(
+               observed(std::wstring(fullPath.begin(), fullPath.end())).c_str()) != 0;
+}
+
+void observeLimitedPaths(LimitedPathObserver observer) {
+    limitedPathObserver = observer;
+}
+
 std::wstring forLimitedCall(const char16_t* path) {
-    const std::u16string text = resolvedAgainstCurrent(path);
-    if (text.size() < MAX_PATH || text.starts_with(u"\\\\?\\")) {
-        return std::wstring(text.begin(), text.end());
-    }
-    const DWORD needed = ::GetFullPathNameW(wide(text.c_str()), 0, nullptr, nullptr);
-    std::wstring full(needed, L'\0');
-    full.resize(::GetFullPathNameW(wide(text.c_str()), needed, full.data(), nullptr));
-    if (full.starts_with(L"\\\\")) {
-        return L"\\\\?\\UNC\\" + full.substr(2);
-    }
-    return L"\\\\?\\" + full;
+    return observed(longPathForm(path));
 }
 
 bool underWine() {

@@ -161,9 +161,17 @@ bool fitsCurrentDirectory(std::u16string_view fullPath);
 // too long to be the process's own, any other path unchanged.
 std::u16string resolvedAgainstCurrent(const char16_t* path);
 
+// Makes fullPath, which fits, the process's own current directory.
+bool setProcessDirectory(const std::u16string& fullPath);
+
 // path as a call that MAX_PATH limits can take it: unchanged where it fits,
 // else its full path with the "\\?\" prefix.
 std::wstring forLimitedCall(const char16_t* path);
+
+// A seam for tests: the observer sees every path that goes to a call that
+// MAX_PATH limits; null for none.
+using LimitedPathObserver = void (*)(std::wstring_view path);
+void observeLimitedPaths(LimitedPathObserver observer);
 
 // Whether the program runs under Wine, which cannot give a link's move the
 // meaning it has on Windows.

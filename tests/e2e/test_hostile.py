@@ -523,10 +523,10 @@ class LargeDirectory(Case):
         self.assertEqual(len(os.listdir(big)), self.ENTRIES)
 
 
-@native_only
 class DeepTree(Case):
     LEVELS = 2000
 
+    @native_only
     def test_every_level_is_walked_children_first(self):
         # Each level holds one open listing: the run starts with a soft limit
         # on open files far below the depth, which the program must raise.
@@ -546,6 +546,22 @@ class DeepTree(Case):
         self.assertOutput(result, "😀\n->__\n" + "d\n->d\n" * self.LEVELS)
         self.assertTrue(os.path.isfile(os.path.join(path, "__")))
 
+    def test_paths_past_max_path(self):
+        # 25 levels of 40 units, a name to fold at each: paths past 1,000
+        # units, which Windows does not let a program make current.
+        levels = [f"{i:02}😀" + "x" * 36 for i in range(25)]
+        path = os.path.join(self.work, *levels)
+        os.makedirs(path)
+        make(path, {"f😀": FILE})
+
+        result = self.run_with([levels[0]])
+
+        self.assertOutput(result, "f😀\n->f__\n" + "".join(
+            f"{name}\n->{name.replace('😀', '__')}\n" for name in reversed(levels)))
+        renamed = [name.replace("😀", "__") for name in levels]
+        self.assertEqual(os.listdir(os.path.join(self.work, *renamed)), ["f__"])
+
+    @native_only
     def test_paths_longer_than_the_system_limit(self):
         levels = [f"{i:02}😀" + "x" * 240 for i in range(20)]  # 4,920 bytes
         descriptor = self.descend(levels, create=True)
