@@ -491,6 +491,21 @@ class NothingOutside(Case):
             outcome=failed("m__"))]])
 
 
+class LinksInTheTree(Case):
+    """A link met by the walk is never walked through, and renamed as itself
+    where the system can do that; Wine would move its target instead."""
+
+    def test_a_link_is_renamed_as_itself_or_reported(self):
+        make(self.work, {"T": {"target😀": {"in😀": FILE}, "link😀": ("link", "target😀")}})
+
+        result = self.run_with(["T"])
+
+        link = failed("link__") if harness.under_wine() else moved("link__")
+        self.assertWalk(result, [[harness.Dir(
+            "T", harness.Dir("target😀", harness.File("in😀", moved("in__")), outcome=moved("target__")),
+            harness.Link("link😀", "target😀", outcome=link), outcome=moved("T"))]])
+
+
 @native_only
 class LargeDirectory(Case):
     """ext4 hands out again entries renamed while a directory is listed; each
