@@ -32,15 +32,27 @@
 // MAX_PATH-sized buffer; no path longer than that goes to a call that
 // MAX_PATH limits, and a long path goes by path with the "\\?\" prefix.
 //
-// What Wine (8.0) can show of this: relative opens and relative renames work
-// there, so a directory swapped after the walk entered it changes nothing.
-// But Wine follows a host's symbolic link even under FILE_OPEN_REPARSE_POINT
-// (its listings show one as a directory with the reparse-point bit), so the
-// window between listing an entry and opening it stays open under Wine; on
-// Windows FILE_OPEN_REPARSE_POINT closes it. Wine cannot rename a host link
-// either: it moves the link's target instead. So under Wine an entry that
-// carries the reparse-point bit is never moved. Wine also keeps its current
-// directory in a MAX_PATH-sized buffer: never give it a longer one.
+// What Wine (8.0) can show of this, and what it needs besides. Wine lists
+// and opens relative to a handle through the handle's file descriptor, so
+// the listing and the opens stay in the directory that was listed. But it
+// renames by the path that the entry was opened under, whatever that path
+// leads to by then, and it follows a host's symbolic link even under
+// FILE_OPEN_REPARSE_POINT (its listings show one as a directory with the
+// reparse-point bit), and cannot rename such a link: it moves the link's
+// target instead. So under Wine:
+//
+// - an entry listed with the reparse-point bit is never moved;
+// - an entry opened for a walk or a move must be the one that was listed
+//   (the listing's file id is the index number of what was opened);
+// - a move needs the entry's path to lead to the entry that was opened,
+//   checked just before the rename: a directory swapped since fails its
+//   remaining moves with the failure line instead of renaming outside. Only
+//   a swap between that check and the rename itself stays unseen.
+//
+// On Windows FILE_OPEN_REPARSE_POINT and the handle-relative rename close
+// those windows themselves, and none of these checks is made. Wine also keeps
+// its current directory in a MAX_PATH-sized buffer: never give it a longer
+// one (nor Windows, where SetCurrentDirectoryW is limited).
 //
 // A walk keeps one search open per level, so the directory of the entry in
 // hand is the search opened last: lookups start there. Only the main thread
