@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/move.h"
 #include "platform/posix/paths.h"
 #include "tests/support/find_all.h"
 #include "tests/support/temp_dir.h"
@@ -319,6 +320,24 @@ TEST_F(PosixMoveByPlaceholder, MovesEveryKindOfEntry) {
     for (const char* gone : {"file", "dir", "link"}) {
         EXPECT_FALSE(tree.has(gone)) << gone;
     }
+}
+
+// Some network and FUSE file systems answer renameat2 with EINVAL: MoveFileW
+// then takes the placeholder's way, and still never replaces.
+TEST_F(PosixMoveByPlaceholder, IsWhatMoveFileWTakesWhereTheFileSystemLacksNoReplace) {
+    tree.file("a", "a");
+    tree.file("b", "b");
+    const auto previous = platform::posix::installNoReplaceRename([](const char*, const char*) {
+        errno = EINVAL;
+        return -1;
+    });
+    EXPECT_TRUE(platform::MoveFileW(tree.in(u"a").c_str(), tree.in(u"c").c_str()));
+    EXPECT_FALSE(platform::MoveFileW(tree.in(u"c").c_str(), tree.in(u"b").c_str()));
+    EXPECT_EQ(platform::GetLastError(), platform::errorAlreadyExists);
+    platform::posix::installNoReplaceRename(previous);
+    EXPECT_FALSE(tree.has("a"));
+    EXPECT_EQ(tree.contentsOf("c"), "a");
+    EXPECT_EQ(tree.contentsOf("b"), "b");
 }
 
 TEST_F(PosixMoveByPlaceholder, NeverReplacesAndLeavesNoPlaceholderBehind) {
