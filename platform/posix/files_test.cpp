@@ -2,6 +2,7 @@
 // bytes rather than UTF-8, backslashes inside names, a file system that
 // cannot refuse to replace, and texts that name no bytes at all.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/move.h"
+#include "platform/posix/open_directories.h"
 #include "platform/posix/paths.h"
 #include "tests/support/find_all.h"
 #include "tests/support/temp_dir.h"
@@ -240,6 +242,22 @@ TEST(PosixAnchoredSearch, PathsBelowAnOpenSearchStayInTheDirectoryItListed) {
               platform::invalidFileAttributes);
     ASSERT_TRUE(platform::SetCurrentDirectoryW(a.c_str()));
     EXPECT_NE(platform::GetFileAttributesW(u"theirs"), platform::invalidFileAttributes);
+}
+
+// The current directory's mark goes with its search: a later search whose
+// state takes the freed one's place must not pass for current.
+TEST(PosixAnchoredSearch, TheCurrentMarkGoesWhenItsSearchCloses) {
+    ByteTree tree;
+    platform::posix::OpenDirectory directory;
+    directory.path = tree.text();
+    directory.descriptor = ::open(tree.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(directory.descriptor, 0);
+    platform::posix::remember(directory);
+    platform::posix::setCurrent(&directory);
+    EXPECT_TRUE(platform::posix::isCurrent(directory));
+    platform::posix::forget(directory);
+    EXPECT_FALSE(platform::posix::isCurrent(directory));
+    ::close(directory.descriptor);
 }
 
 // Entries renamed or added after a search opened are not handed out again.

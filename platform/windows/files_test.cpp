@@ -56,6 +56,27 @@ TEST(DirectoryLink, IsALinkByNameAndInItsFindRecord) {
     EXPECT_TRUE(listed);
 }
 
+// The current directory's mark goes with its search, and the directory stays
+// current: the current directory takes over the search's handle.
+TEST(WindowsAnchoredSearch, TheCurrentMarkGoesWhenItsSearchCloses) {
+    testsupport::TempDir tree;
+    const std::u16string saved = tree.text();
+    platform::windows::OpenDirectory directory;
+    directory.path = tree.text();
+    directory.handle.reset(::CreateFileW(
+        reinterpret_cast<const wchar_t*>(saved.c_str()), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+        FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_NE(directory.handle.get(), INVALID_HANDLE_VALUE);
+    const HANDLE handle = directory.handle.get();
+    platform::windows::remember(directory);
+    platform::windows::setCurrent(directory);
+    EXPECT_TRUE(platform::windows::isCurrent(directory));
+    platform::windows::forget(directory);
+    EXPECT_FALSE(platform::windows::isCurrent(directory));
+    EXPECT_EQ(platform::windows::currentHandle(), handle);
+    EXPECT_TRUE(platform::SetCurrentDirectoryW(saved.c_str()));
+}
+
 std::size_t longestLimitedPath = 0;
 
 void recordLimitedPath(std::wstring_view path) {
