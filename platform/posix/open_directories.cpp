@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/path_text.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
 
@@ -20,10 +21,6 @@ namespace {
 
 std::vector<const OpenDirectory*> openDirectories;
 const OpenDirectory* currentDirectory = nullptr;
-
-bool isSeparator(char16_t c) {
-    return c == u'/' || c == u'\\';
-}
 
 const OpenDirectory* openDirectoryAt(std::u16string_view path) {
     for (auto it = openDirectories.rbegin(); it != openDirectories.rend(); ++it) {
@@ -86,14 +83,6 @@ int openBelow(const OpenDirectory& parent, std::u16string_view name, dev_t& devi
 }
 
 }  // namespace
-
-std::u16string_view withoutTrailingSeparators(std::u16string_view path) {
-    std::size_t end = path.size();
-    while (end > 1 && isSeparator(path[end - 1])) {
-        --end;
-    }
-    return path.substr(0, end);
-}
 
 // A relative path means another directory once another one is current:
 // only absolute ones anchor anything.

@@ -43,9 +43,6 @@ struct OpenDirectory {
     dev_t device = 0;
 };
 
-// path without the separators at its end, but the root's own.
-std::u16string_view withoutTrailingSeparators(std::u16string_view path);
-
 // A search's directory is known from its opening to its closing.
 void remember(const OpenDirectory& directory);
 void forget(const OpenDirectory& directory);

@@ -14,16 +14,13 @@
 #include <string>
 #include <string_view>
 
+#include "platform/path_text.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
 #include "platform/posix/open_directories.h"
 
 namespace platform::posix {
 namespace {
-
-bool isSeparator(char16_t c) {
-    return c == u'/' || c == u'\\';
-}
 
 // The directory that would hold the last component of path.
 std::string parentOf(const std::string& path) {
@@ -52,10 +49,6 @@ bool dropTrailingSeparators(std::string& path) {
     bool dropped = keep < path.size();
     path.resize(keep);
     return dropped;
-}
-
-bool endsWithSeparator(std::u16string_view path) {
-    return !path.empty() && isSeparator(path.back());
 }
 
 Dword attributesByPath(const std::string& path) {

@@ -25,6 +25,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/path_text.h"
 #include "platform/platform.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"

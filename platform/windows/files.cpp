@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/path_text.h"
 #include "platform/platform.h"
 #include "platform/windows/open_directories.h"
 #include "platform/windows/reparse.h"
@@ -31,14 +32,6 @@ Search* searchOf(Handle handle) {
     return static_cast<Search*>(handle);
 }
 
-bool isSeparator(char16_t c) {
-    return c == u'\\' || c == u'/';
-}
-
-bool endsWithSeparator(std::u16string_view path) {
-    return !path.empty() && isSeparator(path.back());
-}
-
 // A name of the current directory's own: no separator, no drive, no dots.
 bool isBareName(std::u16string_view name) {
     return !name.empty() && name != u"." && name != u".." &&
@@ -49,10 +42,7 @@ bool isBareName(std::u16string_view name) {
 // make the system look inside a directory instead, so it is left out, unless
 // nothing but a root would remain.
 bool findEntry(const char16_t* path, WIN32_FIND_DATAW* record) {
-    std::u16string name = path;
-    while (name.size() > 1 && isSeparator(name.back()) && name[name.size() - 2] != u':') {
-        name.pop_back();
-    }
+    const std::u16string name(withoutTrailingSeparators(path));
     const HANDLE search = ::FindFirstFileW(forLimitedCall(name.c_str()).c_str(), record);
     if (search == INVALID_HANDLE_VALUE) {
         return false;
@@ -264,7 +254,7 @@ Dword GetFileAttributesW(const char16_t* path) {
     }
     std::u16string_view name;
     const windows::OpenDirectory* const anchor =
-        windows::endsWithSeparator(path) ? nullptr : windows::anchorOf(path, name);
+        endsWithSeparator(path) ? nullptr : windows::anchorOf(path, name);
     if (anchor == nullptr) {
         return windows::attributesByPath(path);
     }

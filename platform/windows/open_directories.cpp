@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/path_text.h"
 #include "platform/windows/reparse.h"
 #include "platform/windows/wide.h"
 
@@ -52,10 +53,6 @@ const std::wstring& observed(const std::wstring& path) {
         limitedPathObserver(path);
     }
     return path;
-}
-
-bool isSeparator(char16_t c) {
-    return c == u'\\' || c == u'/';
 }
 
 // "C:\..." or "\\server\share\...": the paths that mean the same directory
@@ -123,7 +120,9 @@ OwnedHandle copyOf(HANDLE handle) {
 // The argument that a walk starts from, and any path outside the open
 // searches: its last component may be a link that the user named.
 OwnedHandle openByPath(std::u16string_view path) {
-    if (path.empty() && currentHandle() != nullptr) {
+    // The process's own current directory is the current one, but where its
+    // path was too long for the process to follow.
+    if (path.empty() && !currentLong.empty()) {
         return copyOf(currentHandle());
     }
     const std::u16string text(path.empty() ? u"." : path);
@@ -152,14 +151,6 @@ OwnedHandle openByPath(std::u16string_view path) {
 }
 
 }  // namespace
-
-std::u16string_view withoutTrailingSeparators(std::u16string_view path) {
-    std::size_t end = path.size();
-    while (end > 1 && isSeparator(path[end - 1]) && path[end - 2] != u':') {
-        --end;
-    }
-    return path.substr(0, end);
-}
 
 // A relative path means another directory once another one is current:
 // only absolute ones anchor anything.

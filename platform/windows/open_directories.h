@@ -113,9 +113,6 @@ struct OpenDirectory {
 void remember(OpenDirectory& directory);
 void forget(OpenDirectory& directory);
 
-// path without the separators at its end, but a root's own.
-std::u16string_view withoutTrailingSeparators(std::u16string_view path);
-
 // The open directory that path names, or that holds the entry path names;
 // name is then empty, or the entry's name. Null for any other path.
 const OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& name);

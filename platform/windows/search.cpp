@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/path_text.h"
 #include "platform/windows/open_directories.h"
 #include "platform/windows/reparse.h"
 
