@@ -145,9 +145,6 @@ bool readCurrentDirectory(std::u16string& out) {
     return true;
 }
 
-// Resolves path against the current directory without asking the file
-// system about any of its components, as Windows does: links are not
-// followed and the entries need not exist.
 bool resolveLexically(std::u16string_view path, std::u16string& full) {
     full.assign(1, u'/');
     if (!isSeparator(path.front())) {

@@ -33,7 +33,7 @@
 #include "platform/posix/signals.h"
 #include "platform/system.h"
 
-namespace platform {
+namespace platform::posix {
 
 namespace {
 
@@ -185,6 +185,18 @@ bool isConsoleName(const char16_t* path) {
 }
 
 }  // namespace
+}  // namespace platform::posix
+
+namespace platform {
+
+using posix::categoryOf;
+using posix::formatInto;
+using posix::input;
+using posix::isConsoleName;
+using posix::joinLineEnd;
+using posix::narrowAscii;
+using posix::StreamLock;
+using posix::widened;
 
 namespace system {
 

@@ -1,12 +1,5 @@
 // POSIX backend only, to emulate Windows: directory searches.
 //
-// The searches behind FindFirstFileW and its companions, over the system's
-// directory listing.
-//
-// A search holds its directory open for as long as it lives: the paths below
-// it are anchored there (open_directories.h). It reads the directory's
-// entries whole when it opens and then hands them out one by one.
-//
 // A walk of a large tree lists every directory once, so the per-entry path is
 // kept lean: the entry type comes from readdir where the file system gives it,
 // the buffers live in the search and are reused, and a pattern that matches
@@ -318,8 +311,6 @@ void raiseOpenFileLimitOnce() {
 
 }  // namespace
 
-// A search over the directory part of pattern (everything up to its last
-// separator, or the current directory), positioned before its first entry.
 // A name part that could never match a byte name fails as the directory part
 // would.
 Search* openSearch(std::u16string_view pattern) {

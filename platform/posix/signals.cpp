@@ -31,7 +31,7 @@
 #include "platform/posix/last_error.h"
 #include "platform/posix/signals.h"
 
-namespace platform {
+namespace platform::posix {
 
 namespace {
 
@@ -163,8 +163,6 @@ bool startListening() {
 
 }  // namespace
 
-namespace posix {
-
 void endIfTerminating() {
     if (pendingEnd.load(std::memory_order_relaxed) == 0) {
         return;
@@ -182,7 +180,9 @@ std::mutex& moveLock() {
     return lock;
 }
 
-}  // namespace posix
+}  // namespace platform::posix
+
+namespace platform {
 
 bool posix::changeControlHandlers(HandlerRoutine routine, bool add) {
     std::lock_guard<std::mutex> lock(mutex);

@@ -1,14 +1,9 @@
 // Windows backend only: directory searches.
 //
-// The searches behind FindFirstFileW and its companions, over the system's
-// directory listing (NtQueryDirectoryFile, which FindFirstFileW itself reads,
-// so names match a pattern exactly as they would there).
-//
-// A search holds its directory open for as long as it lives: the paths below
-// it are anchored there (open_directories.h). It reads the directory's
-// entries whole when it opens and then hands them out one by one: a listing
-// may or may not hand out again an entry that was renamed after it began, and
-// the walk renames the entries while it lists them.
+// The listing is NtQueryDirectoryFile's, which FindFirstFileW itself reads,
+// so names match a pattern exactly as they would there. It is read whole: a
+// listing may or may not hand out again an entry that was renamed after it
+// began, and the walk renames the entries while it lists them.
 #include "platform/windows/search.h"
 
 #include <windows.h>
