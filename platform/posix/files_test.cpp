@@ -250,14 +250,13 @@ TEST(PosixAnchoredSearch, TheCurrentMarkGoesWhenItsSearchCloses) {
     ByteTree tree;
     platform::posix::OpenDirectory directory;
     directory.path = tree.text();
-    directory.descriptor = ::open(tree.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ASSERT_GE(directory.descriptor, 0);
+    directory.descriptor.reset(::open(tree.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_TRUE(directory.descriptor);
     platform::posix::remember(directory);
     platform::posix::setCurrent(&directory);
     EXPECT_TRUE(platform::posix::isCurrent(directory));
     platform::posix::forget(directory);
     EXPECT_FALSE(platform::posix::isCurrent(directory));
-    ::close(directory.descriptor);
 }
 
 // Entries renamed or added after a search opened are not handed out again.

@@ -36,22 +36,18 @@ const OpenDirectory* openDirectoryAt(std::u16string_view path) {
 // The argument that a walk starts from, and any path outside the open
 // searches: its last component may be a link, or a mount point, that the
 // user named.
-int openByPath(std::u16string_view path, dev_t& device) {
+OwnedDescriptor openByPath(std::u16string_view path, dev_t& device) {
     std::string encoded;
     if (!encodeForSystem(path.empty() ? u"." : path, encoded)) {
-        return -1;
+        return {};
     }
-    const int fd = ::open(encoded.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    OwnedDescriptor fd(::open(encoded.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     Status status;
-    if (fd < 0 || !statusAt(fd, "", status)) {
-        const int e = errno;
-        if (fd >= 0) {
-            ::close(fd);
-        }
+    if (!fd || !statusAt(fd.get(), "", status)) {
         // Windows reports a missing directory as a missing path even where
         // its last component is all that is missing.
-        e == ENOENT ? setLastError(errorPathNotFound) : setLastErrorFromErrno(e);
-        return -1;
+        errno == ENOENT ? setLastError(errorPathNotFound) : setLastErrorFromErrno(errno);
+        return {};
     }
     device = status.device;
     return fd;
@@ -60,23 +56,22 @@ int openByPath(std::u16string_view path, dev_t& device) {
 // Opens the entry name of parent (the parent itself when name is empty),
 // never through a link and never onto another file system, whatever took
 // the entry's place since it was listed.
-int openBelow(const OpenDirectory& parent, std::u16string_view name, dev_t& device) {
+OwnedDescriptor openBelow(const OpenDirectory& parent, std::u16string_view name, dev_t& device) {
     std::string encoded;
     if (!encodeForSystem(name.empty() ? u"." : name, encoded)) {
-        return -1;
+        return {};
     }
-    const int fd = ::openat(parent.descriptor, encoded.c_str(),
-                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        const int e = errno;
-        e == ENOENT ? setLastError(errorPathNotFound) : setLastErrorFromErrno(e);
-        return -1;
+    OwnedDescriptor fd(::openat(parent.descriptor.get(), encoded.c_str(),
+                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) {
+        errno == ENOENT ? setLastError(errorPathNotFound) : setLastErrorFromErrno(errno);
+        return {};
     }
     Status status;
-    if (!statusAt(fd, "", status) || (!name.empty() && isOtherFileSystem(status, parent.device))) {
-        ::close(fd);
+    if (!statusAt(fd.get(), "", status) ||
+        (!name.empty() && isOtherFileSystem(status, parent.device))) {
         setLastError(errorAccessDenied);
-        return -1;
+        return {};
     }
     device = status.device;
     return fd;
@@ -151,7 +146,7 @@ bool isOtherFileSystem(const Status& status, dev_t parentDevice) {
     return S_ISDIR(status.mode) && (status.mountRoot || status.device != parentDevice);
 }
 
-int openDirectory(std::u16string_view path, dev_t& device) {
+OwnedDescriptor openDirectory(std::u16string_view path, dev_t& device) {
     std::u16string_view name;
     if (const OpenDirectory* anchor = anchorOf(path, name)) {
         return openBelow(*anchor, name, device);

@@ -29,17 +29,50 @@
 #pragma once
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <string>
 #include <string_view>
 
 namespace platform::posix {
 
+// A descriptor that its owner closes.
+class OwnedDescriptor {
+public:
+    OwnedDescriptor() = default;
+    explicit OwnedDescriptor(int descriptor) : value(descriptor) {}
+    OwnedDescriptor(OwnedDescriptor&& other) noexcept : value(other.release()) {}
+    OwnedDescriptor& operator=(OwnedDescriptor&& other) noexcept {
+        reset(other.release());
+        return *this;
+    }
+    OwnedDescriptor(const OwnedDescriptor&) = delete;
+    OwnedDescriptor& operator=(const OwnedDescriptor&) = delete;
+    ~OwnedDescriptor() { reset(); }
+
+    int get() const { return value; }
+    explicit operator bool() const { return value >= 0; }
+    int release() {
+        const int released = value;
+        value = -1;
+        return released;
+    }
+    void reset(int descriptor = -1) {
+        if (value >= 0) {
+            ::close(value);
+        }
+        value = descriptor;
+    }
+
+private:
+    int value = -1;
+};
+
 // What an open directory is checked against: its descriptor, and the device
 // that its entries must share for a walk to enter them.
 struct OpenDirectory {
     std::u16string path;  // as the search was given it, without trailing separators
-    int descriptor = -1;
+    OwnedDescriptor descriptor;
     dev_t device = 0;
 };
 
@@ -66,9 +99,9 @@ bool statusAt(int directory, const char* name, Status& status);
 bool isOtherFileSystem(const Status& status, dev_t parentDevice);
 
 // Opens a directory for listing: anchored where an open search allows it,
-// else by path. Gives the descriptor and the directory's device, or -1 with
-// the last error set.
-int openDirectory(std::u16string_view path, dev_t& device);
+// else by path. Gives the descriptor and the directory's device, or none
+// with the last error set.
+OwnedDescriptor openDirectory(std::u16string_view path, dev_t& device);
 
 // Whether the current directory is that of this open directory, which
 // SetCurrentDirectoryW made current by its descriptor.

@@ -70,14 +70,14 @@ Dword attributesBelow(const OpenDirectory& directory, std::u16string_view name,
     }
     const char* const entry = name.empty() ? "" : scratch.c_str();
     Status status;
-    if (!statusAt(directory.descriptor, entry, status)) {
+    if (!statusAt(directory.descriptor.get(), entry, status)) {
         setLastErrorFromErrno(errno);
         return invalidFileAttributes;
     }
     if (name.empty()) {
         return fileAttributeDirectory;
     }
-    const Dword attributes = attributesOf(status.mode, directory.descriptor, entry);
+    const Dword attributes = attributesOf(status.mode, directory.descriptor.get(), entry);
     return isOtherFileSystem(status, directory.device) ? attributes | fileAttributeReparsePoint
                                                        : attributes;
 }
@@ -180,7 +180,7 @@ bool changeDirectoryByPath(const char16_t* path) {
 bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view name) {
     if (name.empty()) {
         if (!isCurrent(directory)) {
-            if (::fchdir(directory.descriptor) != 0) {
+            if (::fchdir(directory.descriptor.get()) != 0) {
                 setLastErrorFromErrno(errno);
                 return false;
             }
@@ -192,13 +192,10 @@ bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view na
     if (!encodeForSystem(name, encoded)) {
         return false;
     }
-    const int fd = ::openat(directory.descriptor, encoded.c_str(),
-                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    const bool changed = fd >= 0 && ::fchdir(fd) == 0;
+    const OwnedDescriptor fd(::openat(directory.descriptor.get(), encoded.c_str(),
+                                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const bool changed = fd && ::fchdir(fd.get()) == 0;
     const int e = errno;
-    if (fd >= 0) {
-        ::close(fd);
-    }
     setCurrent(nullptr);
     if (!changed) {
         setLastErrorFromErrno(e);

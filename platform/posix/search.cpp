@@ -216,21 +216,19 @@ private:
 // entries read from it, and the buffers that they pass through.
 class Search {
 public:
-    Search(std::u16string_view path, int descriptor, dev_t device, std::u16string_view namePart)
+    Search(std::u16string_view path, OwnedDescriptor descriptor, dev_t device,
+           std::u16string_view namePart)
         : pattern(namePart) {
         directory.path = path;
-        directory.descriptor = descriptor;
+        directory.descriptor = std::move(descriptor);
         directory.device = device;
         remember(directory);
     }
-    ~Search() {
-        forget(directory);
-        ::close(directory.descriptor);
-    }
+    ~Search() { forget(directory); }
     Search(const Search&) = delete;
     Search& operator=(const Search&) = delete;
 
-    bool read() { return listing.read(directory.descriptor); }
+    bool read() { return listing.read(directory.descriptor.get()); }
 
     // The next entry whose name matches, or false with errorNoMoreFiles (or
     // the error of the read) as the last error.
@@ -276,12 +274,12 @@ private:
                 return fileAttributeNormal;
         }
         Status status;
-        if (!statusAt(directory.descriptor, name, status)) {
+        if (!statusAt(directory.descriptor.get(), name, status)) {
             // The entry went away since it was listed: a plain entry is one
             // that no walk tries to enter.
             return fileAttributeNormal;
         }
-        const Dword attributes = posix::attributesOf(status.mode, directory.descriptor, name);
+        const Dword attributes = posix::attributesOf(status.mode, directory.descriptor.get(), name);
         return isOtherFileSystem(status, directory.device) ? attributes | fileAttributeReparsePoint
                                                            : attributes;
     }
@@ -324,12 +322,12 @@ Search* openSearch(std::u16string_view pattern) {
     }
     raiseOpenFileLimitOnce();
     dev_t device = 0;
-    const int descriptor = openDirectory(directory, device);
-    if (descriptor < 0) {
+    OwnedDescriptor descriptor = openDirectory(directory, device);
+    if (!descriptor) {
         return nullptr;
     }
-    auto search =
-        std::make_unique<Search>(withoutTrailingSeparators(directory), descriptor, device, name);
+    auto search = std::make_unique<Search>(withoutTrailingSeparators(directory),
+                                           std::move(descriptor), device, name);
     return search->read() ? search.release() : nullptr;
 }
 
