@@ -27,7 +27,6 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix/console.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/signals.h"
 
@@ -97,12 +96,16 @@ std::mutex endLock;
 
 enum class Ender { mainThread, listener };
 
+std::atomic<BeforeEnd> beforeEnd{nullptr};
+
 // Ends the process the way the signal would have without any handler, once
 // the output that standard output collected is out. Every ending of a signal
 // comes here. The main thread waits for its output as long as it takes; the
 // listener, which ends the process when the main thread is stuck, does not.
 [[noreturn]] void takeDefaultAction(int signal, Ender ender) {
-    posix::flushStandardOutputForEnd(ender == Ender::mainThread);
+    if (const BeforeEnd hook = beforeEnd.load()) {
+        hook(ender == Ender::mainThread);
+    }
     std::signal(signal, SIG_DFL);
     sigset_t one;
     sigemptyset(&one);
@@ -178,6 +181,10 @@ bool terminationPending() {
 std::mutex& moveLock() {
     static std::mutex lock;
     return lock;
+}
+
+void setBeforeEnd(BeforeEnd hook) {
+    beforeEnd.store(hook);
 }
 
 }  // namespace platform::posix
