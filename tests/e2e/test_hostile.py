@@ -1,4 +1,5 @@
-"""Hostile trees on Linux: every byte in names, names of 255 bytes, folded
+"""Hostile trees (under Wine only the swaps, the links and paths past
+MAX_PATH, which mean something there): every byte in names, names of 255 bytes, folded
 names that collide, directories that the run may not read or enter, entries
 that come and go during the walk, directories swapped for links mid-run,
 mounts inside the tree, links that loop, fifos, sockets, a directory of tens
