@@ -244,6 +244,26 @@ TEST(PlatformCurrentDirectory, FollowsSetCurrentDirectoryAndHonoursTheBufferSize
     EXPECT_EQ(currentDirectory(), current);
 }
 
+// A walk makes the directory of an open search current for its entries, a
+// child below it for the child's, then the directory again: each time the
+// moves happen in the directory made current last.
+TEST(PlatformCurrentDirectory, AnOpenSearchsDirectoryIsCurrentAgainAfterAChildBelowIt) {
+    TempDir tree;
+    tree.file(u"a/x");
+    tree.file(u"a/sub/x");
+    const std::u16string a = tree.text(u"a");
+    platform::FindData data;
+    const platform::Handle search = platform::FindFirstFileW(tree.text(u"a/*").c_str(), &data);
+    ASSERT_NE(search, platform::invalidHandleValue);
+    EXPECT_TRUE(platform::SetCurrentDirectoryW(a.c_str()));
+    EXPECT_TRUE(platform::SetCurrentDirectoryW(tree.text(u"a/sub").c_str()));
+    EXPECT_TRUE(platform::SetCurrentDirectoryW(a.c_str()));
+    EXPECT_TRUE(platform::MoveFileW(u"x", u"y"));
+    platform::FindClose(search);
+    EXPECT_TRUE(tree.exists(u"a/y"));
+    EXPECT_TRUE(tree.exists(u"a/sub/x"));
+}
+
 // --- Moving ---------------------------------------------------------------------
 
 class PlatformMove : public testing::Test {

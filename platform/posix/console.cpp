@@ -170,6 +170,7 @@ void append(const char* bytes, std::size_t size) {
     if (!collected.flushedAtExit) {
         collected.flushedAtExit = true;
         std::atexit(flushAtExit);
+        setBeforeEnd(flushStandardOutputForEnd);
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/last_error.h"
+#include "platform/posix/move.h"
 #include "platform/posix/name_codec.h"
 #include "platform/posix/open_directories.h"
 #include "platform/posix/paths.h"

@@ -2,6 +2,7 @@
 // bytes rather than UTF-8, backslashes inside names, a file system that
 // cannot refuse to replace, and texts that name no bytes at all.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -14,6 +15,8 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/move.h"
+#include "platform/posix/open_directories.h"
 #include "platform/posix/paths.h"
 #include "tests/support/find_all.h"
 #include "tests/support/temp_dir.h"
@@ -241,6 +244,22 @@ TEST(PosixAnchoredSearch, PathsBelowAnOpenSearchStayInTheDirectoryItListed) {
     EXPECT_NE(platform::GetFileAttributesW(u"theirs"), platform::invalidFileAttributes);
 }
 
+// The current directory's mark goes with its search: a later search whose
+// state takes the freed one's place must not pass for current.
+TEST(PosixAnchoredSearch, TheCurrentMarkGoesWhenItsSearchCloses) {
+    ByteTree tree;
+    platform::posix::OpenDirectory directory;
+    directory.name = tree.text();
+    directory.length = directory.name.size();
+    directory.descriptor.reset(::open(tree.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_TRUE(directory.descriptor);
+    platform::posix::remember(directory);
+    platform::posix::setCurrent(&directory);
+    EXPECT_TRUE(platform::posix::isCurrent(directory));
+    platform::posix::forget(directory);
+    EXPECT_FALSE(platform::posix::isCurrent(directory));
+}
+
 // Entries renamed or added after a search opened are not handed out again.
 TEST(PosixAnchoredSearch, HandsOutTheEntriesThatWereThereWhenItOpened) {
     ByteTree tree;
@@ -319,6 +338,24 @@ TEST_F(PosixMoveByPlaceholder, MovesEveryKindOfEntry) {
     for (const char* gone : {"file", "dir", "link"}) {
         EXPECT_FALSE(tree.has(gone)) << gone;
     }
+}
+
+// Some network and FUSE file systems answer renameat2 with EINVAL: MoveFileW
+// then takes the placeholder's way, and still never replaces.
+TEST_F(PosixMoveByPlaceholder, IsWhatMoveFileWTakesWhereTheFileSystemLacksNoReplace) {
+    tree.file("a", "a");
+    tree.file("b", "b");
+    const auto previous = platform::posix::installNoReplaceRename([](const char*, const char*) {
+        errno = EINVAL;
+        return -1;
+    });
+    EXPECT_TRUE(platform::MoveFileW(tree.in(u"a").c_str(), tree.in(u"c").c_str()));
+    EXPECT_FALSE(platform::MoveFileW(tree.in(u"c").c_str(), tree.in(u"b").c_str()));
+    EXPECT_EQ(platform::GetLastError(), platform::errorAlreadyExists);
+    platform::posix::installNoReplaceRename(previous);
+    EXPECT_FALSE(tree.has("a"));
+    EXPECT_EQ(tree.contentsOf("c"), "a");
+    EXPECT_EQ(tree.contentsOf("b"), "b");
 }
 
 TEST_F(PosixMoveByPlaceholder, NeverReplacesAndLeavesNoPlaceholderBehind) {

@@ -1,7 +1,5 @@
 // POSIX backend only, to emulate Windows: moves that never replace an entry.
-//
-// Moves that never replace an existing entry: rename(2) replaces an existing
-// target, Windows never does.
+#include "platform/posix/move.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -22,21 +20,23 @@ namespace platform::posix {
 namespace {
 
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
-int renameNoReplace(const char* from, const char* to) {
+int systemRenameNoReplace(const char* from, const char* to) {
     return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
 }
 #elif defined(SYS_renameat2)
-int renameNoReplace(const char* from, const char* to) {
+int systemRenameNoReplace(const char* from, const char* to) {
     constexpr unsigned renameNoReplaceFlag = 1;
     return static_cast<int>(
         ::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, renameNoReplaceFlag));
 }
 #else
-int renameNoReplace(const char*, const char*) {
+int systemRenameNoReplace(const char*, const char*) {
     errno = ENOSYS;
     return -1;
 }
 #endif
+
+NoReplaceRename renameNoReplace = systemRenameNoReplace;
 
 // Errors that say the file system (or the kernel) cannot refuse a replacement
 // itself, rather than anything about the entries.
@@ -75,6 +75,12 @@ void removePlaceholder(const std::string& name, bool directory) {
 }
 
 }  // namespace
+
+NoReplaceRename installNoReplaceRename(NoReplaceRename rename) {
+    const NoReplaceRename previous = renameNoReplace;
+    renameNoReplace = rename != nullptr ? rename : systemRenameNoReplace;
+    return previous;
+}
 
 // Two spellings of one entry ("a" and "./a", or two letter cases where the
 // file system ignores case); hard links are entries of their own.

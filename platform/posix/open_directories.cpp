@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/path_text.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
 #include "platform/posix/paths.h"
@@ -59,10 +60,6 @@ std::size_t descriptorBudget() {
         return static_cast<std::size_t>(std::min<rlim_t>(usable, 1 << 20));
     }();
     return budget;
-}
-
-bool isSeparator(char16_t c) {
-    return c == u'/' || c == u'\\';
 }
 
 // Whether path (without trailing separators) is directory's path, compared
@@ -162,10 +159,9 @@ bool closeAShallowLevel() {
     for (std::size_t step = 0; step + 1 < count; ++step) {
         const std::size_t i = (std::min(closeHint, count - 1) + step) % (count - 1);
         OpenDirectory& level = *openDirectories[i];
-        if (level.descriptor >= 0 && !level.held && &level != currentDirectory &&
+        if (level.descriptor && !level.held && &level != currentDirectory &&
             openDirectories[i + 1]->parent == &level) {
-            ::close(level.descriptor);
-            level.descriptor = -1;
+            level.descriptor.reset();
             --descriptorsInUse;
             closeHint = i;
             return true;
@@ -178,15 +174,13 @@ bool closeAShallowLevel() {
 // up to it: only the directory that it was, never what took its place.
 void reopenParentOf(const OpenDirectory& below) {
     OpenDirectory& parent = *below.parent;
-    const int fd =
-        openAtMakingRoom(below.descriptor, "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    OwnedDescriptor fd(openAtMakingRoom(below.descriptor.get(), "..",
+                                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     Status status;
-    if (fd >= 0 && statusAt(fd, "", status) && status.device == parent.device &&
+    if (fd && statusAt(fd.get(), "", status) && status.device == parent.device &&
         status.inode == parent.inode) {
-        parent.descriptor = fd;
+        parent.descriptor = std::move(fd);
         ++descriptorsInUse;
-    } else if (fd >= 0) {
-        ::close(fd);
     }
 }
 
@@ -196,14 +190,12 @@ void setErrorForOpen(int e) {
     e == ENOENT ? setLastError(errorPathNotFound) : setLastErrorFromErrno(e);
 }
 
-bool takeOpened(int fd, OpenDirectory& opened, Status& status) {
-    if (!statusAt(fd, "", status)) {
-        const int e = errno;
-        ::close(fd);
-        setErrorForOpen(e);
+bool takeOpened(OwnedDescriptor fd, OpenDirectory& opened, Status& status) {
+    if (!fd || !statusAt(fd.get(), "", status)) {
+        setErrorForOpen(errno);
         return false;
     }
-    opened.descriptor = fd;
+    opened.descriptor = std::move(fd);
     opened.device = status.device;
     opened.inode = status.inode;
     return true;
@@ -217,15 +209,12 @@ bool openByPath(std::u16string_view path, OpenDirectory& opened) {
     if (!encodeForSystem(path.empty() ? u"." : path, encoded)) {
         return false;
     }
-    const int fd = openAtMakingRoom(AT_FDCWD, encoded.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        setErrorForOpen(errno);
-        return false;
-    }
     opened.parent = nullptr;
     opened.name = path;
     Status status;
-    return takeOpened(fd, opened, status);
+    return takeOpened(OwnedDescriptor(openAtMakingRoom(AT_FDCWD, encoded.c_str(),
+                                                       O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
+                      opened, status);
 }
 
 // Opens the entry name of parent (the parent itself when name is empty),
@@ -238,18 +227,14 @@ bool openBelow(OpenDirectory& parent, std::u16string_view name, OpenDirectory& o
         return false;
     }
     const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (parent.held ? 0 : O_NOFOLLOW);
-    const int fd = openAtMakingRoom(parent.descriptor, encoded.c_str(), flags);
-    if (fd < 0) {
-        setErrorForOpen(errno);
-        return false;
-    }
     Status status;
-    if (!takeOpened(fd, opened, status)) {
+    if (!takeOpened(
+            OwnedDescriptor(openAtMakingRoom(parent.descriptor.get(), encoded.c_str(), flags)),
+            opened, status)) {
         return false;
     }
     if (!name.empty() && !parent.held && isOtherFileSystem(status, parent.device)) {
-        ::close(fd);
-        opened.descriptor = -1;
+        opened.descriptor.reset();
         setLastError(errorAccessDenied);
         return false;
     }
@@ -259,14 +244,6 @@ bool openBelow(OpenDirectory& parent, std::u16string_view name, OpenDirectory& o
 }
 
 }  // namespace
-
-std::u16string_view withoutTrailingSeparators(std::u16string_view path) {
-    std::size_t end = path.size();
-    while (end > 1 && isSeparator(path[end - 1])) {
-        --end;
-    }
-    return path.substr(0, end);
-}
 
 int openAtMakingRoom(int directory, const char* name, int flags) {
     while (descriptorsInUse >= descriptorBudget() && closeAShallowLevel()) {
@@ -289,14 +266,13 @@ void remember(OpenDirectory& directory) {
     if (!top->name.empty() && isSeparator(top->name.front())) {
         openDirectories.push_back(&directory);
         byLength[directory.length].push_back(&directory);
-        descriptorsInUse += directory.descriptor >= 0 ? 1 : 0;
+        descriptorsInUse += directory.descriptor ? 1 : 0;
         extendChain(directory);
     }
 }
 
 void forget(OpenDirectory& directory) {
-    if (directory.parent != nullptr && directory.parent->descriptor < 0 &&
-        directory.descriptor >= 0) {
+    if (directory.parent != nullptr && !directory.parent->descriptor && directory.descriptor) {
         reopenParentOf(directory);
     }
     const auto found = std::find(openDirectories.rbegin(), openDirectories.rend(), &directory);
@@ -304,7 +280,7 @@ void forget(OpenDirectory& directory) {
         return;
     }
     openDirectories.erase(std::next(found).base());
-    descriptorsInUse -= directory.descriptor >= 0 ? 1 : 0;
+    descriptorsInUse -= directory.descriptor ? 1 : 0;
     std::vector<OpenDirectory*>& sameLength = byLength[directory.length];
     sameLength.erase(
         std::next(std::find(sameLength.rbegin(), sameLength.rend(), &directory)).base());
@@ -418,9 +394,8 @@ bool isHeldDirectory(Handle handle) {
 bool releaseDirectory(Handle handle) {
     auto* const held = static_cast<OpenDirectory*>(handle);
     forget(*held);
-    const bool closed = held->descriptor < 0 || ::close(held->descriptor) == 0;
     delete held;
-    return closed;
+    return true;
 }
 
 bool isCurrent(const OpenDirectory& directory) {

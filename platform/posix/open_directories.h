@@ -43,6 +43,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <string>
 #include <string_view>
@@ -51,6 +52,38 @@
 
 namespace platform::posix {
 
+// A descriptor that its owner closes.
+class OwnedDescriptor {
+public:
+    OwnedDescriptor() = default;
+    explicit OwnedDescriptor(int descriptor) : value(descriptor) {}
+    OwnedDescriptor(OwnedDescriptor&& other) noexcept : value(other.release()) {}
+    OwnedDescriptor& operator=(OwnedDescriptor&& other) noexcept {
+        reset(other.release());
+        return *this;
+    }
+    OwnedDescriptor(const OwnedDescriptor&) = delete;
+    OwnedDescriptor& operator=(const OwnedDescriptor&) = delete;
+    ~OwnedDescriptor() { reset(); }
+
+    int get() const { return value; }
+    explicit operator bool() const { return value >= 0; }
+    int release() {
+        const int released = value;
+        value = -1;
+        return released;
+    }
+    void reset(int descriptor = -1) {
+        if (value >= 0) {
+            ::close(value);
+        }
+        value = descriptor;
+    }
+
+private:
+    int value = -1;
+};
+
 // What an open directory is checked against: its descriptor, and the device
 // that its entries must share for a walk to enter them.
 struct OpenDirectory {
@@ -58,16 +91,13 @@ struct OpenDirectory {
     // by path, no parent and its whole path.
     OpenDirectory* parent = nullptr;
     std::u16string name;
-    std::size_t length = 0;  // of its whole path, without trailing separators
-    int descriptor = -1;     // -1 while closed for want of descriptors
+    std::size_t length = 0;      // of its whole path, without trailing separators
+    OwnedDescriptor descriptor;  // none while closed for want of descriptors
     dev_t device = 0;
     ino_t inode = 0;
     bool held = false;
     bool onChain = false;  // a level of the walk's deepest path (see isPathOf)
 };
-
-// path without the separators at its end, but the root's own.
-std::u16string_view withoutTrailingSeparators(std::u16string_view path);
 
 // A directory is known from its opening to its closing, under its path.
 void remember(OpenDirectory& directory);

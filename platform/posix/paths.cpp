@@ -14,16 +14,13 @@
 #include <string>
 #include <string_view>
 
+#include "platform/path_text.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
 #include "platform/posix/open_directories.h"
 
 namespace platform::posix {
 namespace {
-
-bool isSeparator(char16_t c) {
-    return c == u'/' || c == u'\\';
-}
 
 // The directory that would hold the last component of path.
 std::string parentOf(const std::string& path) {
@@ -54,10 +51,6 @@ bool dropTrailingSeparators(std::string& path) {
     return dropped;
 }
 
-bool endsWithSeparator(std::u16string_view path) {
-    return !path.empty() && isSeparator(path.back());
-}
-
 Dword attributesByPath(const std::string& path) {
     struct stat status;
     if (::lstat(path.c_str(), &status) != 0) {
@@ -77,14 +70,14 @@ Dword attributesBelow(const OpenDirectory& directory, std::u16string_view name,
     }
     const char* const entry = name.empty() ? "" : scratch.c_str();
     Status status;
-    if (!statusAt(directory.descriptor, entry, status)) {
+    if (!statusAt(directory.descriptor.get(), entry, status)) {
         setLastErrorFromErrno(errno);
         return invalidFileAttributes;
     }
     if (name.empty()) {
         return fileAttributeDirectory;
     }
-    const Dword attributes = attributesOf(status.mode, directory.descriptor, entry);
+    const Dword attributes = attributesOf(status.mode, directory.descriptor.get(), entry);
     return isOtherFileSystem(status, directory.device) ? attributes | fileAttributeReparsePoint
                                                        : attributes;
 }
@@ -152,9 +145,6 @@ bool readCurrentDirectory(std::u16string& out) {
     return true;
 }
 
-// Resolves path against the current directory without asking the file
-// system about any of its components, as Windows does: links are not
-// followed and the entries need not exist.
 bool resolveLexically(std::u16string_view path, std::u16string& full) {
     full.assign(1, u'/');
     if (!isSeparator(path.front())) {
@@ -190,7 +180,7 @@ bool changeDirectoryByPath(const char16_t* path) {
 bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view name) {
     if (name.empty()) {
         if (!isCurrent(directory)) {
-            if (::fchdir(directory.descriptor) != 0) {
+            if (::fchdir(directory.descriptor.get()) != 0) {
                 setLastErrorFromErrno(errno);
                 return false;
             }
@@ -202,13 +192,10 @@ bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view na
     if (!encodeForSystem(name, encoded)) {
         return false;
     }
-    const int fd = openAtMakingRoom(directory.descriptor, encoded.c_str(),
-                                    O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    const bool changed = fd >= 0 && ::fchdir(fd) == 0;
+    const OwnedDescriptor fd(openAtMakingRoom(directory.descriptor.get(), encoded.c_str(),
+                                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const bool changed = fd && ::fchdir(fd.get()) == 0;
     const int e = errno;
-    if (fd >= 0) {
-        ::close(fd);
-    }
     setCurrent(nullptr);
     if (!changed) {
         setLastErrorFromErrno(e);

@@ -1,8 +1,7 @@
 // POSIX backend only, to emulate Windows: paths, attributes and the current directory.
 //
 // What the file services of the POSIX backend (files.cpp) are built from:
-// paths for system calls, attributes, the current directory, and moves that
-// never replace an entry.
+// paths for system calls, attributes and the current directory.
 #pragma once
 
 #include <sys/stat.h>
@@ -47,22 +46,5 @@ bool changeDirectoryByPath(const char16_t* path);
 // Makes current the directory name below an open one (the open one itself
 // when name is empty), without following a link on the way.
 bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view name);
-
-// Moves from to to unless to names an existing entry; false with the last
-// error set otherwise (errorAlreadyExists when to exists).
-bool moveWithoutReplacing(const std::string& from, const std::string& to);
-
-// Whether two names are spellings of one entry (hard links are entries of
-// their own).
-bool isSameEntry(const std::string& from, const std::string& to);
-
-// Whether name still leads to an entry; false with the last error set.
-bool entryExists(const std::string& name);
-
-// Renames from to to where the file system cannot refuse to replace an
-// existing target itself: the target name is first taken exclusively by an
-// empty placeholder of the source's kind, which the rename then replaces. On
-// failure the placeholder is removed again and the last error set.
-bool moveByPlaceholder(const std::string& from, const std::string& to);
 
 }  // namespace platform::posix

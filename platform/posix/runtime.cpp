@@ -33,15 +33,13 @@
 #include "platform/posix/signals.h"
 #include "platform/system.h"
 
-namespace platform {
+namespace platform::posix {
 
 namespace {
 
-// The text that the last call handed out, and the C library's name it was
-// made from: every Console asks which locale is in force, and mostly finds
-// the one it found before.
+// The text that the last call handed out, valid until the next. Which
+// requests need no call at all is known above the backend (locale.cpp).
 std::u16string named;
-std::string narrowNamed;
 
 int categoryOf(LocaleCategory category) {
     return category == LocaleCategory::all ? LC_ALL : LC_CTYPE;
@@ -51,10 +49,6 @@ const char16_t* widened(const char* text) {
     if (text == nullptr) {
         return nullptr;
     }
-    if (narrowNamed == text && !named.empty()) {
-        return named.c_str();
-    }
-    narrowNamed = text;
     named.clear();
     for (; *text != '\0'; ++text) {
         named.push_back(static_cast<unsigned char>(*text));
@@ -185,6 +179,18 @@ bool isConsoleName(const char16_t* path) {
 }
 
 }  // namespace
+}  // namespace platform::posix
+
+namespace platform {
+
+using posix::categoryOf;
+using posix::formatInto;
+using posix::input;
+using posix::isConsoleName;
+using posix::joinLineEnd;
+using posix::narrowAscii;
+using posix::StreamLock;
+using posix::widened;
 
 namespace system {
 

@@ -1,12 +1,5 @@
 // POSIX backend only, to emulate Windows: directory searches.
 //
-// The searches behind FindFirstFileW and its companions, over the system's
-// directory listing.
-//
-// A search holds its directory open for as long as it lives: the paths below
-// it are anchored there (open_directories.h). It reads the directory's
-// entries whole when it opens and then hands them out one by one.
-//
 // A walk of a large tree lists every directory once, so the per-entry path is
 // kept lean: the entry type comes from readdir where the file system gives it,
 // the buffers live in the search and are reused, and a pattern that matches
@@ -24,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/path_text.h"
 #include "platform/platform.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
@@ -221,20 +215,15 @@ private:
 // entries read from it, and the buffers that they pass through.
 class Search {
 public:
-    Search(const OpenDirectory& opened, std::u16string_view namePart)
-        : directory(opened), pattern(namePart) {
+    Search(OpenDirectory opened, std::u16string_view namePart)
+        : directory(std::move(opened)), pattern(namePart) {
         remember(directory);
     }
-    ~Search() {
-        forget(directory);
-        if (directory.descriptor >= 0) {
-            ::close(directory.descriptor);
-        }
-    }
+    ~Search() { forget(directory); }
     Search(const Search&) = delete;
     Search& operator=(const Search&) = delete;
 
-    bool read() { return listing.read(directory.descriptor); }
+    bool read() { return listing.read(directory.descriptor.get()); }
 
     // The next entry whose name matches, or false with errorNoMoreFiles (or
     // the error of the read) as the last error.
@@ -280,12 +269,12 @@ private:
                 return fileAttributeNormal;
         }
         Status status;
-        if (!statusAt(directory.descriptor, name, status)) {
+        if (!statusAt(directory.descriptor.get(), name, status)) {
             // The entry went away since it was listed: a plain entry is one
             // that no walk tries to enter.
             return fileAttributeNormal;
         }
-        const Dword attributes = posix::attributesOf(status.mode, directory.descriptor, name);
+        const Dword attributes = posix::attributesOf(status.mode, directory.descriptor.get(), name);
         return isOtherFileSystem(status, directory.device) ? attributes | fileAttributeReparsePoint
                                                            : attributes;
     }
@@ -297,8 +286,6 @@ private:
     std::u16string lowered;
 };
 
-// A search over the directory part of pattern (everything up to its last
-// separator, or the current directory), positioned before its first entry.
 // A name part that could never match a byte name fails as the directory part
 // would.
 Search* openSearch(std::u16string_view pattern) {
@@ -314,7 +301,7 @@ Search* openSearch(std::u16string_view pattern) {
     if (!openDirectory(directory, opened)) {
         return nullptr;
     }
-    auto search = std::make_unique<Search>(opened, name);
+    auto search = std::make_unique<Search>(std::move(opened), name);
     return search->read() ? search.release() : nullptr;
 }
 

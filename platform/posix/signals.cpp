@@ -27,11 +27,10 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix/console.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/signals.h"
 
-namespace platform {
+namespace platform::posix {
 
 namespace {
 
@@ -97,12 +96,16 @@ std::mutex endLock;
 
 enum class Ender { mainThread, listener };
 
+std::atomic<BeforeEnd> beforeEnd{nullptr};
+
 // Ends the process the way the signal would have without any handler, once
 // the output that standard output collected is out. Every ending of a signal
 // comes here. The main thread waits for its output as long as it takes; the
 // listener, which ends the process when the main thread is stuck, does not.
 [[noreturn]] void takeDefaultAction(int signal, Ender ender) {
-    posix::flushStandardOutputForEnd(ender == Ender::mainThread);
+    if (const BeforeEnd hook = beforeEnd.load()) {
+        hook(ender == Ender::mainThread);
+    }
     std::signal(signal, SIG_DFL);
     sigset_t one;
     sigemptyset(&one);
@@ -163,8 +166,6 @@ bool startListening() {
 
 }  // namespace
 
-namespace posix {
-
 void endIfTerminating() {
     if (pendingEnd.load(std::memory_order_relaxed) == 0) {
         return;
@@ -182,7 +183,13 @@ std::mutex& moveLock() {
     return lock;
 }
 
-}  // namespace posix
+void setBeforeEnd(BeforeEnd hook) {
+    beforeEnd.store(hook);
+}
+
+}  // namespace platform::posix
+
+namespace platform {
 
 bool posix::changeControlHandlers(HandlerRoutine routine, bool add) {
     std::lock_guard<std::mutex> lock(mutex);

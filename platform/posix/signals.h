@@ -38,4 +38,10 @@ bool terminationPending();
 // Held while a move runs: the last-resort end waits for it.
 std::mutex& moveLock();
 
+// What runs before a signal ends the process: the collected output goes out
+// (console.h, which sets it). Unless mayWait, it must give up after a short
+// while.
+using BeforeEnd = void (*)(bool mayWait);
+void setBeforeEnd(BeforeEnd hook);
+
 }  // namespace platform::posix

@@ -1,49 +1,49 @@
-// File services of platform.h: the Windows backend, which forwards each one
-// to kernel32 and reports only link-like reparse points as reparse points.
+// File services of platform.h: the Windows backend.
+//
+// Searches, attributes, full paths, the current directory and moves, each with
+// Windows' contract, anchored to the directories that the open searches hold
+// (open_directories.h), and reporting only link-like reparse points as
+// reparse points (reparse.h).
 #include <windows.h>
+#include <winternl.h>
 
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "platform/path_text.h"
 #include "platform/platform.h"
+#include "platform/windows/open_directories.h"
 #include "platform/windows/reparse.h"
+#include "platform/windows/search.h"
 #include "platform/windows/wide.h"
 
-namespace platform {
-
-using windows::linkAttributes;
-using windows::utf16;
-using windows::wide;
-
+namespace platform::windows {
 namespace {
 
 static_assert(sizeof(FindData::cFileName) == sizeof(WIN32_FIND_DATAW::cFileName));
 
-void copyFindRecord(const WIN32_FIND_DATAW& record, FindData* found) {
-    found->dwFileAttributes = linkAttributes(record.dwFileAttributes, record.dwReserved0);
-    std::memcpy(found->cFileName, record.cFileName, sizeof found->cFileName);
-}
-
-Handle startSearch(HANDLE search, const WIN32_FIND_DATAW& record, FindData* found) {
-    if (search != INVALID_HANDLE_VALUE) {
-        copyFindRecord(record, found);
+Search* searchOf(Handle handle) {
+    if (handle == nullptr || handle == invalidHandleValue) {
+        ::SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
     }
-    return search;
+    return static_cast<Search*>(handle);
 }
 
-bool isSeparator(char16_t c) {
-    return c == u'\\' || c == u'/';
+// A name of the current directory's own: no separator, no drive, no dots.
+bool isBareName(std::u16string_view name) {
+    return !name.empty() && name != u"." && name != u".." &&
+           name.find_first_of(u"\\/:") == std::u16string_view::npos;
 }
 
 // The find record of the entry that path names: a trailing separator would
 // make the system look inside a directory instead, so it is left out, unless
 // nothing but a root would remain.
 bool findEntry(const char16_t* path, WIN32_FIND_DATAW* record) {
-    std::u16string name = path;
-    while (name.size() > 1 && isSeparator(name.back()) && name[name.size() - 2] != u':') {
-        name.pop_back();
-    }
-    const HANDLE search = ::FindFirstFileW(wide(name.c_str()), record);
+    const std::u16string name(withoutTrailingSeparators(path));
+    const HANDLE search = ::FindFirstFileW(forLimitedCall(name.c_str()).c_str(), record);
     if (search == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -53,7 +53,7 @@ bool findEntry(const char16_t* path, WIN32_FIND_DATAW* record) {
 
 // Only a find record carries the reparse tag. When it cannot be had, the
 // entry stays a link: walking into a link is the worse mistake.
-Dword withoutNonLinkReparse(const char16_t* path, DWORD attributes) {
+DWORD withoutNonLinkReparse(const char16_t* path, DWORD attributes) {
     const DWORD lastError = ::GetLastError();
     WIN32_FIND_DATAW record{};
     if (findEntry(path, &record)) {
@@ -63,55 +63,244 @@ Dword withoutNonLinkReparse(const char16_t* path, DWORD attributes) {
     return attributes;
 }
 
-}  // namespace
-
-Handle FindFirstFileW(const char16_t* pattern, FindData* found) {
-    WIN32_FIND_DATAW record{};
-    return startSearch(::FindFirstFileW(wide(pattern), &record), record, found);
-}
-
-Handle FindFirstFileExW(const char16_t* pattern, FindData* found) {
-    WIN32_FIND_DATAW record{};
-    const HANDLE search = ::FindFirstFileExW(wide(pattern), FindExInfoStandard, &record,
-                                             FindExSearchNameMatch, nullptr, 0);
-    return startSearch(search, record, found);
-}
-
-Bool FindNextFileW(Handle search, FindData* found) {
-    WIN32_FIND_DATAW record{};
-    const BOOL succeeded = ::FindNextFileW(search, &record);
-    if (succeeded) {
-        copyFindRecord(record, found);
-    }
-    return succeeded;
-}
-
-Bool FindClose(Handle search) {
-    return ::FindClose(search);
-}
-
-Dword GetFileAttributesW(const char16_t* path) {
-    const DWORD attributes = ::GetFileAttributesW(wide(path));
+DWORD attributesByPath(const char16_t* path) {
+    const DWORD attributes = ::GetFileAttributesW(forLimitedCall(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         return attributes;
     }
     return withoutNonLinkReparse(path, attributes);
 }
 
+// Windows' contract for texts that a caller's buffer receives: the length when
+// the text and its terminator fit, else the size that would fit them.
+DWORD copyOut(std::u16string_view text, DWORD size, char16_t* buffer) {
+    if (text.size() + 1 > size) {
+        return static_cast<DWORD>(text.size() + 1);
+    }
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = u'\0';
+    return static_cast<DWORD>(text.size());
+}
+
+// The process's own current directory follows where the path fits; a longer
+// one lives in this layer alone (open_directories.h).
+bool makeCurrent(OwnedHandle handle, const std::u16string& fullPath) {
+    if (fitsCurrentDirectory(fullPath) && !setProcessDirectory(fullPath)) {
+        return false;
+    }
+    setCurrent(std::move(handle), fullPath);
+    return true;
+}
+
+bool changeDirectoryByPath(const char16_t* path) {
+    OwnedHandle handle = openDirectory(resolvedAgainstCurrent(path));
+    if (!handle) {
+        return false;
+    }
+    std::u16string full(0x8000, u'\0');
+    const std::u16string resolved = resolvedAgainstCurrent(path);
+    const DWORD length = ::GetFullPathNameW(wide(resolved.c_str()), static_cast<DWORD>(full.size()),
+                                            wide(full.data()), nullptr);
+    if (length == 0 || length >= full.size()) {
+        return false;
+    }
+    full.resize(length);
+    return makeCurrent(std::move(handle), full);
+}
+
+// An open directory is current already when it was made so last: a walk
+// makes the directory of each of its entries current, the same one for all
+// the entries of a listing.
+bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view name) {
+    if (name.empty()) {
+        if (isCurrent(directory)) {
+            return true;
+        }
+        if (fitsCurrentDirectory(directory.path) && !setProcessDirectory(directory.path)) {
+            return false;
+        }
+        setCurrent(directory);
+        return true;
+    }
+    std::u16string full = directory.path;
+    if (!endsWithSeparator(full)) {
+        full += u'\\';
+    }
+    full += name;
+    OwnedHandle handle = openDirectory(full);
+    return handle && makeCurrent(std::move(handle), full);
+}
+
+std::u16string inCurrentDirectory(std::u16string_view name) {
+    std::u16string path = currentPath();
+    if (!endsWithSeparator(path)) {
+        path += u'\\';
+    }
+    path += name;
+    return path;
+}
+
+// Under Wine a link is never moved: Wine would move what it leads to. The
+// listing that handed the entry out tells a link; an entry that no open
+// search handed out is looked at by its path, the only other view in which
+// Wine shows its links as links.
+bool isLinkUnderWine(const OpenDirectory* listedBy, std::u16string_view name) {
+    const DWORD attributes =
+        listedBy != nullptr && listedBy->listed.name == name
+            ? listedBy->listed.attributes
+            : ::GetFileAttributesW(forLimitedCall(inCurrentDirectory(name).c_str()).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return false;
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        ::SetLastError(ERROR_NOT_SUPPORTED);
+    }
+    return true;
+}
+
+// The entry is opened relative to the current directory without following a
+// link, and renamed relative to it: whatever took the directory's place at
+// its path since is never touched. Wine follows a link that took the entry's
+// place, and renames by path whatever the handle: there what was opened must
+// be what was listed, and the path must still lead to it.
+bool moveBelow(std::u16string_view from, std::u16string_view to) {
+    const HANDLE directory = currentHandle();
+    if (from == to) {
+        return attributesBelow(directory, from) != INVALID_FILE_ATTRIBUTES;
+    }
+    const bool wine = underWine();
+    const OpenDirectory* const listedBy = currentDirectory();
+    if (wine && isLinkUnderWine(listedBy, from)) {
+        return false;
+    }
+    const OwnedHandle entry = openBelow(directory, from, DELETE, 0);
+    if (!entry || (listedBy != nullptr && !isListedEntry(*listedBy, from, entry.get())) ||
+        (wine && !pathLeadsTo(inCurrentDirectory(from), entry.get()))) {
+        return false;
+    }
+    const std::size_t nameBytes = to.size() * sizeof(char16_t);
+    std::vector<LONGLONG> storage(
+        (offsetof(FILE_RENAME_INFORMATION, FileName) + nameBytes) / sizeof(LONGLONG) + 1);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFORMATION*>(storage.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = directory;
+    rename->FileNameLength = static_cast<ULONG>(nameBytes);
+    std::memcpy(rename->FileName, to.data(), nameBytes);
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status = ::NtSetInformationFile(
+        entry.get(), &io, rename, static_cast<ULONG>(storage.size() * sizeof(LONGLONG)),
+        FileRenameInformation);
+    if (!NT_SUCCESS(status)) {
+        ::SetLastError(::RtlNtStatusToDosError(status));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+}  // namespace platform::windows
+
+namespace platform {
+
+using windows::wide;
+
+Handle FindFirstFileW(const char16_t* pattern, FindData* found) {
+    if (pattern == nullptr || found == nullptr) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return invalidHandleValue;
+    }
+    windows::Search* const search = windows::openSearch(windows::resolvedAgainstCurrent(pattern));
+    if (search == nullptr) {
+        return invalidHandleValue;
+    }
+    if (!windows::nextEntry(*search, *found)) {
+        windows::closeSearch(search);
+        if (::GetLastError() == ERROR_NO_MORE_FILES) {
+            ::SetLastError(ERROR_FILE_NOT_FOUND);
+        }
+        return invalidHandleValue;
+    }
+    return search;
+}
+
+Handle FindFirstFileExW(const char16_t* pattern, FindData* found) {
+    return FindFirstFileW(pattern, found);
+}
+
+Bool FindNextFileW(Handle search, FindData* found) {
+    windows::Search* const open = windows::searchOf(search);
+    if (open == nullptr) {
+        return 0;
+    }
+    if (found == nullptr) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    return windows::nextEntry(*open, *found) ? 1 : 0;
+}
+
+Bool FindClose(Handle search) {
+    windows::Search* const open = windows::searchOf(search);
+    windows::closeSearch(open);
+    return open != nullptr ? 1 : 0;
+}
+
+// A path that ends with a separator asks whether it names a directory: the
+// system answers that as Windows does.
+Dword GetFileAttributesW(const char16_t* path) {
+    if (path == nullptr) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return invalidFileAttributes;
+    }
+    std::u16string_view name;
+    const windows::OpenDirectory* const anchor =
+        endsWithSeparator(path) ? nullptr : windows::anchorOf(path, name);
+    if (anchor == nullptr) {
+        return windows::attributesByPath(path);
+    }
+    return name.empty() ? windows::attributesOf(anchor->handle.get())
+                        : windows::attributesBelow(anchor->handle.get(), name);
+}
+
 Dword GetFullPathNameW(const char16_t* path, Dword size, char16_t* buffer, char16_t** filePart) {
-    return ::GetFullPathNameW(wide(path), size, wide(buffer), reinterpret_cast<LPWSTR*>(filePart));
+    if (path == nullptr) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const std::u16string resolved = windows::resolvedAgainstCurrent(path);
+    return ::GetFullPathNameW(wide(resolved.c_str()), size, wide(buffer),
+                              reinterpret_cast<LPWSTR*>(filePart));
 }
 
 Dword GetCurrentDirectoryW(Dword size, char16_t* buffer) {
+    const std::u16string& held = windows::currentLongPath();
+    if (!held.empty()) {
+        return windows::copyOut(held, size, buffer);
+    }
     return ::GetCurrentDirectoryW(size, wide(buffer));
 }
 
 Bool SetCurrentDirectoryW(const char16_t* path) {
-    return ::SetCurrentDirectoryW(wide(path));
+    if (path == nullptr) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::u16string_view name;
+    const windows::OpenDirectory* const anchor = windows::anchorOf(path, name);
+    return anchor != nullptr ? windows::changeDirectoryBelow(*anchor, name)
+                             : windows::changeDirectoryByPath(path);
 }
 
 Bool MoveFileW(const char16_t* from, const char16_t* to) {
-    return ::MoveFileW(wide(from), wide(to));
+    if (from == nullptr || to == nullptr) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (windows::currentHandle() != nullptr && windows::isBareName(from) &&
+        windows::isBareName(to)) {
+        return windows::moveBelow(from, to) ? 1 : 0;
+    }
+    return ::MoveFileW(windows::forLimitedCall(from).c_str(), windows::forLimitedCall(to).c_str());
 }
 
 Dword GetLastError() {

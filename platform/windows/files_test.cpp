@@ -1,13 +1,17 @@
-// A symbolic link to a directory must reach the layers above as a link
-// however it is looked at, or the tree walk would go through it. Wine cannot
-// make such links, so these cases run on Windows only.
+// What only the Windows backend's file services meet: links, which Wine
+// cannot make, so those cases run on Windows only; and paths past MAX_PATH.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/windows/open_directories.h"
+#include "renamer/rename_tree.h"
+#include "tests/support/recording_console.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -50,6 +54,66 @@ TEST(DirectoryLink, IsALinkByNameAndInItsFindRecord) {
     } while (platform::FindNextFileW(search, &found));
     platform::FindClose(search);
     EXPECT_TRUE(listed);
+}
+
+// The current directory's mark goes with its search, and the directory stays
+// current: the current directory takes over the search's handle.
+TEST(WindowsAnchoredSearch, TheCurrentMarkGoesWhenItsSearchCloses) {
+    testsupport::TempDir tree;
+    const std::u16string saved = tree.text();
+    platform::windows::OpenDirectory directory;
+    directory.path = tree.text();
+    directory.handle.reset(::CreateFileW(
+        reinterpret_cast<const wchar_t*>(saved.c_str()), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+        FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_NE(directory.handle.get(), INVALID_HANDLE_VALUE);
+    const HANDLE handle = directory.handle.get();
+    platform::windows::remember(directory);
+    platform::windows::setCurrent(directory);
+    EXPECT_TRUE(platform::windows::isCurrent(directory));
+    platform::windows::forget(directory);
+    EXPECT_FALSE(platform::windows::isCurrent(directory));
+    EXPECT_EQ(platform::windows::currentHandle(), handle);
+    EXPECT_TRUE(platform::SetCurrentDirectoryW(saved.c_str()));
+}
+
+std::size_t longestLimitedPath = 0;
+
+void recordLimitedPath(std::wstring_view path) {
+    if (!path.starts_with(L"\\\\?\\")) {
+        longestLimitedPath = std::max(longestLimitedPath, path.size());
+    }
+}
+
+// 25 levels of 40 units: paths past 1,000 units, which the walk renames
+// whole without giving one of them to a call that MAX_PATH limits.
+TEST(DeepTree, IsRenamedWithoutALongPathToALimitedCall) {
+    testsupport::TempDir tree;
+    std::u16string path = tree.text();
+    std::u16string top;
+    std::filesystem::path renamed = tree.path();
+    for (int level = 0; level < 25; ++level) {
+        const std::u16string digits{static_cast<char16_t>(u'0' + level / 10),
+                                    static_cast<char16_t>(u'0' + level % 10)};
+        const std::u16string name = digits + u"\U0001F600" + std::u16string(36, u'x');
+        path += u'\\' + name;
+        top = level == 0 ? path : top;
+        renamed /= level == 0 ? name : digits + u"__" + std::u16string(36, u'x');
+    }
+    std::filesystem::create_directories(path);
+    tree.file(path.substr(tree.text().size() + 1) + u"\\f\U0001F600");
+    const std::u16string saved = tree.text();
+
+    testsupport::RecordingConsole console;
+    longestLimitedPath = 0;
+    platform::windows::observeLimitedPaths(recordLimitedPath);
+    ansifold::renameTree(top);
+    platform::windows::observeLimitedPaths(nullptr);
+    EXPECT_TRUE(platform::SetCurrentDirectoryW(saved.c_str()));
+
+    EXPECT_GT(path.size(), 1000u);
+    EXPECT_LT(longestLimitedPath, std::size_t{MAX_PATH});
+    EXPECT_TRUE(std::filesystem::exists(renamed / u"f__"));
 }
 
 }  // namespace

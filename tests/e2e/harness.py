@@ -47,6 +47,12 @@ def under_wine():
     return bool(emulator())
 
 
+def emulated():
+    """The 32-bit program runs emulated, at a fraction of the speed: trees for
+    it are kept small."""
+    return "wine32" in os.path.basename(emulator())
+
+
 def lang():
     return os.environ.get("ANSIFOLD_LANG") or os.environ.get("LANG") or "C.UTF-8"
 

@@ -247,6 +247,11 @@ def check_manifest(text, failures):
         failures.append("manifest: sets an active code page")
     if any("utf-8" in (element.text or "").lower() for element in root.iter()):
         failures.append("manifest: names UTF-8 in an element")
+    # Where the system allows paths past MAX_PATH, the program takes them.
+    aware = [(element.text or "").strip().lower() for element in root.iter()
+             if local_name(element.tag) == "longPathAware"]
+    if aware != ["true"]:
+        failures.append("manifest: longPathAware is %s, not ['true']" % aware)
 
 
 def check_resources(image, failures):

@@ -1,0 +1,17 @@
+// Path text as both backends read it.
+#include "platform/path_text.h"
+
+#include "platform/platform.h"
+
+namespace platform {
+
+std::u16string_view withoutTrailingSeparators(std::u16string_view path) {
+    std::size_t end = path.size();
+    while (end > 1 && isSeparator(path[end - 1]) &&
+           !(namesHaveDriveDesignators() && path[end - 2] == u':')) {
+        --end;
+    }
+    return path.substr(0, end);
+}
+
+}  // namespace platform

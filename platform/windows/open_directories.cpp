@@ -1,0 +1,361 @@
+// Windows backend only: the anchored directory state: the open searches'
+// handles, keyed by the paths they were given, and the current directory's.
+#include "platform/windows/open_directories.h"
+
+#include <winternl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "platform/path_text.h"
+#include "platform/windows/reparse.h"
+#include "platform/windows/wide.h"
+
+namespace platform::windows {
+
+void OwnedHandle::reset(HANDLE handle) {
+    if (value != nullptr) {
+        ::CloseHandle(value);
+    }
+    value = handle;
+}
+
+namespace {
+
+std::vector<const OpenDirectory*> openDirectories;
+
+// The current directory: an open search's, or one of its own.
+const OpenDirectory* currentAnchor = nullptr;
+OwnedHandle currentOwned;
+std::u16string currentFull;
+std::u16string currentLong;
+
+LimitedPathObserver limitedPathObserver = nullptr;
+
+// path in the form that a call that MAX_PATH limits can take.
+std::wstring longPathForm(const char16_t* path) {
+    const std::u16string text = resolvedAgainstCurrent(path);
+    if (text.size() < MAX_PATH || text.starts_with(u"\\\\?\\")) {
+        return std::wstring(text.begin(), text.end());
+    }
+    const DWORD needed = ::GetFullPathNameW(wide(text.c_str()), 0, nullptr, nullptr);
+    std::wstring full(needed, L'\0');
+    full.resize(::GetFullPathNameW(wide(text.c_str()), needed, full.data(), nullptr));
+    if (full.starts_with(L"\\\\")) {
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    }
+    return L"\\\\?\\" + full;
+}
+
+const std::wstring& observed(const std::wstring& path) {
+    if (limitedPathObserver != nullptr) {
+        limitedPathObserver(path);
+    }
+    return path;
+}
+
+// "C:\..." or "\\server\share\...": the paths that mean the same directory
+// whichever directory is current.
+bool isAbsolute(std::u16string_view path) {
+    return (path.size() >= 3 && path[1] == u':' && isSeparator(path[2])) ||
+           (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]));
+}
+
+bool isRelative(std::u16string_view path) {
+    return !path.empty() && !isSeparator(path[0]) && (path.size() < 2 || path[1] != u':');
+}
+
+void setLastErrorFromStatus(NTSTATUS status) {
+    ::SetLastError(::RtlNtStatusToDosError(status));
+}
+
+UNICODE_STRING unicodeOf(std::u16string_view text) {
+    UNICODE_STRING result;
+    result.Length = static_cast<USHORT>(text.size() * sizeof(char16_t));
+    result.MaximumLength = result.Length;
+    result.Buffer = const_cast<PWSTR>(reinterpret_cast<const wchar_t*>(text.data()));
+    return result;
+}
+
+const OpenDirectory* openDirectoryAt(std::u16string_view path) {
+    for (auto it = openDirectories.rbegin(); it != openDirectories.rend(); ++it) {
+        const std::u16string& known = (*it)->path;
+        if (known.size() == path.size() &&
+            std::memcmp(known.data(), path.data(), path.size() * sizeof(char16_t)) == 0) {
+            return *it;
+        }
+    }
+    return nullptr;
+}
+
+constexpr ACCESS_MASK listingAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
+
+// Only a directory that is no link is one that a walk may enter.
+OwnedHandle walkedDirectoryOnly(OwnedHandle handle) {
+    if (!handle) {
+        return handle;
+    }
+    const DWORD attributes = attributesOf(handle.get());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return {};
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return {};
+    }
+    return handle;
+}
+
+OwnedHandle copyOf(HANDLE handle) {
+    HANDLE copy = nullptr;
+    const HANDLE process = ::GetCurrentProcess();
+    if (!::DuplicateHandle(process, handle, process, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+        return {};
+    }
+    return OwnedHandle(copy);
+}
+
+// The argument that a walk starts from, and any path outside the open
+// searches: its last component may be a link that the user named.
+OwnedHandle openByPath(std::u16string_view path) {
+    // The process's own current directory is the current one, but where its
+    // path was too long for the process to follow.
+    if (path.empty() && !currentLong.empty()) {
+        return copyOf(currentHandle());
+    }
+    const std::u16string text(path.empty() ? u"." : path);
+    const HANDLE handle =
+        ::CreateFileW(forLimitedCall(text.c_str()).c_str(), listingAccess | SYNCHRONIZE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        // Windows reports a missing directory as a missing path even where
+        // its last component is all that is missing.
+        if (::GetLastError() == ERROR_FILE_NOT_FOUND) {
+            ::SetLastError(ERROR_PATH_NOT_FOUND);
+        }
+        return {};
+    }
+    OwnedHandle opened(handle);
+    const DWORD attributes = attributesOf(opened.get());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return {};
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        ::SetLastError(ERROR_DIRECTORY);
+        return {};
+    }
+    return opened;
+}
+
+}  // namespace
+
+// A relative path means another directory once another one is current:
+// only absolute ones anchor anything.
+void remember(OpenDirectory& directory) {
+    if (isAbsolute(directory.path)) {
+        openDirectories.push_back(&directory);
+    }
+}
+
+void forget(OpenDirectory& directory) {
+    const auto found = std::find(openDirectories.rbegin(), openDirectories.rend(), &directory);
+    if (found != openDirectories.rend()) {
+        openDirectories.erase(std::next(found).base());
+    }
+    if (currentAnchor == &directory) {
+        currentAnchor = nullptr;
+        currentOwned = std::move(directory.handle);
+        currentFull = directory.path;
+    }
+}
+
+const OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& name) {
+    if (openDirectories.empty() || path.empty()) {
+        return nullptr;
+    }
+    const std::u16string_view trimmed = withoutTrailingSeparators(path);
+    name = {};
+    if (const OpenDirectory* itself = openDirectoryAt(trimmed)) {
+        return itself;
+    }
+    std::size_t cut = trimmed.size();
+    while (cut > 0 && !isSeparator(trimmed[cut - 1])) {
+        --cut;
+    }
+    name = trimmed.substr(cut);
+    if (cut == 0 || name == u"." || name == u".." || name.find(u':') != name.npos) {
+        return nullptr;
+    }
+    return openDirectoryAt(withoutTrailingSeparators(trimmed.substr(0, cut)));
+}
+
+OwnedHandle openBelow(HANDLE directory, std::u16string_view name, ACCESS_MASK access,
+                      ULONG options) {
+    UNICODE_STRING text = unicodeOf(name);
+    OBJECT_ATTRIBUTES object;
+    InitializeObjectAttributes(&object, &text, OBJ_CASE_INSENSITIVE, directory, nullptr);
+    IO_STATUS_BLOCK io{};
+    HANDLE handle = nullptr;
+    const NTSTATUS status =
+        ::NtOpenFile(&handle, access | SYNCHRONIZE, &object, &io,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     options | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT |
+                         FILE_SYNCHRONOUS_IO_NONALERT);
+    if (!NT_SUCCESS(status)) {
+        setLastErrorFromStatus(status);
+        return {};
+    }
+    return OwnedHandle(handle);
+}
+
+namespace {
+
+LONGLONG indexOf(HANDLE handle) {
+    FILE_INTERNAL_INFORMATION index{};
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status =
+        ::NtQueryInformationFile(handle, &io, &index, sizeof index, FileInternalInformation);
+    return NT_SUCCESS(status) ? index.IndexNumber.QuadPart : -1;
+}
+
+}  // namespace
+
+// Windows' FILE_OPEN_REPARSE_POINT opens a link that took the entry's place
+// as the link, which is then refused or renamed as itself; only Wine's open,
+// which follows it, needs the check. The file id of Wine's listing is the
+// inode, as is the index number of what was opened.
+bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, HANDLE opened) {
+    if (!underWine() || directory.listed.name != name || indexOf(opened) == directory.listed.id) {
+        return true;
+    }
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+}
+
+bool pathLeadsTo(const std::u16string& path, HANDLE entry) {
+    const OwnedHandle byPath(::CreateFileW(
+        forLimitedCall(path.c_str()).c_str(), FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (byPath.get() == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const LONGLONG index = indexOf(entry);
+    if (index != -1 && indexOf(byPath.get()) == index) {
+        return true;
+    }
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+}
+
+// Under Wine the open follows a host's link, whose attributes are then its
+// target's: only listings show Wine's links as links.
+DWORD attributesBelow(HANDLE directory, std::u16string_view name) {
+    const OwnedHandle entry = openBelow(directory, name, FILE_READ_ATTRIBUTES, 0);
+    return entry ? attributesOf(entry.get()) : INVALID_FILE_ATTRIBUTES;
+}
+
+OwnedHandle openDirectory(std::u16string_view path) {
+    std::u16string_view name;
+    if (const OpenDirectory* anchor = anchorOf(path, name)) {
+        if (name.empty()) {
+            return copyOf(anchor->handle.get());
+        }
+        OwnedHandle below =
+            openBelow(anchor->handle.get(), name, listingAccess, FILE_DIRECTORY_FILE);
+        if (!below && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
+            ::SetLastError(ERROR_PATH_NOT_FOUND);
+        }
+        below = walkedDirectoryOnly(std::move(below));
+        return below && isListedEntry(*anchor, name, below.get()) ? std::move(below)
+                                                                  : OwnedHandle();
+    }
+    return openByPath(path);
+}
+
+DWORD attributesOf(HANDLE handle) {
+    FILE_ATTRIBUTE_TAG_INFORMATION tag{};
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status =
+        ::NtQueryInformationFile(handle, &io, &tag, sizeof tag, FileAttributeTagInformation);
+    if (!NT_SUCCESS(status)) {
+        setLastErrorFromStatus(status);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return linkAttributes(tag.FileAttributes, tag.ReparseTag);
+}
+
+HANDLE currentHandle() {
+    return currentAnchor != nullptr ? currentAnchor->handle.get() : currentOwned.get();
+}
+
+const OpenDirectory* currentDirectory() {
+    return currentAnchor;
+}
+
+const std::u16string& currentPath() {
+    return currentAnchor != nullptr ? currentAnchor->path : currentFull;
+}
+
+const std::u16string& currentLongPath() {
+    return currentLong;
+}
+
+bool isCurrent(const OpenDirectory& directory) {
+    return currentAnchor == &directory;
+}
+
+void setCurrent(const OpenDirectory& directory) {
+    currentAnchor = &directory;
+    currentOwned.reset();
+    currentFull.clear();
+    currentLong = fitsCurrentDirectory(directory.path) ? u"" : directory.path;
+}
+
+void setCurrent(OwnedHandle handle, std::u16string_view fullPath) {
+    currentAnchor = nullptr;
+    currentOwned = std::move(handle);
+    currentFull = fullPath;
+    currentLong = fitsCurrentDirectory(fullPath) ? u"" : fullPath;
+}
+
+bool fitsCurrentDirectory(std::u16string_view fullPath) {
+    return withoutTrailingSeparators(fullPath).size() + 2 <= MAX_PATH;
+}
+
+std::u16string resolvedAgainstCurrent(const char16_t* path) {
+    const std::u16string_view text(path);
+    if (currentLong.empty() || !isRelative(text)) {
+        return std::u16string(text);
+    }
+    std::u16string joined = currentLong;
+    joined += u'\\';
+    joined += text;
+    return joined;
+}
+
+bool setProcessDirectory(const std::u16string& fullPath) {
+    return ::SetCurrentDirectoryW(
+               observed(std::wstring(fullPath.begin(), fullPath.end())).c_str()) != 0;
+}
+
+void observeLimitedPaths(LimitedPathObserver observer) {
+    limitedPathObserver = observer;
+}
+
+std::wstring forLimitedCall(const char16_t* path) {
+    return observed(longPathForm(path));
+}
+
+bool underWine() {
+    static const bool wine = [] {
+        const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+        return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    }();
+    return wine;
+}
+
+}  // namespace platform::windows

@@ -1,0 +1,192 @@
+// Windows backend only: directory searches.
+//
+// The listing is NtQueryDirectoryFile's, which FindFirstFileW itself reads,
+// so names match a pattern exactly as they would there. It is read whole: a
+// listing may or may not hand out again an entry that was renamed after it
+// began, and the walk renames the entries while it lists them.
+#include "platform/windows/search.h"
+
+#include <windows.h>
+#include <winternl.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/path_text.h"
+#include "platform/windows/open_directories.h"
+#include "platform/windows/reparse.h"
+
+extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE routine,
+                                               PVOID context, PIO_STATUS_BLOCK io, PVOID buffer,
+                                               ULONG size, FILE_INFORMATION_CLASS kind,
+                                               BOOLEAN singleEntry, PUNICODE_STRING mask,
+                                               BOOLEAN restart);
+
+namespace platform::windows {
+namespace {
+
+constexpr NTSTATUS statusNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
+constexpr NTSTATUS statusNoSuchFile = static_cast<NTSTATUS>(0xC000000F);
+
+// "*" and "*.*" match every name, and are not given to the system.
+bool matchesEverything(std::u16string_view mask) {
+    return mask == u"*" || mask == u"*.*";
+}
+
+// The entries of one directory, read whole: each is its attributes, its file
+// id and its name, packed into one buffer, so memory grows with the largest
+// directory, a few units beyond the names.
+class Listing {
+public:
+    bool read(HANDLE directory, std::u16string_view mask) {
+        alignas(LARGE_INTEGER) static char chunk[64 * 1024];
+        UNICODE_STRING text;
+        text.Length = static_cast<USHORT>(mask.size() * sizeof(char16_t));
+        text.MaximumLength = text.Length;
+        text.Buffer = const_cast<PWSTR>(reinterpret_cast<const wchar_t*>(mask.data()));
+        PUNICODE_STRING filter = matchesEverything(mask) ? nullptr : &text;
+        for (bool first = true;; first = false) {
+            IO_STATUS_BLOCK io{};
+            const NTSTATUS status = ::NtQueryDirectoryFile(
+                directory, nullptr, nullptr, nullptr, &io, chunk, sizeof chunk,
+                FileIdBothDirectoryInformation, FALSE, first ? filter : nullptr, first);
+            if (status == statusNoMoreFiles || (first && status == statusNoSuchFile)) {
+                return true;
+            }
+            if (!NT_SUCCESS(status)) {
+                if (first) {
+                    ::SetLastError(::RtlNtStatusToDosError(status));
+                    return false;
+                }
+                readErrorCode = ::RtlNtStatusToDosError(status);
+                return true;
+            }
+            addAll(chunk);
+        }
+    }
+
+    // The next entry, or false once all were handed out.
+    bool next(ListedEntry& entry) {
+        if (position >= packed.size()) {
+            return false;
+        }
+        const char16_t* const header = packed.data() + position;
+        entry.attributes = header[0] | DWORD{header[1]} << 16;
+        std::uint64_t id = 0;
+        for (int i = 5; i >= 2; --i) {
+            id = id << 16 | header[i];
+        }
+        entry.id = static_cast<LONGLONG>(id);
+        const std::size_t length = header[6];
+        entry.name = std::u16string_view(header + headerUnits, length);
+        position += headerUnits + length;
+        return true;
+    }
+
+    // The error that cut the reading short, or 0.
+    DWORD readError() const { return readErrorCode; }
+
+private:
+    // The reparse tag of an entry that has one is in its EaSize, as the
+    // system's own FindFirstFileW reads it.
+    void addAll(const char* chunk) {
+        for (std::size_t at = 0;;) {
+            const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFORMATION*>(chunk + at);
+            const std::size_t length = entry->FileNameLength / sizeof(char16_t);
+            if (length < maxPath) {
+                const DWORD attributes = linkAttributes(entry->FileAttributes, entry->EaSize);
+                packed.push_back(static_cast<char16_t>(attributes & 0xFFFF));
+                packed.push_back(static_cast<char16_t>(attributes >> 16));
+                auto id = static_cast<std::uint64_t>(entry->FileId.QuadPart);
+                for (int i = 0; i < 4; ++i, id >>= 16) {
+                    packed.push_back(static_cast<char16_t>(id & 0xFFFF));
+                }
+                packed.push_back(static_cast<char16_t>(length));
+                packed.append(reinterpret_cast<const char16_t*>(entry->FileName), length);
+            }
+            if (entry->NextEntryOffset == 0) {
+                return;
+            }
+            at += entry->NextEntryOffset;
+        }
+    }
+
+    // Attributes, file id and name length ahead of each name.
+    static constexpr std::size_t headerUnits = 7;
+
+    std::u16string packed;
+    std::size_t position = 0;
+    DWORD readErrorCode = 0;
+};
+
+}  // namespace
+
+// One open search: its directory, which anchors the paths below it, and the
+// entries read from it.
+class Search {
+public:
+    Search(std::u16string_view path, OwnedHandle handle) {
+        directory.path = path;
+        directory.handle = std::move(handle);
+        remember(directory);
+    }
+    ~Search() { forget(directory); }
+    Search(const Search&) = delete;
+    Search& operator=(const Search&) = delete;
+
+    bool read(std::u16string_view mask) { return listing.read(directory.handle.get(), mask); }
+
+    bool next(FindData& found) {
+        ListedEntry& entry = directory.listed;
+        if (!listing.next(entry)) {
+            entry = {};
+            const DWORD error = listing.readError();
+            ::SetLastError(error == 0 ? ERROR_NO_MORE_FILES : error);
+            return false;
+        }
+        found.dwFileAttributes = entry.attributes;
+        std::copy(entry.name.begin(), entry.name.end(), found.cFileName);
+        found.cFileName[entry.name.size()] = u'\0';
+        return true;
+    }
+
+private:
+    OpenDirectory directory;
+    Listing listing;
+};
+
+// A name part that is empty matches nothing; the directory part still has
+// to be there.
+Search* openSearch(std::u16string_view pattern) {
+    std::size_t cut = pattern.find_last_of(u"\\/");
+    if (cut == std::u16string_view::npos && pattern.size() >= 2 && pattern[1] == u':') {
+        cut = 1;
+    }
+    const std::u16string_view directoryPart =
+        cut == std::u16string_view::npos ? std::u16string_view() : pattern.substr(0, cut + 1);
+    const std::u16string_view name = pattern.substr(directoryPart.size());
+    OwnedHandle handle = openDirectory(directoryPart);
+    if (!handle) {
+        return nullptr;
+    }
+    if (name.empty()) {
+        ::SetLastError(ERROR_FILE_NOT_FOUND);
+        return nullptr;
+    }
+    auto search =
+        std::make_unique<Search>(withoutTrailingSeparators(directoryPart), std::move(handle));
+    return search->read(name) ? search.release() : nullptr;
+}
+
+bool nextEntry(Search& search, FindData& found) {
+    return search.next(found);
+}
+
+void closeSearch(Search* search) {
+    delete search;
+}
+
+}  // namespace platform::windows
