@@ -617,6 +617,7 @@ class DeepTree(Case):
         self.addCleanup(os.close, descriptor)
         self.assertEqual(os.listdir(descriptor), ["f__"])
 
+    @native_only  # a Windows command line holds at most 32,767 units
     def test_an_argument_longer_than_any_full_path_is_not_resolved(self):
         # 40,000 units resolve to more than the run's 32,768-unit buffer holds:
         # the two boxes (on standard error here), and nothing read past it.
