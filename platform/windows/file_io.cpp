@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/windows/open_directories.h"
 #include "platform/windows/wide.h"
 
 namespace platform {
@@ -10,10 +11,11 @@ namespace platform {
 using windows::wide;
 
 Handle CreateFileW(const char16_t* path, Dword access, Dword shareMode, Dword disposition) {
-    // A directory opens only with backup semantics.
-    const DWORD flags =
-        access == fileListDirectory ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL;
-    return ::CreateFileW(wide(path), access, shareMode, nullptr, disposition, flags, nullptr);
+    if (access == fileListDirectory && disposition == openExisting && path != nullptr) {
+        return windows::holdDirectory(path);
+    }
+    return ::CreateFileW(wide(path), access, shareMode, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
 }
 
 Bool ReadFile(Handle file, void* bytes, Dword size, Dword* read) {
@@ -26,6 +28,10 @@ Bool ReadFile(Handle file, void* bytes, Dword size, Dword* read) {
 }
 
 Bool CloseHandle(Handle object) {
+    if (windows::isHeldDirectory(object)) {
+        windows::releaseDirectory(object);
+        return 1;
+    }
     return ::CloseHandle(object);
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "platform/path_text.h"
@@ -261,6 +262,9 @@ DWORD attributesBelow(HANDLE directory, std::u16string_view name) {
 OwnedHandle openDirectory(std::u16string_view path) {
     std::u16string_view name;
     if (const OpenDirectory* anchor = anchorOf(path, name)) {
+        if (anchor->held && !name.empty()) {
+            return openByPath(path);
+        }
         if (name.empty()) {
             return copyOf(anchor->handle.get());
         }
@@ -286,6 +290,51 @@ DWORD attributesOf(HANDLE handle) {
         return INVALID_FILE_ATTRIBUTES;
     }
     return linkAttributes(tag.FileAttributes, tag.ReparseTag);
+}
+
+HANDLE holdDirectory(const char16_t* path) {
+    auto held = std::make_unique<OpenDirectory>();
+    held->held = true;
+    if (std::u16string_view(path) == u"." && currentHandle() != nullptr) {
+        // The current directory is the handle this layer holds, whatever its
+        // path leads to by now.
+        held->handle = copyOf(currentHandle());
+        held->path = withoutTrailingSeparators(currentPath());
+    } else {
+        const std::u16string resolved = resolvedAgainstCurrent(path);
+        std::u16string full(32768, u'\0');
+        const DWORD length = ::GetFullPathNameW(reinterpret_cast<const wchar_t*>(resolved.c_str()),
+                                                static_cast<DWORD>(full.size()),
+                                                reinterpret_cast<wchar_t*>(full.data()), nullptr);
+        if (length == 0 || length >= full.size()) {
+            return INVALID_HANDLE_VALUE;
+        }
+        full.resize(length);
+        held->path = withoutTrailingSeparators(full);
+        // A directory held already (the current one, as a name's parent) is
+        // held again as it was opened, not as its path may lead by now.
+        std::u16string_view name;
+        const OpenDirectory* const anchor = anchorOf(held->path, name);
+        held->handle =
+            anchor != nullptr && name.empty() ? copyOf(anchor->handle.get()) : openByPath(full);
+    }
+    if (!held->handle) {
+        return INVALID_HANDLE_VALUE;
+    }
+    remember(*held);
+    return held.release();
+}
+
+bool isHeldDirectory(HANDLE handle) {
+    return std::any_of(
+        openDirectories.begin(), openDirectories.end(),
+        [handle](const OpenDirectory* open) { return open == handle && open->held; });
+}
+
+void releaseDirectory(HANDLE handle) {
+    auto* const held = static_cast<OpenDirectory*>(handle);
+    forget(*held);
+    delete held;
 }
 
 HANDLE currentHandle() {

@@ -105,6 +105,9 @@ struct OpenDirectory {
     std::u16string path;  // as the search was given it, without trailing separators
     OwnedHandle handle;
     ListedEntry listed;  // the entry that the search handed out last
+    // Held by CreateFileW rather than listed: a name below it is one the user
+    // gave, opened for a walk as the system finds it, link or not.
+    bool held = false;
 };
 
 // A search's directory is known from its opening to its closing. A directory
@@ -150,6 +153,12 @@ DWORD attributesOf(HANDLE handle);
 // The current directory: the one that SetCurrentDirectoryW made current, held
 // by its handle. Null before the first.
 HANDLE currentHandle();
+// CreateFileW and CloseHandle on a directory: held until released, as
+// posix/open_directories.h says.
+HANDLE holdDirectory(const char16_t* path);
+bool isHeldDirectory(HANDLE handle);
+void releaseDirectory(HANDLE held);
+
 // The open search whose directory is current, or null.
 const OpenDirectory* currentDirectory();
 // Its full path, as it was made current.

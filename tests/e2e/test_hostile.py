@@ -469,7 +469,6 @@ class NothingOutside(Case):
                               if f"{name}\n{FAILED_PREFIX}" not in result.text]
                 self.assertEqual(unreported[:3], [], result.describe())
 
-    @native_only
     def test_the_working_directory_swapped_for_a_link_mid_run(self):
         # The argument's parent and the working directory are held from the
         # argument's resolution on: the walked argument is renamed where it
@@ -492,6 +491,8 @@ class NothingOutside(Case):
         result = harness.Result([], process.returncode, head + rest, errors)
         self.assertExit(result, 0)
         self.assertEqual(scan(os.path.join(self.work, "O")), outside, result.describe())
+        if harness.under_wine():
+            return  # Wine renames by path: where it leads elsewhere, the failure line
         self.assertEqual(sorted(os.listdir(os.path.join(self.work, "W.real"))), ["P", "b__"])
         self.assertEqual(os.listdir(os.path.join(self.work, "W.real", "P")), ["a__"])
 
