@@ -42,7 +42,8 @@ const platform::FindData* FileSearch::open(const char16_t* path) {
     auto listed = std::make_shared<Directory>();
     listed->text = withTrailingSeparator(path);
     listed->length = listed->text.size();
-    return start(std::move(listed));
+    std::u16string pattern = listed->text;
+    return start(std::move(listed), std::move(pattern));
 }
 
 const platform::FindData* FileSearch::openCurrentOf(const FileSearch& parent) {
@@ -59,7 +60,11 @@ const platform::FindData* FileSearch::openCurrentOf(const FileSearch& parent) {
     close();
     std::u16string path = pathOf(*listed);
     path.pop_back();
-    return isListableDirectory(path.c_str()) ? start(std::move(listed)) : nullptr;
+    if (!isListableDirectory(path.c_str())) {
+        return nullptr;
+    }
+    path += listed->text.back();
+    return start(std::move(listed), std::move(path));
 }
 
 std::u16string FileSearch::pathOf(const Directory& directory) {
@@ -71,10 +76,11 @@ std::u16string FileSearch::pathOf(const Directory& directory) {
     return path;
 }
 
-const platform::FindData* FileSearch::start(std::shared_ptr<const Directory> listed) {
+const platform::FindData* FileSearch::start(std::shared_ptr<const Directory> listed,
+                                            std::u16string path) {
     directory = std::move(listed);
     pattern.assign(1, u'*');
-    handle = platform::FindFirstFileExW((pathOf(*directory) + u"*").c_str(), &findData);
+    handle = platform::FindFirstFileExW((path + u'*').c_str(), &findData);
     if (handle == platform::invalidHandleValue) {
         return nullptr;
     }

@@ -52,7 +52,8 @@ private:
         std::size_t length = 0;  // of the whole path
     };
     static std::u16string pathOf(const Directory& directory);
-    const platform::FindData* start(std::shared_ptr<const Directory> listed);
+    // Lists the directory listed, whose path (with its separator) is path.
+    const platform::FindData* start(std::shared_ptr<const Directory> listed, std::u16string path);
 
     platform::Handle handle = platform::invalidHandleValue;
     platform::FindData findData;

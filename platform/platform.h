@@ -181,10 +181,9 @@ Dword GetLastError();
 // CreateFileW access rights, with their Windows values. A handle with
 // fileAppendData and without the right to write elsewhere writes every byte at
 // the end of the file, whatever else writes there. A directory opened with
-// fileListDirectory (the Windows backend adds FILE_FLAG_BACKUP_SEMANTICS,
-// which a directory needs) is held until CloseHandle: meanwhile the file
-// services resolve its path, and a name below it, against the directory that
-// was opened, whatever took its place.
+// fileListDirectory and openExisting is held until CloseHandle: meanwhile the
+// file services resolve its path, and a name below it, against the directory
+// that was opened, whatever took its place.
 constexpr Dword genericRead = 0x80000000;
 constexpr Dword fileAppendData = 0x4;
 constexpr Dword fileListDirectory = 0x1;

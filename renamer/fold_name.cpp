@@ -21,9 +21,7 @@ bool isUtf8(unsigned codePage) {
            (codePage == platform::cpAcp && platform::GetACP() == platform::cpUtf8);
 }
 
-int toAnsi(unsigned codePage, const char16_t* name, char* out, int size) {
-    // UTF-8 holds every character and takes no default character.
-    const char* const fallback = isUtf8(codePage) ? nullptr : defaultCharacter;
+int toAnsi(unsigned codePage, const char* fallback, const char16_t* name, char* out, int size) {
     return platform::WideCharToMultiByte(codePage, 0, name, -1, out, size, fallback, nullptr);
 }
 
@@ -160,17 +158,20 @@ bool foldNameThrough(unsigned codePage, std::u16string* out, const char16_t* nam
     if (name != nullptr && composeMarks(name, composedName)) {
         name = composedName.c_str();
     }
+    // UTF-8 holds every character and takes no default character.
+    const bool utf8 = isUtf8(codePage);
+    const char* const fallback = utf8 ? nullptr : defaultCharacter;
     std::u16string whole;
-    if (name != nullptr && isUtf8(codePage) && replaceLoneSurrogates(name, whole)) {
+    if (name != nullptr && utf8 && replaceLoneSurrogates(name, whole)) {
         name = whole.c_str();
     }
-    const int ansiSize = toAnsi(codePage, name, nullptr, 0);
+    const int ansiSize = toAnsi(codePage, fallback, name, nullptr, 0);
     if (ansiSize <= 0) {
         return false;
     }
     Scratch<char, 1024> ansiBuffer;
     char* const ansi = ansiBuffer.zeroed(static_cast<std::size_t>(ansiSize));
-    if (toAnsi(codePage, name, ansi, ansiSize) == 0) {
+    if (toAnsi(codePage, fallback, name, ansi, ansiSize) == 0) {
         return false;
     }
     const int wideSize = fromAnsi(codePage, ansi, nullptr, 0);

@@ -1,9 +1,13 @@
 // Strings and code pages of platform.h: the POSIX backend.
 //
-// Ordinal comparison, the simple lower-case mapping of Unicode, and conversions
+// Ordinal comparison, the simple lower-case mapping of Unicode, conversions
 // through Windows' own code page tables, or UTF-8, with Windows' contract for
-// the caller's buffer and the default character.
+// the caller's buffer and the default character, and composition and
+// character types through ICU, whose data are those of the Unicode standard
+// that Windows' own normalizer follows.
 #include <locale.h>
+#include <unicode/uchar.h>
+#include <unicode/unorm2.h>
 #include <wctype.h>
 
 #include <algorithm>
@@ -23,8 +27,6 @@
 
 namespace platform::posix {
 namespace {
-
-constexpr unsigned utf8CodePage = 65001;
 
 // Case mapping must not follow the user's locale (a Turkish one lowers 'I'
 // to a dotless i); C.UTF-8 carries the plain Unicode simple mappings.
@@ -136,6 +138,19 @@ unsigned pageNumber(unsigned codePage) {
     return codePage == cpAcp ? ansiCodePage() : codePage;
 }
 
+// Windows refuses to normalize a text that is no valid UTF-16, where ICU
+// would pass a lone surrogate through.
+bool isValidUtf16(const char16_t* text, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        if (isHighSurrogate(text[i]) && i + 1 < length && isLowSurrogate(text[i + 1])) {
+            ++i;
+        } else if (isSurrogate(text[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 }  // namespace platform::posix
 
@@ -178,7 +193,7 @@ int WideCharToMultiByte(unsigned codePage, Dword, const char16_t* text, int leng
     }
     const unsigned number = posix::pageNumber(codePage);
     const posix::TableCodePage* const page = posix::TableCodePage::find(number);
-    const bool utf8 = number == posix::utf8CodePage;
+    const bool utf8 = number == cpUtf8;
     if ((page == nullptr && !utf8) ||
         (utf8 && (defaultChar != nullptr || usedDefault != nullptr))) {
         posix::setLastError(errorInvalidParameter);
@@ -211,7 +226,7 @@ int MultiByteToWideChar(unsigned codePage, Dword, const char* bytes, int length,
     }
     const unsigned number = posix::pageNumber(codePage);
     const posix::TableCodePage* const page = posix::TableCodePage::find(number);
-    if (page == nullptr && number != posix::utf8CodePage) {
+    if (page == nullptr && number != cpUtf8) {
         posix::setLastError(errorInvalidParameter);
         return 0;
     }
@@ -228,6 +243,54 @@ int MultiByteToWideChar(unsigned codePage, Dword, const char* bytes, int length,
         posix::decodeUtf8(input, posix::decoded);
     }
     return posix::deliver(std::u16string_view(posix::decoded), out, outSize);
+}
+
+int NormalizeString(int form, const char16_t* text, int length, char16_t* out, int outSize) {
+    if (form != normalizationC || text == nullptr || length < -1 || outSize < 0 ||
+        (out == nullptr && outSize > 0)) {
+        posix::setLastError(errorInvalidParameter);
+        return 0;
+    }
+    const std::size_t units =
+        length == -1 ? posix::terminatedLength(text) : static_cast<std::size_t>(length);
+    if (units > static_cast<std::size_t>(INT_MAX) || !posix::isValidUtf16(text, units)) {
+        posix::setLastError(units > INT_MAX ? errorInvalidParameter : errorNoUnicodeTranslation);
+        return 0;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* const composition = unorm2_getNFCInstance(&status);
+    if (U_FAILURE(status)) {
+        posix::setLastError(errorNotEnoughMemory);
+        return 0;
+    }
+    const int32_t written =
+        unorm2_normalize(composition, text, static_cast<int32_t>(units), out, outSize, &status);
+    if (status == U_BUFFER_OVERFLOW_ERROR) {
+        if (outSize == 0) {
+            return written;
+        }
+        posix::setLastError(errorInsufficientBuffer);
+        return -written;
+    }
+    if (U_FAILURE(status)) {
+        posix::setLastError(errorNoUnicodeTranslation);
+        return 0;
+    }
+    return written;
+}
+
+Bool GetStringTypeW(Dword infoType, const char16_t* text, int length, Word* types) {
+    if (infoType != ctCtype3 || text == nullptr || length < -1 || length == 0 || types == nullptr) {
+        posix::setLastError(errorInvalidParameter);
+        return 0;
+    }
+    const std::size_t units =
+        length == -1 ? posix::terminatedLength(text) : static_cast<std::size_t>(length);
+    for (std::size_t i = 0; i < units; ++i) {
+        const bool nonspacing = u_charType(text[i]) == U_NON_SPACING_MARK;
+        types[i] = nonspacing ? c3Nonspacing : Word{0};
+    }
+    return 1;
 }
 
 unsigned GetACP() {

@@ -302,11 +302,12 @@ HANDLE holdDirectory(const char16_t* path) {
         held->path = withoutTrailingSeparators(currentPath());
     } else {
         const std::u16string resolved = resolvedAgainstCurrent(path);
-        std::u16string full(32768, u'\0');
-        const DWORD length = ::GetFullPathNameW(reinterpret_cast<const wchar_t*>(resolved.c_str()),
-                                                static_cast<DWORD>(full.size()),
-                                                reinterpret_cast<wchar_t*>(full.data()), nullptr);
-        if (length == 0 || length >= full.size()) {
+        const DWORD needed = ::GetFullPathNameW(wide(resolved.c_str()), 0, nullptr, nullptr);
+        std::u16string full(needed, u'\0');
+        const DWORD length = needed == 0 ? 0
+                                         : ::GetFullPathNameW(wide(resolved.c_str()), needed,
+                                                              wide(full.data()), nullptr);
+        if (length == 0 || length >= needed) {
             return INVALID_HANDLE_VALUE;
         }
         full.resize(length);
