@@ -10,9 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/path_text.h"
@@ -23,16 +21,7 @@
 namespace platform::posix {
 namespace {
 
-// In the order they were opened: a walk's levels, shallowest first; and by
-// the length of their paths, which tells most of them apart at once.
-std::vector<OpenDirectory*> openDirectories;
-std::unordered_map<std::size_t, std::vector<OpenDirectory*>> byLength;
-// The whole path of the directory opened last, whose levels are marked
-// onChain: a lookup almost always asks for one of them, and each one's path
-// is a prefix of this one, so it is compared at once rather than name by
-// name up the chain.
-std::u16string chainPath;
-OpenDirectory* chainTop = nullptr;
+DirectoryPaths openDirectories(u'/');
 std::size_t closeHint = 0;
 const OpenDirectory* currentDirectory = nullptr;
 // Descriptors of the directories above that are open.
@@ -62,92 +51,8 @@ std::size_t descriptorBudget() {
     return budget;
 }
 
-// Whether path (without trailing separators) is directory's path, compared
-// name by name up its chain of parents.
-bool isPathOf(const OpenDirectory& directory, std::u16string_view path) {
-    if (directory.onChain && path.size() == directory.length &&
-        std::memcmp(path.data(), chainPath.data(), path.size() * sizeof(char16_t)) == 0) {
-        return true;
-    }
-    for (const OpenDirectory* level = &directory;;) {
-        if (path.size() != level->length) {
-            return false;
-        }
-        if (level->parent == nullptr) {
-            return path == level->name;
-        }
-        if (path.size() <= level->name.size() ||
-            path.substr(path.size() - level->name.size()) != level->name) {
-            return false;
-        }
-        path.remove_suffix(level->name.size());
-        if (!isSeparator(path.back())) {
-            return false;
-        }
-        path = withoutTrailingSeparators(path);
-        level = level->parent;
-    }
-}
-
-OpenDirectory* openDirectoryAt(std::u16string_view path) {
-    const auto bucket = byLength.find(path.size());
-    if (bucket == byLength.end()) {
-        return nullptr;
-    }
-    for (auto it = bucket->second.rbegin(); it != bucket->second.rend(); ++it) {
-        if (isPathOf(**it, path)) {
-            return *it;
-        }
-    }
-    return nullptr;
-}
-
-std::u16string pathOf(const OpenDirectory& directory) {
-    std::u16string path(directory.length, u'/');
-    for (const OpenDirectory* level = &directory; level != nullptr; level = level->parent) {
-        std::copy(level->name.begin(), level->name.end(),
-                  path.begin() + static_cast<std::ptrdiff_t>(level->length - level->name.size()));
-    }
-    return path;
-}
-
-void markChain(OpenDirectory* top, bool on) {
-    for (OpenDirectory* level = top; level != nullptr; level = level->parent) {
-        level->onChain = on;
-    }
-}
-
-// The directory opened last becomes the top of the chain: one name more when
-// it lies right below the top, else a chain of its own.
-void extendChain(OpenDirectory& directory) {
-    if (chainTop != nullptr && directory.parent == chainTop) {
-        chainPath.resize(chainTop->length);
-        chainPath.resize(directory.length - directory.name.size(), u'/');
-        chainPath += directory.name;
-        directory.onChain = true;
-    } else {
-        markChain(chainTop, false);
-        chainPath = pathOf(directory);
-        markChain(&directory, true);
-    }
-    chainTop = &directory;
-}
-
-// The chain loses its top as the walk comes back up; any other level that
-// goes breaks it, and the next directory opened starts it anew.
-void shortenChain(OpenDirectory& directory) {
-    if (!directory.onChain) {
-        return;
-    }
-    if (&directory == chainTop && directory.parent != nullptr) {
-        directory.onChain = false;
-        chainTop = directory.parent;
-        chainPath.resize(chainTop->length);
-        return;
-    }
-    markChain(chainTop, false);
-    chainTop = nullptr;
-    chainPath.clear();
+OpenDirectory& openDirectoryOf(DirectoryPath* known) {
+    return static_cast<OpenDirectory&>(*known);
 }
 
 // Makes room for one more descriptor: closes that of the shallowest level
@@ -155,12 +60,13 @@ void shortenChain(OpenDirectory& directory) {
 bool closeAShallowLevel() {
     // The levels above the last one closed were closed before it, or are
     // held: the search starts there.
-    const std::size_t count = openDirectories.size();
+    const std::vector<DirectoryPath*>& levels = openDirectories.inOrder();
+    const std::size_t count = levels.size();
     for (std::size_t step = 0; step + 1 < count; ++step) {
         const std::size_t i = (std::min(closeHint, count - 1) + step) % (count - 1);
-        OpenDirectory& level = *openDirectories[i];
+        OpenDirectory& level = openDirectoryOf(levels[i]);
         if (level.descriptor && !level.held && &level != currentDirectory &&
-            openDirectories[i + 1]->parent == &level) {
+            levels[i + 1]->parent == &level) {
             level.descriptor.reset();
             --descriptorsInUse;
             closeHint = i;
@@ -173,7 +79,7 @@ bool closeAShallowLevel() {
 // Opens a closed parent again from its level below, as the walk comes back
 // up to it: only the directory that it was, never what took its place.
 void reopenParentOf(const OpenDirectory& below) {
-    OpenDirectory& parent = *below.parent;
+    OpenDirectory& parent = openDirectoryOf(below.parent);
     OwnedDescriptor fd(openAtMakingRoom(below.descriptor.get(), "..",
                                         O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     Status status;
@@ -259,66 +165,30 @@ int openAtMakingRoom(int directory, const char* name, int flags) {
 // A relative path means another directory once another one is current:
 // only absolute ones anchor anything.
 void remember(OpenDirectory& directory) {
-    const OpenDirectory* top = &directory;
-    while (top->parent != nullptr) {
-        top = top->parent;
-    }
-    if (!top->name.empty() && isSeparator(top->name.front())) {
-        openDirectories.push_back(&directory);
-        byLength[directory.length].push_back(&directory);
+    if (directory.parent != nullptr ||
+        (!directory.name.empty() && isSeparator(directory.name.front()))) {
+        openDirectories.add(directory);
         descriptorsInUse += directory.descriptor ? 1 : 0;
-        extendChain(directory);
     }
 }
 
 void forget(OpenDirectory& directory) {
-    if (directory.parent != nullptr && !directory.parent->descriptor && directory.descriptor) {
+    if (directory.parent != nullptr && !openDirectoryOf(directory.parent).descriptor &&
+        directory.descriptor) {
         reopenParentOf(directory);
     }
-    const auto found = std::find(openDirectories.rbegin(), openDirectories.rend(), &directory);
-    if (found == openDirectories.rend()) {
+    if (!openDirectories.remove(directory)) {
         return;
     }
-    openDirectories.erase(std::next(found).base());
     descriptorsInUse -= directory.descriptor ? 1 : 0;
-    std::vector<OpenDirectory*>& sameLength = byLength[directory.length];
-    sameLength.erase(
-        std::next(std::find(sameLength.rbegin(), sameLength.rend(), &directory)).base());
-    if (sameLength.empty()) {
-        byLength.erase(directory.length);
-    }
-    shortenChain(directory);
-    // What was opened below it keeps its whole path instead.
-    for (OpenDirectory* other : openDirectories) {
-        if (other->parent == &directory) {
-            shortenChain(*other);
-            other->name = pathOf(*other);
-            other->parent = nullptr;
-        }
-    }
     if (currentDirectory == &directory) {
         currentDirectory = nullptr;
     }
 }
 
 OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& name) {
-    if (openDirectories.empty() || path.empty()) {
-        return nullptr;
-    }
-    const std::u16string_view trimmed = withoutTrailingSeparators(path);
-    name = {};
-    if (OpenDirectory* itself = openDirectoryAt(trimmed)) {
-        return itself;
-    }
-    std::size_t cut = trimmed.size();
-    while (cut > 0 && !isSeparator(trimmed[cut - 1])) {
-        --cut;
-    }
-    name = trimmed.substr(cut);
-    if (cut == 0 || name == u"." || name == u"..") {
-        return nullptr;
-    }
-    return openDirectoryAt(withoutTrailingSeparators(trimmed.substr(0, cut)));
+    DirectoryPath* const anchor = openDirectories.anchorOf(path, name);
+    return anchor != nullptr ? &openDirectoryOf(anchor) : nullptr;
 }
 
 bool statusAt(int directory, const char* name, Status& status) {
@@ -386,9 +256,10 @@ Handle holdDirectory(const char16_t* path) {
 }
 
 bool isHeldDirectory(Handle handle) {
-    return std::any_of(
-        openDirectories.begin(), openDirectories.end(),
-        [handle](const OpenDirectory* open) { return open == handle && open->held; });
+    const std::vector<DirectoryPath*>& known = openDirectories.inOrder();
+    return std::any_of(known.begin(), known.end(), [handle](DirectoryPath* open) {
+        return &openDirectoryOf(open) == handle && openDirectoryOf(open).held;
+    });
 }
 
 bool releaseDirectory(Handle handle) {

@@ -34,8 +34,8 @@
 // whatever took their path meanwhile. A name below a held directory is one
 // the user gave: it is opened even where it is a link or a mount point.
 //
-// Depth. A level keeps its name and its parent, not its whole path, so a walk
-// n levels deep keeps n names, not n paths that grow with n. Where the system
+// Depth. A level keeps its name and its parent, not its whole path
+// (directory_paths.h). Where the system
 // refuses another descriptor (EMFILE), the descriptor of the shallowest level
 // that has an open level below it is closed; when the level below closes, it
 // is opened again from there ("..") and taken only if it is the same directory
@@ -48,6 +48,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/directory_paths.h"
 #include "platform/platform.h"
 
 namespace platform::posix {
@@ -85,18 +86,13 @@ private:
 };
 
 // What an open directory is checked against: its descriptor, and the device
-// that its entries must share for a walk to enter them.
-struct OpenDirectory {
-    // The open directory it was opened from, and its name there; or, opened
-    // by path, no parent and its whole path.
-    OpenDirectory* parent = nullptr;
-    std::u16string name;
-    std::size_t length = 0;      // of its whole path, without trailing separators
+// that its entries must share for a walk to enter them. Its parent, where it
+// has one, is an OpenDirectory too.
+struct OpenDirectory : DirectoryPath {
     OwnedDescriptor descriptor;  // none while closed for want of descriptors
     dev_t device = 0;
     ino_t inode = 0;
     bool held = false;
-    bool onChain = false;  // a level of the walk's deepest path (see isPathOf)
 };
 
 // A directory is known from its opening to its closing, under its path.

@@ -92,8 +92,15 @@ bool makeCurrent(OwnedHandle handle, const std::u16string& fullPath) {
     return true;
 }
 
+// What it opens is known by no path: the current directory holds its handle.
+OwnedHandle openedDirectory(std::u16string_view path) {
+    OpenDirectory opened;
+    openDirectory(path, opened);
+    return std::move(opened.handle);
+}
+
 bool changeDirectoryByPath(const char16_t* path) {
-    OwnedHandle handle = openDirectory(resolvedAgainstCurrent(path));
+    OwnedHandle handle = openedDirectory(resolvedAgainstCurrent(path));
     if (!handle) {
         return false;
     }
@@ -112,22 +119,22 @@ bool changeDirectoryByPath(const char16_t* path) {
 // makes the directory of each of its entries current, the same one for all
 // the entries of a listing.
 bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view name) {
-    if (name.empty()) {
-        if (isCurrent(directory)) {
-            return true;
-        }
-        if (fitsCurrentDirectory(directory.path) && !setProcessDirectory(directory.path)) {
-            return false;
-        }
-        setCurrent(directory);
+    if (name.empty() && isCurrent(directory)) {
         return true;
     }
-    std::u16string full = directory.path;
+    std::u16string full = pathOf(directory);
+    if (name.empty()) {
+        if (fitsCurrentDirectory(full) && !setProcessDirectory(full)) {
+            return false;
+        }
+        setCurrent(directory, std::move(full));
+        return true;
+    }
     if (!endsWithSeparator(full)) {
         full += u'\\';
     }
     full += name;
-    OwnedHandle handle = openDirectory(full);
+    OwnedHandle handle = openedDirectory(full);
     return handle && makeCurrent(std::move(handle), full);
 }
 

@@ -62,14 +62,15 @@ TEST(WindowsAnchoredSearch, TheCurrentMarkGoesWhenItsSearchCloses) {
     testsupport::TempDir tree;
     const std::u16string saved = tree.text();
     platform::windows::OpenDirectory directory;
-    directory.path = tree.text();
+    directory.name = tree.text();
+    directory.length = directory.name.size();
     directory.handle.reset(::CreateFileW(
         reinterpret_cast<const wchar_t*>(saved.c_str()), FILE_LIST_DIRECTORY | SYNCHRONIZE,
         FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     ASSERT_NE(directory.handle.get(), INVALID_HANDLE_VALUE);
     const HANDLE handle = directory.handle.get();
     platform::windows::remember(directory);
-    platform::windows::setCurrent(directory);
+    platform::windows::setCurrent(directory, saved);
     EXPECT_TRUE(platform::windows::isCurrent(directory));
     platform::windows::forget(directory);
     EXPECT_FALSE(platform::windows::isCurrent(directory));

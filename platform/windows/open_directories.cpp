@@ -5,7 +5,6 @@
 #include <winternl.h>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -24,7 +23,7 @@ void OwnedHandle::reset(HANDLE handle) {
 
 namespace {
 
-std::vector<const OpenDirectory*> openDirectories;
+DirectoryPaths openDirectories(u'\\');
 
 // The current directory: an open search's, or one of its own.
 const OpenDirectory* currentAnchor = nullptr;
@@ -79,15 +78,8 @@ UNICODE_STRING unicodeOf(std::u16string_view text) {
     return result;
 }
 
-const OpenDirectory* openDirectoryAt(std::u16string_view path) {
-    for (auto it = openDirectories.rbegin(); it != openDirectories.rend(); ++it) {
-        const std::u16string& known = (*it)->path;
-        if (known.size() == path.size() &&
-            std::memcmp(known.data(), path.data(), path.size() * sizeof(char16_t)) == 0) {
-            return *it;
-        }
-    }
-    return nullptr;
+OpenDirectory& openDirectoryOf(DirectoryPath* known) {
+    return static_cast<OpenDirectory&>(*known);
 }
 
 constexpr ACCESS_MASK listingAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
@@ -156,41 +148,30 @@ OwnedHandle openByPath(std::u16string_view path) {
 // A relative path means another directory once another one is current:
 // only absolute ones anchor anything.
 void remember(OpenDirectory& directory) {
-    if (isAbsolute(directory.path)) {
-        openDirectories.push_back(&directory);
+    if (directory.parent != nullptr || isAbsolute(directory.name)) {
+        openDirectories.add(directory);
     }
 }
 
 void forget(OpenDirectory& directory) {
-    const auto found = std::find(openDirectories.rbegin(), openDirectories.rend(), &directory);
-    if (found != openDirectories.rend()) {
-        openDirectories.erase(std::next(found).base());
-    }
     if (currentAnchor == &directory) {
         currentAnchor = nullptr;
         currentOwned = std::move(directory.handle);
-        currentFull = directory.path;
     }
+    openDirectories.remove(directory);
 }
 
+// A name with a colon names a stream of an entry, not an entry.
 const OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& name) {
-    if (openDirectories.empty() || path.empty()) {
+    DirectoryPath* const anchor = openDirectories.anchorOf(path, name);
+    if (anchor == nullptr || name.find(u':') != name.npos) {
         return nullptr;
     }
-    const std::u16string_view trimmed = withoutTrailingSeparators(path);
-    name = {};
-    if (const OpenDirectory* itself = openDirectoryAt(trimmed)) {
-        return itself;
-    }
-    std::size_t cut = trimmed.size();
-    while (cut > 0 && !isSeparator(trimmed[cut - 1])) {
-        --cut;
-    }
-    name = trimmed.substr(cut);
-    if (cut == 0 || name == u"." || name == u".." || name.find(u':') != name.npos) {
-        return nullptr;
-    }
-    return openDirectoryAt(withoutTrailingSeparators(trimmed.substr(0, cut)));
+    return &openDirectoryOf(anchor);
+}
+
+std::u16string pathOf(const OpenDirectory& directory) {
+    return openDirectories.pathOf(directory);
 }
 
 OwnedHandle openBelow(HANDLE directory, std::u16string_view name, ACCESS_MASK access,
@@ -259,25 +240,42 @@ DWORD attributesBelow(HANDLE directory, std::u16string_view name) {
     return entry ? attributesOf(entry.get()) : INVALID_FILE_ATTRIBUTES;
 }
 
-OwnedHandle openDirectory(std::u16string_view path) {
+namespace {
+
+OwnedHandle openAnchored(const OpenDirectory& anchor, std::u16string_view path,
+                         std::u16string_view name) {
+    if (anchor.held && !name.empty()) {
+        return openByPath(path);
+    }
+    if (name.empty()) {
+        return copyOf(anchor.handle.get());
+    }
+    OwnedHandle below = openBelow(anchor.handle.get(), name, listingAccess, FILE_DIRECTORY_FILE);
+    if (!below && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
+        ::SetLastError(ERROR_PATH_NOT_FOUND);
+    }
+    below = walkedDirectoryOnly(std::move(below));
+    return below && isListedEntry(anchor, name, below.get()) ? std::move(below) : OwnedHandle();
+}
+
+}  // namespace
+
+// A directory opened below an anchor is known as its name there; any other
+// by its whole path.
+bool openDirectory(std::u16string_view path, OpenDirectory& opened) {
+    const std::u16string_view trimmed = withoutTrailingSeparators(path);
+    opened.length = trimmed.size();
     std::u16string_view name;
     if (const OpenDirectory* anchor = anchorOf(path, name)) {
-        if (anchor->held && !name.empty()) {
-            return openByPath(path);
-        }
-        if (name.empty()) {
-            return copyOf(anchor->handle.get());
-        }
-        OwnedHandle below =
-            openBelow(anchor->handle.get(), name, listingAccess, FILE_DIRECTORY_FILE);
-        if (!below && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
-            ::SetLastError(ERROR_PATH_NOT_FOUND);
-        }
-        below = walkedDirectoryOnly(std::move(below));
-        return below && isListedEntry(*anchor, name, below.get()) ? std::move(below)
-                                                                  : OwnedHandle();
+        opened.handle = openAnchored(*anchor, path, name);
+        opened.parent = name.empty() ? anchor->parent : const_cast<OpenDirectory*>(anchor);
+        opened.name = name.empty() ? anchor->name : std::u16string(name);
+    } else {
+        opened.handle = openByPath(path);
+        opened.parent = nullptr;
+        opened.name = trimmed;
     }
-    return openByPath(path);
+    return static_cast<bool>(opened.handle);
 }
 
 DWORD attributesOf(HANDLE handle) {
@@ -299,7 +297,8 @@ HANDLE holdDirectory(const char16_t* path) {
         // The current directory is the handle this layer holds, whatever its
         // path leads to by now.
         held->handle = copyOf(currentHandle());
-        held->path = withoutTrailingSeparators(currentPath());
+        held->name = withoutTrailingSeparators(currentPath());
+        held->length = held->name.size();
     } else {
         const std::u16string resolved = resolvedAgainstCurrent(path);
         const DWORD needed = ::GetFullPathNameW(wide(resolved.c_str()), 0, nullptr, nullptr);
@@ -311,13 +310,17 @@ HANDLE holdDirectory(const char16_t* path) {
             return INVALID_HANDLE_VALUE;
         }
         full.resize(length);
-        held->path = withoutTrailingSeparators(full);
         // A directory held already (the current one, as a name's parent) is
         // held again as it was opened, not as its path may lead by now.
         std::u16string_view name;
-        const OpenDirectory* const anchor = anchorOf(held->path, name);
-        held->handle =
-            anchor != nullptr && name.empty() ? copyOf(anchor->handle.get()) : openByPath(full);
+        const OpenDirectory* const anchor = anchorOf(full, name);
+        if (anchor != nullptr && name.empty()) {
+            openDirectory(full, *held);
+        } else {
+            held->handle = openByPath(full);
+            held->name = withoutTrailingSeparators(full);
+            held->length = held->name.size();
+        }
     }
     if (!held->handle) {
         return INVALID_HANDLE_VALUE;
@@ -327,9 +330,10 @@ HANDLE holdDirectory(const char16_t* path) {
 }
 
 bool isHeldDirectory(HANDLE handle) {
-    return std::any_of(
-        openDirectories.begin(), openDirectories.end(),
-        [handle](const OpenDirectory* open) { return open == handle && open->held; });
+    const std::vector<DirectoryPath*>& known = openDirectories.inOrder();
+    return std::any_of(known.begin(), known.end(), [handle](DirectoryPath* open) {
+        return &openDirectoryOf(open) == handle && openDirectoryOf(open).held;
+    });
 }
 
 void releaseDirectory(HANDLE handle) {
@@ -347,7 +351,7 @@ const OpenDirectory* currentDirectory() {
 }
 
 const std::u16string& currentPath() {
-    return currentAnchor != nullptr ? currentAnchor->path : currentFull;
+    return currentFull;
 }
 
 const std::u16string& currentLongPath() {
@@ -358,11 +362,11 @@ bool isCurrent(const OpenDirectory& directory) {
     return currentAnchor == &directory;
 }
 
-void setCurrent(const OpenDirectory& directory) {
+void setCurrent(const OpenDirectory& directory, std::u16string fullPath) {
     currentAnchor = &directory;
     currentOwned.reset();
-    currentFull.clear();
-    currentLong = fitsCurrentDirectory(directory.path) ? u"" : directory.path;
+    currentFull = std::move(fullPath);
+    currentLong = fitsCurrentDirectory(currentFull) ? u"" : currentFull;
 }
 
 void setCurrent(OwnedHandle handle, std::u16string_view fullPath) {

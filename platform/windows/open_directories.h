@@ -64,6 +64,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/directory_paths.h"
+
 namespace platform::windows {
 
 // A handle that its owner closes.
@@ -101,8 +103,8 @@ struct ListedEntry {
     LONGLONG id = 0;
 };
 
-struct OpenDirectory {
-    std::u16string path;  // as the search was given it, without trailing separators
+// Its parent, where it has one, is an OpenDirectory too (directory_paths.h).
+struct OpenDirectory : DirectoryPath {
     OwnedHandle handle;
     ListedEntry listed;  // the entry that the search handed out last
     // Held by CreateFileW rather than listed: a name below it is one the user
@@ -119,6 +121,7 @@ void forget(OpenDirectory& directory);
 // The open directory that path names, or that holds the entry path names;
 // name is then empty, or the entry's name. Null for any other path.
 const OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& name);
+std::u16string pathOf(const OpenDirectory& directory);
 
 // Opens name relative to directory, never through a link that took its
 // place (FILE_OPEN_REPARSE_POINT); options are further NtOpenFile options.
@@ -142,9 +145,10 @@ bool pathLeadsTo(const std::u16string& path, HANDLE entry);
 // the last error set when there is none.
 DWORD attributesBelow(HANDLE directory, std::u16string_view name);
 
-// Opens a directory for listing: anchored where an open search allows it,
-// else by path. An empty handle with the last error set on failure.
-OwnedHandle openDirectory(std::u16string_view path);
+// Opens the directory that path names for listing: anchored where an open
+// search allows it, else by path. Fills everything but listed and held;
+// false with the last error set.
+bool openDirectory(std::u16string_view path, OpenDirectory& opened);
 
 // The attributes of what handle holds, as the layers above see them
 // (reparse.h); INVALID_FILE_ATTRIBUTES with the last error set on failure.
@@ -167,7 +171,8 @@ const std::u16string& currentPath();
 // which then still names the one before; else empty.
 const std::u16string& currentLongPath();
 bool isCurrent(const OpenDirectory& directory);
-void setCurrent(const OpenDirectory& directory);
+// fullPath: the directory's, as pathOf gives it.
+void setCurrent(const OpenDirectory& directory, std::u16string fullPath);
 void setCurrent(OwnedHandle handle, std::u16string_view fullPath);
 
 // Whether a full path fits the process's current directory, which Windows

@@ -128,14 +128,18 @@ private:
 // entries read from it.
 class Search {
 public:
-    Search(std::u16string_view path, OwnedHandle handle) {
-        directory.path = path;
-        directory.handle = std::move(handle);
-        remember(directory);
-    }
+    Search() = default;
     ~Search() { forget(directory); }
     Search(const Search&) = delete;
     Search& operator=(const Search&) = delete;
+
+    bool open(std::u16string_view path) {
+        if (!openDirectory(path, directory)) {
+            return false;
+        }
+        remember(directory);
+        return true;
+    }
 
     bool read(std::u16string_view mask) { return listing.read(directory.handle.get(), mask); }
 
@@ -168,16 +172,14 @@ Search* openSearch(std::u16string_view pattern) {
     const std::u16string_view directoryPart =
         cut == std::u16string_view::npos ? std::u16string_view() : pattern.substr(0, cut + 1);
     const std::u16string_view name = pattern.substr(directoryPart.size());
-    OwnedHandle handle = openDirectory(directoryPart);
-    if (!handle) {
+    auto search = std::make_unique<Search>();
+    if (!search->open(directoryPart)) {
         return nullptr;
     }
     if (name.empty()) {
         ::SetLastError(ERROR_FILE_NOT_FOUND);
         return nullptr;
     }
-    auto search =
-        std::make_unique<Search>(withoutTrailingSeparators(directoryPart), std::move(handle));
     return search->read(name) ? search.release() : nullptr;
 }
 
