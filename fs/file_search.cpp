@@ -43,7 +43,7 @@ const platform::FindData* FileSearch::open(const char16_t* path) {
     listed->text = withTrailingSeparator(path);
     listed->length = listed->text.size();
     std::u16string pattern = listed->text;
-    return start(std::move(listed), std::move(pattern));
+    return start(std::move(listed), pattern);
 }
 
 const platform::FindData* FileSearch::openCurrentOf(const FileSearch& parent) {
@@ -58,29 +58,33 @@ const platform::FindData* FileSearch::openCurrentOf(const FileSearch& parent) {
     listed->text += parent.directory->text.back();
     listed->length = parent.directory->length + listed->text.size();
     close();
-    std::u16string path = pathOf(*listed);
+    // Each level's path is a little longer than the one before: built in one
+    // buffer kept for every search, no freed shorter copy is left behind per
+    // level for a heap to fill with the walk's small allocations.
+    static std::u16string path;
+    pathOf(*listed, path);
     path.pop_back();
     if (!isListableDirectory(path.c_str())) {
         return nullptr;
     }
     path += listed->text.back();
-    return start(std::move(listed), std::move(path));
+    return start(std::move(listed), path);
 }
 
-std::u16string FileSearch::pathOf(const Directory& directory) {
-    std::u16string path(directory.length, u'\0');
+void FileSearch::pathOf(const Directory& directory, std::u16string& path) {
+    path.resize(directory.length);
     for (const Directory* level = &directory; level != nullptr; level = level->parent.get()) {
         std::copy(level->text.begin(), level->text.end(),
                   path.begin() + static_cast<std::ptrdiff_t>(level->length - level->text.size()));
     }
-    return path;
 }
 
 const platform::FindData* FileSearch::start(std::shared_ptr<const Directory> listed,
-                                            std::u16string path) {
+                                            std::u16string& path) {
     directory = std::move(listed);
     pattern.assign(1, u'*');
-    handle = platform::FindFirstFileExW((path + u'*').c_str(), &findData);
+    path += u'*';
+    handle = platform::FindFirstFileExW(path.c_str(), &findData);
     if (handle == platform::invalidHandleValue) {
         return nullptr;
     }
@@ -114,7 +118,12 @@ const platform::FindData* FileSearch::current() const {
 }
 
 std::u16string FileSearch::currentPath() const {
-    return directory != nullptr ? pathOf(*directory) + findData.cFileName : findData.cFileName;
+    std::u16string path;
+    if (directory != nullptr) {
+        pathOf(*directory, path);
+    }
+    path += findData.cFileName;
+    return path;
 }
 
 }  // namespace kestrel

@@ -51,9 +51,9 @@ private:
         std::u16string text;
         std::size_t length = 0;  // of the whole path
     };
-    static std::u16string pathOf(const Directory& directory);
+    static void pathOf(const Directory& directory, std::u16string& path);
     // Lists the directory listed, whose path (with its separator) is path.
-    const platform::FindData* start(std::shared_ptr<const Directory> listed, std::u16string path);
+    const platform::FindData* start(std::shared_ptr<const Directory> listed, std::u16string& path);
 
     platform::Handle handle = platform::invalidHandleValue;
     platform::FindData findData;

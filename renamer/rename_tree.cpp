@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fs/file_search.h"
+#include "fs/path.h"
 
 namespace ansifold {
 
@@ -31,6 +32,7 @@ bool isWalkedDirectory(platform::Dword attributes) {
 // program's stack, which is 1 MiB for a Windows program.
 bool renameTree(const std::u16string& directory, const RunMode& mode) {
     std::u16string path = directory;
+    const char16_t separator = kestrel::separatorOf(directory);
     std::vector<std::unique_ptr<Level>> levels;
     levels.push_back(std::make_unique<Level>());
     levels.back()->search.open(path.c_str());
@@ -49,7 +51,14 @@ bool renameTree(const std::u16string& directory, const RunMode& mode) {
             continue;
         }
         if (isWalkedDirectory(entry->dwFileAttributes)) {
-            path = level.search.currentPath();
+            // The entry's path, as the search's currentPath gives it, built
+            // in place: a copy per level would leave the heap a freed one
+            // per level, each too short for the next.
+            path.resize(level.directoryLength);
+            if (!path.empty() && path.back() != separator) {
+                path += separator;
+            }
+            path += entry->cFileName;
             levels.push_back(std::make_unique<Level>());
             levels.back()->search.openCurrentOf(level.search);
             levels.back()->directoryLength = path.size();

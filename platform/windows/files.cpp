@@ -216,7 +216,12 @@ Handle FindFirstFileW(const char16_t* pattern, FindData* found) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return invalidHandleValue;
     }
-    windows::Search* const search = windows::openSearch(windows::resolvedAgainstCurrent(pattern));
+    // Joined only where it must be: a walk's pattern, a little longer at each
+    // level, is not copied.
+    const std::u16string joined =
+        windows::isResolvedAsGiven(pattern) ? u"" : windows::resolvedAgainstCurrent(pattern);
+    windows::Search* const search =
+        windows::openSearch(joined.empty() ? std::u16string_view(pattern) : joined);
     if (search == nullptr) {
         return invalidHandleValue;
     }

@@ -380,9 +380,13 @@ bool fitsCurrentDirectory(std::u16string_view fullPath) {
     return withoutTrailingSeparators(fullPath).size() + 2 <= MAX_PATH;
 }
 
+bool isResolvedAsGiven(const char16_t* path) {
+    return currentLong.empty() || !isRelative(path);
+}
+
 std::u16string resolvedAgainstCurrent(const char16_t* path) {
     const std::u16string_view text(path);
-    if (currentLong.empty() || !isRelative(text)) {
+    if (isResolvedAsGiven(path)) {
         return std::u16string(text);
     }
     std::u16string joined = currentLong;

@@ -183,6 +183,8 @@ bool fitsCurrentDirectory(std::u16string_view fullPath);
 // directory: a relative path joined to the current directory where that is
 // too long to be the process's own, any other path unchanged.
 std::u16string resolvedAgainstCurrent(const char16_t* path);
+// Whether resolvedAgainstCurrent leaves path as it is.
+bool isResolvedAsGiven(const char16_t* path);
 
 // Makes fullPath, which fits, the process's own current directory.
 bool setProcessDirectory(const std::u16string& fullPath);
