@@ -588,6 +588,43 @@ class DeepTree(Case):
         self.addCleanup(os.close, descriptor)
         self.assertEqual(os.listdir(descriptor), ["__"])
 
+    @unittest.skipUnless(harness.under_wine() and harness.code_page() == 932,
+                         "Windows builds, once: the depth does not depend on the code page")
+    def test_windows_paths_as_long_as_the_system_allows(self):
+        # x64: seventeen long names, then one-letter levels up to a path of
+        # about 32,700 units. Wine renames through host paths of at most 4,096
+        # bytes, so it gives the levels past the long names the failure line;
+        # the names make its host paths pass that at once, beyond which the
+        # emulated 32-bit Wine re-reads the whole path at every call: it
+        # takes 1,000 one-letter levels, its host paths within the limit.
+        prefix = [] if harness.emulated() else [f"{i:02}" + "ā" * 120 for i in range(17)]
+        used = len(self.work) + sum(len(name) + 1 for name in prefix) + 10
+        levels = prefix + ["ā"] * (1000 if harness.emulated() else (32700 - used) // 2)
+        self.addCleanup(subprocess.run, ["rm", "-rf", "--", self.root])
+        descriptor = self.descend(levels, create=True)
+        os.close(os.open("f😀", os.O_CREAT | os.O_WRONLY, 0o600, dir_fd=descriptor))
+        os.close(descriptor)
+
+        result = self.run_with([levels[0]], timeout=600)
+
+        self.assertExit(result, 0)
+        records = result.records
+        self.assertEqual([name for name, _ in records], ["f😀"] + levels[::-1])
+        self.assertEqual(records[-1][1], moved(levels[0].replace("ā", "_")))
+        # The disk as the report says, top level first.
+        descriptor = os.open(self.work, os.O_RDONLY)
+        for name, outcome in reversed(records):
+            self.assertIn(outcome, (moved(name.replace("ā", "_").replace("😀", "__")),
+                                    failed(name.replace("ā", "_").replace("😀", "__"))))
+            now = outcome[1] if outcome[0] == "moved" else name
+            if name == "f😀":
+                self.assertEqual(os.listdir(descriptor), [now])
+            else:
+                below = os.open(now, os.O_RDONLY, dir_fd=descriptor)
+                os.close(descriptor)
+                descriptor = below
+        os.close(descriptor)
+
     def test_paths_past_max_path(self):
         # 25 levels of 40 units, a name to fold at each: paths past 1,000
         # units, which Windows does not let a program make current.
