@@ -54,9 +54,10 @@
 // its current directory in a MAX_PATH-sized buffer: never give it a longer
 // one (nor Windows, where SetCurrentDirectoryW is limited).
 //
-// A walk keeps one search open per level, so the directory of the entry in
-// hand is the search opened last: lookups start there. Only the main thread
-// uses the file services; nothing here is locked.
+// A walk keeps one search open per level, each known by its parent and its
+// own name, not its whole path (directory_paths.h), so a walk as deep as a
+// 32,767-unit path allows holds its names once. Only the main thread uses
+// the file services; nothing here is locked.
 #pragma once
 
 #include <windows.h>
