@@ -24,22 +24,25 @@ void DirectoryPaths::add(DirectoryPath& directory) {
     extendChain(directory);
 }
 
+// A directory is added after its parent, so those below it come after it:
+// a walk that closes its deepest level looks at nothing else.
 bool DirectoryPaths::remove(DirectoryPath& directory) {
-    if (std::find(ordered.rbegin(), ordered.rend(), &directory) == ordered.rend()) {
+    const auto found = std::find(ordered.rbegin(), ordered.rend(), &directory);
+    if (found == ordered.rend()) {
         return false;
     }
-    eraseLast(ordered, &directory);
+    const auto after = ordered.erase(std::next(found).base());
     std::vector<DirectoryPath*>& sameLength = byLength[directory.length];
     eraseLast(sameLength, &directory);
     if (sameLength.empty()) {
         byLength.erase(directory.length);
     }
     shortenChain(directory);
-    for (DirectoryPath* other : ordered) {
-        if (other->parent == &directory) {
-            shortenChain(*other);
-            other->name = pathOf(*other);
-            other->parent = nullptr;
+    for (auto other = after; other != ordered.end(); ++other) {
+        if ((*other)->parent == &directory) {
+            shortenChain(**other);
+            (*other)->name = pathOf(**other);
+            (*other)->parent = nullptr;
         }
     }
     return true;
