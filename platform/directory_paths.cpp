@@ -48,6 +48,10 @@ bool DirectoryPaths::remove(DirectoryPath& directory) {
     return true;
 }
 
+bool DirectoryPaths::contains(const DirectoryPath* directory) const {
+    return std::find(ordered.rbegin(), ordered.rend(), directory) != ordered.rend();
+}
+
 DirectoryPath* DirectoryPaths::anchorOf(std::u16string_view path, std::u16string_view& name) const {
     name = {};
     if (ordered.empty() || path.empty()) {

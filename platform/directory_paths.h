@@ -42,6 +42,8 @@ public:
     DirectoryPath* anchorOf(std::u16string_view path, std::u16string_view& name) const;
     std::u16string pathOf(const DirectoryPath& directory) const;
 
+    bool contains(const DirectoryPath* directory) const;
+
     // In the order they were added: a walk's levels, shallowest first.
     const std::vector<DirectoryPath*>& inOrder() const { return ordered; }
 

@@ -255,11 +255,10 @@ Handle holdDirectory(const char16_t* path) {
     return held.release();
 }
 
+// Only a handle known here is looked into.
 bool isHeldDirectory(Handle handle) {
-    const std::vector<DirectoryPath*>& known = openDirectories.inOrder();
-    return std::any_of(known.begin(), known.end(), [handle](DirectoryPath* open) {
-        return &openDirectoryOf(open) == handle && openDirectoryOf(open).held;
-    });
+    const auto* const open = static_cast<const OpenDirectory*>(handle);
+    return openDirectories.contains(open) && open->held;
 }
 
 bool releaseDirectory(Handle handle) {

@@ -4,9 +4,7 @@
 
 #include <winternl.h>
 
-#include <algorithm>
 #include <memory>
-#include <vector>
 
 #include "platform/path_text.h"
 #include "platform/windows/reparse.h"
@@ -329,11 +327,10 @@ HANDLE holdDirectory(const char16_t* path) {
     return held.release();
 }
 
+// Only a handle known here is looked into.
 bool isHeldDirectory(HANDLE handle) {
-    const std::vector<DirectoryPath*>& known = openDirectories.inOrder();
-    return std::any_of(known.begin(), known.end(), [handle](DirectoryPath* open) {
-        return &openDirectoryOf(open) == handle && openDirectoryOf(open).held;
-    });
+    const auto* const open = static_cast<const OpenDirectory*>(handle);
+    return openDirectories.contains(open) && open->held;
 }
 
 void releaseDirectory(HANDLE handle) {
