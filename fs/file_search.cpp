@@ -60,14 +60,25 @@ const platform::FindData* FileSearch::openCurrentOf(const FileSearch& parent) {
     close();
     // Each level's path is a little longer than the one before: built in one
     // buffer kept for every search, no freed shorter copy is left behind per
-    // level for a heap to fill with the walk's small allocations.
+    // level for a heap to fill with the walk's small allocations. A walk
+    // going one level deeper extends the path built last by one name, rather
+    // than building it again from every level's.
     static std::u16string path;
-    pathOf(*listed, path);
+    // The directory whose path, with its separator, path starts with.
+    static std::shared_ptr<const Directory> pathOwner;
+    if (pathOwner != nullptr && pathOwner == listed->parent) {
+        path.resize(pathOwner->length);
+        path += listed->text;
+    } else {
+        pathOf(*listed, path);
+    }
+    pathOwner.reset();
     path.pop_back();
     if (!isListableDirectory(path.c_str())) {
         return nullptr;
     }
     path += listed->text.back();
+    pathOwner = listed;
     return start(std::move(listed), path);
 }
 
