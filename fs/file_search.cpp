@@ -64,10 +64,13 @@ const platform::FindData* FileSearch::openCurrentOf(const FileSearch& parent) {
     // going one level deeper extends the path built last by one name, rather
     // than building it again from every level's.
     static std::u16string path;
-    // The directory whose path, with its separator, path starts with.
-    static std::shared_ptr<const Directory> pathOwner;
-    if (pathOwner != nullptr && pathOwner == listed->parent) {
-        path.resize(pathOwner->length);
+    // The directory whose path, with its separator, path starts with. Not
+    // owned: the last one owner of a walk's whole chain would destroy it one
+    // level inside the other, deeper than the program's stack allows.
+    static std::weak_ptr<const Directory> pathOwner;
+    const std::shared_ptr<const Directory> owner = pathOwner.lock();
+    if (owner != nullptr && owner == listed->parent) {
+        path.resize(owner->length);
         path += listed->text;
     } else {
         pathOf(*listed, path);
