@@ -66,6 +66,11 @@ bool renameTree(const std::u16string& directory, const RunMode& mode) {
         }
         renameEntry(entry->cFileName, path.c_str(), mode);
     }
+    // A stopped walk closes its levels deepest first, as one that ends does:
+    // each level's path then goes with it rather than all in one recursion.
+    while (!levels.empty()) {
+        levels.pop_back();
+    }
     return true;
 }
 
