@@ -8,7 +8,15 @@ locale come from the environment, so that a suite can be run by hand:
 or through this file, as CTest does:
 
     python3 harness.py --program P [--emulator E] --lang ja_JP.UTF-8 test_runs
+
+Every start of the program is confined (confine.py): only the scratch folder
+of the test that runs it can be written (and under Wine, the suite's own
+prefix and the wine server's folder). Wine renames in its server, which serves
+every test of a suite: it is confined too, and admitted to each test's
+scratch folder while that test runs.
 """
+
+import atexit
 
 import fcntl
 import os
@@ -67,12 +75,152 @@ def program_environment():
     for name in ("LC_ALL", "LC_CTYPE", "LANGUAGE"):
         env.pop(name, None)
     env["LANG"] = lang()
+    if _scratch:
+        # The 32-bit runner binds the temporary folder into its chroot.
+        env["TMPDIR"] = _scratch
+    if under_wine():
+        env.update(_wine.environment())
     return env
 
 
-def command(arguments):
+# --- Confinement ------------------------------------------------------------
+
+CONFINE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "confine.py")
+
+# All scratch folders of a suite lie in one folder of its own, which holds
+# nothing else.
+SUITE = tempfile.mkdtemp(prefix="ansifold-suite-")
+tempfile.tempdir = SUITE
+atexit.register(shutil.rmtree, SUITE, ignore_errors=True)
+
+# The scratch folder of the test that runs now: the one folder its program
+# may write.
+_scratch = None
+
+
+def set_scratch(folder):
+    global _scratch
+    if _scratch:
+        _wine.release(_scratch)
+    _scratch = folder
+    if folder:
+        _wine.admit(folder)
+
+
+def confined(command_line, writable):
+    return [sys.executable, "-I", "-S", CONFINE,
+            *[part for folder in writable for part in ("--writable", folder)], "--", *command_line]
+
+
+def confined_to_scratch(command_line):
+    """command_line, confined to the scratch folder of the running test (and
+    under Wine, to what Wine needs to start)."""
+    if not _scratch:
+        raise AssertionError("the program runs only in a test's scratch folder")
+    return confined(command_line, [_scratch, *_wine.writable()])
+
+
+def command(arguments, runner=()):
+    """The command line that starts the program with arguments, confined;
+    runner (a command that starts another, such as valgrind) goes between the
+    confinement and the program."""
     prefix = [emulator()] if under_wine() else []
-    return prefix + [program()] + list(arguments)
+    return confined_to_scratch(list(runner) + prefix + [program()] + list(arguments))
+
+
+def refuse_unconfined():
+    """Ends the process when the program could not be confined here."""
+    probe = subprocess.run(confined(["true"], [SUITE]), capture_output=True)
+    if probe.returncode != 0:
+        sys.exit("refusing to run the program: " +
+                 probe.stderr.decode(errors="replace").strip())
+
+
+class WineServer:
+    """The suite's own prefix, copied from the build's, and its own wine
+    server, started where only the prefix and the server's folder can be
+    written, and admitted to one test's scratch folder at a time."""
+
+    def __init__(self):
+        self.folder = None
+        self.server = None
+
+    def prefix(self):
+        return os.path.join(self.folder, "prefix")
+
+    def server_folder(self):
+        return f"/tmp/.wine-{os.getuid()}"
+
+    def writable(self):
+        self.start()
+        return [self.folder, self.server_folder()] if self.folder else []
+
+    def environment(self):
+        self.start()
+        return {"WINEPREFIX": self.prefix(), "ANSIFOLD_WINE32_PREFIX": self.prefix()}
+
+    def start(self):
+        if self.folder or not under_wine():
+            return
+        # The build's prefix is made (or kept) by a start of Wine's own
+        # command interpreter, not of the program under test.
+        env = {key: value for key, value in os.environ.items()
+               if key not in ("WINEPREFIX", "ANSIFOLD_WINE32_PREFIX", "TMPDIR")}
+        build = os.path.join(os.path.dirname(emulator()), "..", "build",
+                             "wine32prefix" if emulated() else "wineprefix")
+        env["ANSIFOLD_WINE32_PREFIX"] = env["WINEPREFIX"] = os.path.abspath(build)
+        subprocess.run([emulator(), "cmd", "/c", "exit", "0"], env=env, cwd=SUITE,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=600)
+        self.folder = tempfile.mkdtemp(prefix="ansifold-wine-", dir="/tmp")
+        atexit.register(shutil.rmtree, self.folder, ignore_errors=True)
+        subprocess.run(["cp", "-a", os.path.abspath(build), self.prefix()], check=True)
+        os.makedirs(self.server_folder(), mode=0o700, exist_ok=True)
+        env.update(WINEPREFIX=self.prefix(), ANSIFOLD_WINE32_PREFIX=self.prefix(), TMPDIR=SUITE)
+        writable = [self.folder, self.server_folder()]
+        self.server = subprocess.Popen(confined([emulator(), "--server"], writable), env=env,
+                                       cwd=SUITE, stdin=subprocess.DEVNULL,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        atexit.register(self.stop)
+        stat = os.stat(self.prefix())
+        socket = os.path.join(self.server_folder(),
+                              f"server-{stat.st_dev:x}-{stat.st_ino:x}", "socket")
+        deadline = time.monotonic() + 120
+        while not os.path.exists(socket):
+            if self.server.poll() is not None or time.monotonic() > deadline:
+                raise AssertionError("the suite's wine server did not start")
+            time.sleep(0.05)
+        # Its first program starts the services that the programs after it
+        # find running.
+        subprocess.run(confined([emulator(), "cmd", "/c", "exit", "0"], writable), env=env,
+                       cwd=SUITE, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=600)
+
+    def admit(self, folder):
+        self.start()
+        if self.server:
+            self._confine(["--admit", str(self.server.pid), folder])
+
+    def release(self, folder):
+        if self.server:
+            self._confine(["--release", str(self.server.pid), folder])
+
+    @staticmethod
+    def _confine(arguments):
+        completed = subprocess.run([sys.executable, "-I", "-S", CONFINE, *arguments],
+                                   capture_output=True)
+        if completed.returncode != 0:
+            raise AssertionError(completed.stderr.decode(errors="replace"))
+
+    def stop(self):
+        self.server.terminate()
+        try:
+            self.server.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            self.server.kill()
+
+
+_wine = WineServer()
 
 
 def timeout():
@@ -392,6 +540,8 @@ class TreeTestCase(unittest.TestCase):
     def setUp(self):
         self.root = tempfile.mkdtemp(prefix="ansifold-e2e-")
         self.addCleanup(shutil.rmtree, self.root, ignore_errors=True)
+        set_scratch(self.root)
+        self.addCleanup(set_scratch, None)
 
     def folder(self, *parts):
         path = os.path.join(self.root, *parts)
@@ -435,6 +585,7 @@ def main(argv):
         else:
             names.append(option)
     sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    refuse_unconfined()
     print(f"program {program()} emulator {emulator() or '-'} LANG {lang()} "
           f"code page {code_page()}", flush=True)
     suite = unittest.defaultTestLoader.loadTestsFromNames(names)

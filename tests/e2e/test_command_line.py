@@ -8,8 +8,8 @@ program's own split names the entries that the expected output shows.
 import os
 import unittest
 
-from harness import (Result, TreeTestCase, emulator, execute, program, program_environment,
-                     under_wine)
+from harness import (Result, TreeTestCase, confined_to_scratch, emulator, execute, program,
+                     program_environment, under_wine)
 
 CASES = [
     # (command line after the program name, files to create, expected output)
@@ -28,7 +28,8 @@ class CommandLine(TreeTestCase):
         launcher = os.environ["ANSIFOLD_LAUNCHER"]
         env = program_environment()
         env["ANSIFOLD_COMMAND_LINE"] = "ansifold.exe " + line
-        return Result(line, *execute([emulator(), launcher, program()], self.root, env))
+        return Result(line, *execute(confined_to_scratch([emulator(), launcher, program()]),
+                                     self.root, env))
 
     def test_lines_split_by_the_programs_own_rules(self):
         for line, files, expected in CASES:

@@ -199,7 +199,7 @@ class Case(TreeTestCase):
 
     def run_with(self, arguments, prefix=(), limits=None, timeout=None):
         completed = subprocess.run(
-            list(prefix) + harness.command(arguments), cwd=self.work,
+            harness.command(arguments, runner=prefix), cwd=self.work,
             env=harness.program_environment(), stdin=subprocess.DEVNULL, capture_output=True,
             timeout=timeout or harness.timeout(), preexec_fn=limits)
         return harness.Result(arguments, completed.returncode, completed.stdout, completed.stderr)

@@ -33,7 +33,7 @@ class Valgrind(TreeTestCase):
         reference = self.run_program(arguments, cwd=self.folder("reference"), stdin=stdin)
 
         completed = subprocess.run(
-            VALGRIND + harness.command(arguments), cwd=self.folder("checked"), input=stdin,
+            harness.command(arguments, runner=VALGRIND), cwd=self.folder("checked"), input=stdin,
             env=harness.program_environment(), capture_output=True, timeout=120)
 
         errors = completed.stderr.decode(errors="replace")

@@ -73,7 +73,12 @@ def check_program(failures):
         folder = os.path.join(root, "写真")
         os.mkdir(folder)
         open(os.path.join(folder, "café.txt"), "wb").close()
-        run = subprocess.run(["/usr/bin/ansifold", "写真"], cwd=root, capture_output=True,
+        # Confined to its scratch folder, as every test runs the program.
+        confine = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e",
+                               "confine.py")
+        command = [sys.executable, "-I", "-S", confine, "--writable", root, "--",
+                   "/usr/bin/ansifold", "写真"]
+        run = subprocess.run(command, cwd=root, capture_output=True,
                              stdin=subprocess.DEVNULL, env=environment("ja_JP.UTF-8"))
         expected = "café.txt\n->cafe.txt\n写真\n->写真\n".encode("utf-16-le")
         if run.returncode != 0 or run.stdout != expected:
