@@ -21,6 +21,7 @@ code is 125 and standard error says why. Nothing ever runs unconfined.
 """
 
 import ctypes
+import errno
 import os
 import sys
 
@@ -99,6 +100,7 @@ def _enter_namespace_of(pid):
 
 def admit(pid, folder):
     _enter_namespace_of(pid)
+    os.makedirs(folder, exist_ok=True)  # in a chroot's own /tmp, the mount point
     path = os.fsencode(folder)
     _check(_libc.mount(path, path, None, MS_BIND | MS_REC, None), f"mount --rbind {folder}")
     _read_only(folder, False)
@@ -106,7 +108,10 @@ def admit(pid, folder):
 
 def release(pid, folder):
     _enter_namespace_of(pid)
-    _check(_libc.umount2(os.fsencode(folder), MNT_DETACH), f"umount {folder}")
+    if _libc.umount2(os.fsencode(folder), MNT_DETACH) != 0:
+        # A folder removed while admitted took its mount with it.
+        if ctypes.get_errno() not in (errno.ENOENT, errno.EINVAL):
+            _check(-1, f"umount {folder}")
 
 
 def main(argv):

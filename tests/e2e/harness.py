@@ -76,10 +76,11 @@ def program_environment():
         env.pop(name, None)
     env["LANG"] = lang()
     if _scratch:
-        # The 32-bit runner binds the temporary folder into its chroot.
         env["TMPDIR"] = _scratch
     if under_wine():
         env.update(_wine.environment())
+        # The 32-bit runner binds this folder into its chroot.
+        env["ANSIFOLD_WINE32_BIND"] = _scratch or suite_folder()
     return env
 
 
@@ -88,10 +89,17 @@ def program_environment():
 CONFINE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "confine.py")
 
 # All scratch folders of a suite lie in one folder of its own, which holds
-# nothing else.
-SUITE = tempfile.mkdtemp(prefix="ansifold-suite-")
-tempfile.tempdir = SUITE
-atexit.register(shutil.rmtree, SUITE, ignore_errors=True)
+# nothing else. Made once, when the first test asks for it.
+_suite = None
+
+
+def suite_folder():
+    global _suite
+    if not _suite:
+        _suite = tempfile.mkdtemp(prefix="ansifold-suite-")
+        atexit.register(shutil.rmtree, _suite, ignore_errors=True)
+    return _suite
+
 
 # The scratch folder of the test that runs now: the one folder its program
 # may write.
@@ -101,10 +109,11 @@ _scratch = None
 def set_scratch(folder):
     global _scratch
     if _scratch:
-        _wine.release(_scratch)
-    _scratch = folder
+        released, _scratch = _scratch, None
+        _wine.release(released)
     if folder:
         _wine.admit(folder)
+        _scratch = folder
 
 
 def confined(command_line, writable):
@@ -130,7 +139,7 @@ def command(arguments, runner=()):
 
 def refuse_unconfined():
     """Ends the process when the program could not be confined here."""
-    probe = subprocess.run(confined(["true"], [SUITE]), capture_output=True)
+    probe = subprocess.run(confined(["true"], [suite_folder()]), capture_output=True)
     if probe.returncode != 0:
         sys.exit("refusing to run the program: " +
                  probe.stderr.decode(errors="replace").strip())
@@ -138,8 +147,9 @@ def refuse_unconfined():
 
 class WineServer:
     """The suite's own prefix, copied from the build's, and its own wine
-    server, started where only the prefix and the server's folder can be
-    written, and admitted to one test's scratch folder at a time."""
+    server, started where only its folder (the prefix, and the server's
+    folder, which Debian's Wine makes in TMPDIR) can be written, and admitted
+    to one test's scratch folder at a time."""
 
     def __init__(self):
         self.folder = None
@@ -148,16 +158,15 @@ class WineServer:
     def prefix(self):
         return os.path.join(self.folder, "prefix")
 
-    def server_folder(self):
-        return f"/tmp/.wine-{os.getuid()}"
-
     def writable(self):
         self.start()
-        return [self.folder, self.server_folder()] if self.folder else []
+        return [self.folder] if self.folder else []
 
     def environment(self):
+        """Where the programs find the prefix and, in TMPDIR, the server."""
         self.start()
-        return {"WINEPREFIX": self.prefix(), "ANSIFOLD_WINE32_PREFIX": self.prefix()}
+        return {"WINEPREFIX": self.prefix(), "ANSIFOLD_WINE32_PREFIX": self.prefix(),
+                "TMPDIR": self.folder}
 
     def start(self):
         if self.folder or not under_wine():
@@ -166,35 +175,56 @@ class WineServer:
         # command interpreter, not of the program under test.
         env = {key: value for key, value in os.environ.items()
                if key not in ("WINEPREFIX", "ANSIFOLD_WINE32_PREFIX", "TMPDIR")}
+        suite = suite_folder()
         build = os.path.join(os.path.dirname(emulator()), "..", "build",
                              "wine32prefix" if emulated() else "wineprefix")
         env["ANSIFOLD_WINE32_PREFIX"] = env["WINEPREFIX"] = os.path.abspath(build)
-        subprocess.run([emulator(), "cmd", "/c", "exit", "0"], env=env, cwd=SUITE,
+        subprocess.run([emulator(), "cmd", "/c", "exit", "0"], env=env, cwd=suite,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=600)
         self.folder = tempfile.mkdtemp(prefix="ansifold-wine-", dir="/tmp")
         atexit.register(shutil.rmtree, self.folder, ignore_errors=True)
-        subprocess.run(["cp", "-a", os.path.abspath(build), self.prefix()], check=True)
-        os.makedirs(self.server_folder(), mode=0o700, exist_ok=True)
-        env.update(WINEPREFIX=self.prefix(), ANSIFOLD_WINE32_PREFIX=self.prefix(), TMPDIR=SUITE)
-        writable = [self.folder, self.server_folder()]
+        self.copy_prefix(os.path.abspath(build))
+        env.update(WINEPREFIX=self.prefix(), ANSIFOLD_WINE32_PREFIX=self.prefix(),
+                   TMPDIR=self.folder)
+        writable = [self.folder]
         self.server = subprocess.Popen(confined([emulator(), "--server"], writable), env=env,
-                                       cwd=SUITE, stdin=subprocess.DEVNULL,
+                                       cwd=suite, stdin=subprocess.DEVNULL,
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         atexit.register(self.stop)
-        stat = os.stat(self.prefix())
-        socket = os.path.join(self.server_folder(),
-                              f"server-{stat.st_dev:x}-{stat.st_ino:x}", "socket")
+        # Debian's Wine names the server's folder in the prefix.
         deadline = time.monotonic() + 120
-        while not os.path.exists(socket):
+        while not self.serving():
             if self.server.poll() is not None or time.monotonic() > deadline:
                 raise AssertionError("the suite's wine server did not start")
             time.sleep(0.05)
         # Its first program starts the services that the programs after it
         # find running.
         subprocess.run(confined([emulator(), "cmd", "/c", "exit", "0"], writable), env=env,
-                       cwd=SUITE, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       cwd=suite, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=600)
+
+    def serving(self):
+        """Whether the server listens: Debian's Wine names the server's
+        folder in the prefix."""
+        try:
+            with open(os.path.join(self.prefix(), "wineserver")) as named:
+                folder = os.path.join(self.folder, named.read().strip())
+            return any(os.path.exists(os.path.join(folder, name, "socket"))
+                       for name in os.listdir(folder) if name.startswith("server-"))
+        except OSError:
+            return False
+
+    def copy_prefix(self, build):
+        """The build's prefix, its files under drive_c linked rather than
+        copied (hundreds of megabytes; Wine does not write them in place)."""
+        os.mkdir(self.prefix())
+        for name in os.listdir(build):
+            if name in (".lock", "wineserver"):
+                continue
+            source = os.path.join(build, name)
+            link = ["-l"] if name == "drive_c" else []
+            subprocess.run(["cp", "-a", *link, source, self.prefix()], check=True)
 
     def admit(self, folder):
         self.start()
@@ -538,7 +568,7 @@ class TreeTestCase(unittest.TestCase):
     maxDiff = None
 
     def setUp(self):
-        self.root = tempfile.mkdtemp(prefix="ansifold-e2e-")
+        self.root = tempfile.mkdtemp(prefix="ansifold-e2e-", dir=suite_folder())
         self.addCleanup(shutil.rmtree, self.root, ignore_errors=True)
         set_scratch(self.root)
         self.addCleanup(set_scratch, None)

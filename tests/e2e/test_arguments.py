@@ -131,7 +131,7 @@ class DriveRelativeNames(TreeTestCase):
 
     def setUp(self):
         super().setUp()
-        devices = os.path.join(os.environ.get("WINEPREFIX", ""), "dosdevices")
+        devices = os.path.join(harness.program_environment().get("WINEPREFIX", ""), "dosdevices")
         if not os.path.isdir(devices):
             self.skipTest("no Wine prefix with drive letters to map")
         drive = self.folder("drive")
