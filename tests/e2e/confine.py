@@ -90,19 +90,23 @@ def enter(writable):
             raise OSError(f"{parent} is still writable after confinement")
 
 
-def _enter_namespace_of(pid):
-    """Moves the calling process into the mount namespace and root of pid."""
+def _enter_namespace_of(pid, folder=None):
+    """Moves the calling process into the mount namespace and root of pid;
+    gives a descriptor of folder as the namespace sees it outside that root
+    (a chroot's root, which holds only what was bound into it)."""
     with open(f"/proc/{pid}/ns/mnt") as namespace:
         _check(_libc.setns(namespace.fileno(), CLONE_NEWNS), f"setns {pid}")
+    source = os.open(folder, os.O_PATH | os.O_DIRECTORY) if folder else None
     os.chroot(f"/proc/{pid}/root")
     os.chdir("/")
+    return source
 
 
 def admit(pid, folder):
-    _enter_namespace_of(pid)
+    source = _enter_namespace_of(pid, folder)
     os.makedirs(folder, exist_ok=True)  # in a chroot's own /tmp, the mount point
-    path = os.fsencode(folder)
-    _check(_libc.mount(path, path, None, MS_BIND | MS_REC, None), f"mount --rbind {folder}")
+    _check(_libc.mount(f"/proc/self/fd/{source}".encode(), os.fsencode(folder), None,
+                       MS_BIND | MS_REC, None), f"mount --rbind {folder}")
     _read_only(folder, False)
 
 

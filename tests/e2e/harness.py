@@ -189,7 +189,7 @@ class WineServer:
                    TMPDIR=self.folder)
         writable = [self.folder]
         self.server = subprocess.Popen(confined([emulator(), "--server"], writable), env=env,
-                                       cwd=suite, stdin=subprocess.DEVNULL,
+                                       cwd=self.folder, stdin=subprocess.DEVNULL,
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         atexit.register(self.stop)
         # Debian's Wine names the server's folder in the prefix.
@@ -201,7 +201,7 @@ class WineServer:
         # Its first program starts the services that the programs after it
         # find running.
         subprocess.run(confined([emulator(), "cmd", "/c", "exit", "0"], writable), env=env,
-                       cwd=suite, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       cwd=self.folder, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=600)
 
     def serving(self):
@@ -291,8 +291,22 @@ class Result:
         except AssertionError as error:
             out = str(error)
         err = self.stderr.decode("utf-8", errors="replace")
-        return (f"arguments {self.arguments!r}, exit code {self.code}\n"
+        return (f"arguments {self.arguments!r}, exit code {self.code} ({who_ended(err)})\n"
                 f"stdout:\n{out[:4000]}\nstderr:\n{err[:4000]}")
+
+
+# The first words of what the confinement, the runners, Wine's loader and its
+# server say when they, not the program, fail.
+STARTER_PREFIXES = ("confine:", "wine32-run:", "wine:", "wineserver:", "err:", "qemu")
+
+
+def who_ended(stderr):
+    """Whether the exit code is the program's own, or Wine (or what starts
+    it) failed: a test that fails under Wine says which."""
+    said = [line for line in stderr.splitlines() if line.startswith(STARTER_PREFIXES)]
+    if said:
+        return "the program's start failed: " + "; ".join(said[:3])
+    return "the program's own" if not under_wine() else "the program's own; Wine said nothing"
 
 
 def execute(command_line, cwd, env, stdin=None):

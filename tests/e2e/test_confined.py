@@ -25,6 +25,11 @@ class Confinement(TreeTestCase):
 
     def assertConfined(self, result):
         self.assertEqual(read_tree(self.outside), self.before, result.describe())
+        if harness.emulated():
+            # The 32-bit runner's chroot holds the scratch folder alone: what
+            # lies beside it is not even there to be listed.
+            self.assertNotIn("out😀.txt", result.text, result.describe())
+            return
         self.assertIn(f"out😀.txt\n{FAILED_PREFIX}out__.txt\n", result.text, result.describe())
 
     def test_the_folder_around_the_scratch_folder(self):
