@@ -131,7 +131,9 @@ bool formatInto(posix::BoundedOutput<char16_t>& out, const char16_t* format, std
     return understood && out.size() <= static_cast<std::size_t>(INT_MAX);
 }
 
-class StandardInputSource : public posix::ByteSource {
+// Bytes read one at a time, and those that decoding read ahead in front of
+// them.
+class ReadAheadSource : public posix::ByteSource {
 public:
     int next() override {
         if (!waiting.empty()) {
@@ -139,14 +141,27 @@ public:
             waiting.erase(0, 1);
             return byte;
         }
-        const int c = getc_unlocked(stdin);
-        return c == EOF ? -1 : c;
+        return readByte();
     }
     void unread(std::string_view bytes) override { waiting.insert(0, bytes); }
     void forget() { waiting.clear(); }
 
+protected:
+    ~ReadAheadSource() = default;
+
 private:
+    // The next byte of the source itself, or a negative value at its end.
+    virtual int readByte() = 0;
+
     std::string waiting;
+};
+
+class StandardInputSource : public ReadAheadSource {
+private:
+    int readByte() override {
+        const int c = getc_unlocked(stdin);
+        return c == EOF ? -1 : c;
+    }
 };
 
 StandardInputSource input;
@@ -173,16 +188,12 @@ void joinLineEnd(char16_t& unit) {
 }
 
 // The bytes of keys as the terminal sends them.
-class TerminalKeys : public posix::ByteSource {
+class TerminalKeys : public ReadAheadSource {
 public:
     explicit TerminalKeys(int terminal) : fd(terminal) {}
 
-    int next() override {
-        if (!waiting.empty()) {
-            const auto byte = static_cast<unsigned char>(waiting.front());
-            waiting.erase(0, 1);
-            return byte;
-        }
+private:
+    int readByte() override {
         unsigned char byte = 0;
         ssize_t n = 0;
         do {
@@ -190,11 +201,8 @@ public:
         } while (n < 0 && errno == EINTR);
         return n == 1 ? byte : -1;
     }
-    void unread(std::string_view bytes) override { waiting.insert(0, bytes); }
 
-private:
     int fd;
-    std::string waiting;
 };
 
 // Without line editing and echo, a read returns as soon as a key is pressed
