@@ -31,6 +31,9 @@ public:
     // Formats and writes; returns the number of units written.
     int print(const char16_t* format, ...);
 
+    // Whether the text goes to a file or a pipe rather than to a console.
+    bool isRedirected() const { return redirected; }
+
 private:
     bool writeRedirected(const char16_t* text, std::size_t length, std::size_t* written);
     bool writeToConsole(const char16_t* text, std::size_t* written);

@@ -26,6 +26,10 @@ public:
     // code: 1 when initialize or run failed, else 0.
     std::int32_t runLifecycle(const ArgumentSet& arguments);
 
+    // Shows prompt and waits for a key when the console will close with the
+    // program, so that what the run printed stays in sight until then.
+    void waitForKeyBeforeConsoleCloses(const char16_t* prompt);
+
     static ConsoleApp* s_instance;
 
 protected:
@@ -35,6 +39,9 @@ protected:
     // Read afresh at every test: another thread may set it.
     std::atomic<bool> cancelRequested = false;
     void* consoleWindow = nullptr;
+    // Taken before standard input, when redirected, is reopened on the
+    // console: only a person at the console answers a prompt there.
+    bool inputIsConsole = false;
     std::int32_t exitCode = 0;
     bool notifyOnFailure = true;
 

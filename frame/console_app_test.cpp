@@ -62,6 +62,35 @@ TEST(ConsoleAppLifecycle, CallsTheOperationsInOrderAndSetsTheExitCode) {
     }
 }
 
+// Only a console that Explorer made for the program alone closes with it. A
+// redirected standard input is reopened on the console while the arguments
+// are read, so what counts is what it was when the application was made.
+TEST(ConsoleAppKeyWait, WaitsOnlyWhenTheConsoleClosesWithTheProgram) {
+    const struct {
+        platform::Dword processes;
+        bool outputIsConsole;
+        bool inputWasConsole;
+        bool waits;
+    } cases[] = {
+        {1, true, true, true},    // started from Explorer
+        {2, true, true, false},   // started from a shell, which keeps the console
+        {3, true, true, false},   // a batch file's cmd.exe and its caller
+        {0, true, true, false},   // no console at all
+        {1, false, true, false},  // output redirected
+        {1, true, false, false},  // input redirected
+    };
+    for (const auto& c : cases) {
+        testsupport::RecordingConsole device(c.outputIsConsole);
+        device.consoleProcesses = c.processes;
+        device.inputIsConsole = c.inputWasConsole;
+        ScriptedApp app(true, true, true);
+        device.inputIsConsole = true;
+        app.waitForKeyBeforeConsoleCloses(u"Press a key.");
+        EXPECT_EQ(device.keysRead, c.waits ? 1 : 0) << "case " << &c - cases;
+        EXPECT_EQ(device.output, c.waits ? u"Press a key.\n" : u"");
+    }
+}
+
 TEST(ConsoleControlHandler, NotifiesEveryListenerInOrderAndReportsHandled) {
     testsupport::RecordingConsole device;
     ScriptedApp app(true, true, true);

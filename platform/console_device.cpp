@@ -16,6 +16,11 @@ ConsoleDevice* installConsoleDevice(ConsoleDevice* device) {
     return previous;
 }
 
+Bool GetConsoleMode(Handle handle, Dword* mode) {
+    return installed ? installed->getConsoleMode(handle, mode)
+                     : system::GetConsoleMode(handle, mode);
+}
+
 Bool GetConsoleScreenBufferInfo(Handle handle, ConsoleScreenBufferInfo* info) {
     return installed ? installed->getConsoleScreenBufferInfo(handle, info)
                      : system::GetConsoleScreenBufferInfo(handle, info);
@@ -39,6 +44,15 @@ Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written) {
 int MessageBoxW(void* window, const char16_t* text, const char16_t* caption, Dword type) {
     return installed ? installed->messageBox(text, caption, type)
                      : system::MessageBoxW(window, text, caption, type);
+}
+
+Dword GetConsoleProcessList(Dword* list, Dword count) {
+    return installed ? installed->getConsoleProcessList(list, count)
+                     : system::GetConsoleProcessList(list, count);
+}
+
+int _getwch() {
+    return installed ? installed->getwch() : system::_getwch();
 }
 
 }  // namespace platform

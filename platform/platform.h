@@ -48,6 +48,8 @@ constexpr Dword mbOk = 0;
 
 // What getchar returns at the end of input.
 constexpr int eof = -1;
+// What _getwch returns when no key can be read.
+constexpr int weof = 0xFFFF;
 
 // _wsetlocale categories.
 enum class LocaleCategory { all, ctype };
@@ -107,6 +109,11 @@ Bool SetConsoleTextAttribute(Handle handle, Word attributes);
 Bool WriteConsoleW(Handle handle, const char16_t* text, Dword count, Dword* written);
 Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written);
 void* GetConsoleWindow();
+// The number of processes attached to the calling process's console, which
+// list receives when count is enough for all of them; 0, with the last error
+// set, when the process has no console. A console that the system made for
+// the program alone (Explorer starts a console program so) closes with it.
+Dword GetConsoleProcessList(Dword* list, Dword count);
 // The routine is called on a thread of the system (of the backend, on POSIX)
 // for every console control event; TRUE means the event was handled.
 Bool SetConsoleCtrlHandler(HandlerRoutine routine, Bool add);
@@ -214,5 +221,9 @@ int _vsnwprintf(char16_t* buffer, std::size_t count, const char16_t* format, std
 char16_t* fgetws(char16_t* buffer, int count);
 int getchar();
 Bool _wfreopen(const char16_t* path, const char16_t* mode);
+// Waits for a key on the console, not on standard input, and returns its
+// UTF-16 unit without echoing it; a key that types no character (Shift
+// alone) is not taken.
+int _getwch();
 
 }  // namespace platform

@@ -1,4 +1,5 @@
-// The texts of the options, in Japanese for code page 932 and in English.
+// The texts of the options and the closing prompt, in Japanese for code page
+// 932 and in English.
 #include "renamer/messages.h"
 
 #include "platform/platform.h"
@@ -76,6 +77,11 @@ void printHelp(kestrel::Console& console) {
 
 void printVersion(kestrel::Console& console) {
     console.print(u"ansifold %s\n", version);
+}
+
+const char16_t* closingPrompt() {
+    return inJapanese() ? u"何かキーを押すとこのウィンドウを閉じます。"
+                        : u"Press any key to close this window.";
 }
 
 void reportProblem(Problem problem, const std::u16string& file, unsigned number) {

@@ -15,6 +15,10 @@ constexpr const char16_t* version = u"1.00";
 void printHelp(kestrel::Console& console);
 void printVersion(kestrel::Console& console);
 
+// The one line that asks for a key before the console window closes, in the
+// language of printHelp.
+const char16_t* closingPrompt();
+
 // What keeps an option from being carried out.
 enum class Problem {
     logNotOpened,   // the log file cannot be opened or written

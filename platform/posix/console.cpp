@@ -306,6 +306,8 @@ Handle GetStdHandle(Dword which) {
     }
 }
 
+namespace system {
+
 Bool GetConsoleMode(Handle handle, Dword* mode) {
     posix::StandardStream* const stream = posix::streamOf(handle);
     if (stream == nullptr || mode == nullptr || !stream->isTerminal()) {
@@ -315,8 +317,6 @@ Bool GetConsoleMode(Handle handle, Dword* mode) {
     *mode = stream->isOutput() ? posix::outputConsoleMode : posix::inputConsoleMode;
     return 1;
 }
-
-namespace system {
 
 Bool GetConsoleScreenBufferInfo(Handle handle, ConsoleScreenBufferInfo* info) {
     if (posix::consoleOutputOf(handle) == nullptr || info == nullptr) {
@@ -402,6 +402,21 @@ int MessageBoxW(void*, const char16_t* text, const char16_t* caption, Dword) {
     return posix::writeAll(posix::standardError.fd(), bytes.data(), bytes.size(), sent)
                ? posix::messageBoxOk
                : 0;
+}
+
+// A terminal is the shell's, or whatever started the program, and stays open
+// when the program ends: the program shares it with its parent.
+Dword GetConsoleProcessList(Dword* list, Dword count) {
+    constexpr Dword attached = 2;
+    if (list == nullptr || count == 0) {
+        posix::setLastError(errorInvalidParameter);
+        return 0;
+    }
+    if (count >= attached) {
+        list[0] = static_cast<Dword>(::getpid());
+        list[1] = static_cast<Dword>(::getppid());
+    }
+    return attached;
 }
 
 }  // namespace system

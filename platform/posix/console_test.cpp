@@ -131,6 +131,15 @@ TEST(Console, TerminalIsAConsoleThatShowsTextInTheLocalesEncoding) {
 }
 
 // Collected, and written out before anything goes to standard error.
+// A terminal outlives the program: its shell holds it too, so nothing waits
+// for a key before it closes.
+TEST(Console, TheConsoleIsSharedWithTheProgramsParent) {
+    Dword list[2] = {};
+    EXPECT_EQ(system::GetConsoleProcessList(list, 2), 2U);
+    EXPECT_EQ(list[0], static_cast<Dword>(::getpid()));
+    EXPECT_EQ(list[1], static_cast<Dword>(::getppid()));
+}
+
 TEST(Console, RedirectedOutputTakesTheRawBytesInBlocks) {
     Captured output(STDOUT_FILENO);
     Captured error(STDERR_FILENO);

@@ -2,6 +2,9 @@
 // forwards each one to kernel32 or user32.
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/platform.h"
 #include "platform/system.h"
 #include "platform/windows/wide.h"
@@ -17,15 +20,6 @@ const char16_t* GetCommandLineW() {
 
 Handle GetStdHandle(Dword which) {
     return ::GetStdHandle(which);
-}
-
-Bool GetConsoleMode(Handle handle, Dword* mode) {
-    DWORD current = 0;
-    const BOOL succeeded = ::GetConsoleMode(handle, &current);
-    if (succeeded && mode) {
-        *mode = current;
-    }
-    return succeeded;
 }
 
 namespace {
@@ -47,6 +41,15 @@ bool isKnownNotConsole(HANDLE handle) {
 }  // namespace
 
 namespace system {
+
+Bool GetConsoleMode(Handle handle, Dword* mode) {
+    DWORD current = 0;
+    const BOOL succeeded = ::GetConsoleMode(handle, &current);
+    if (succeeded && mode) {
+        *mode = current;
+    }
+    return succeeded;
+}
 
 Bool GetConsoleScreenBufferInfo(Handle handle, ConsoleScreenBufferInfo* info) {
     if (isKnownNotConsole(handle)) {
@@ -108,6 +111,18 @@ namespace system {
 
 int MessageBoxW(void* window, const char16_t* text, const char16_t* caption, Dword type) {
     return ::MessageBoxW(static_cast<HWND>(window), wide(text), wide(caption), type);
+}
+
+// DWORD is an unsigned long, Dword an unsigned int: the same size, but not a
+// type that one may read through a pointer to the other, so the ids are
+// copied.
+Dword GetConsoleProcessList(Dword* list, Dword count) {
+    std::vector<DWORD> ids(count);
+    const DWORD attached = ::GetConsoleProcessList(ids.data(), count);
+    if (attached <= count) {
+        std::copy_n(ids.begin(), attached, list);
+    }
+    return attached;
 }
 
 }  // namespace system

@@ -1,7 +1,7 @@
-// A real Ctrl+C, raised on a console of the test's own, reaches a routine
-// given to platform::SetConsoleCtrlHandler through the system, on a thread
-// other than the one that raised it: the routine's calling convention is the
-// system's.
+// On a console of the test's own: a real Ctrl+C reaches a routine given to
+// platform::SetConsoleCtrlHandler through the system, on a thread other than
+// the one that raised it (the routine's calling convention is the system's),
+// and the process is the only one that the console reports attached.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -68,6 +68,18 @@ TEST(ControlEvent, ArrivesOnASystemThread) {
 
     EXPECT_TRUE(platform::SetConsoleCtrlHandler(signalArrival, FALSE));
     ::CloseHandle(arrived);
+}
+
+// What Explorer gives a console program: a console of its own, which it holds
+// alone.
+TEST(ConsoleProcessList, AConsoleMadeForTheProcessHoldsItAlone) {
+    OwnConsole console;
+    if (!console.made) {
+        GTEST_SKIP() << "no console could be made, error " << ::GetLastError();
+    }
+    Dword list[4] = {};
+    EXPECT_EQ(platform::GetConsoleProcessList(list, 4), 1U);
+    EXPECT_EQ(list[0], ::GetCurrentProcessId());
 }
 
 }  // namespace

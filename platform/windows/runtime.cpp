@@ -9,6 +9,8 @@
 // platform/runtime_test.cpp, run under Wine, holds the proof.
 #include <windows.h>
 
+#include <conio.h>
+
 #include <clocale>
 #include <cstdio>
 #include <cwchar>
@@ -56,6 +58,10 @@ int getchar() {
 
 Bool _wfreopen(const char16_t* path, const char16_t* mode) {
     return ::_wfreopen(wide(path), wide(mode), stdin) != nullptr;
+}
+
+int system::_getwch() {
+    return static_cast<int>(::_getwch());
 }
 
 }  // namespace platform

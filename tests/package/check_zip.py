@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""The Windows ZIP holds the program, both READMEs and the licence, and
-nothing else; the Japanese README with a UTF-8 byte-order mark in front of
-the source text."""
+"""The Windows ZIP holds the program, the readme for Windows users and the
+licence, and nothing else. The readme is its source as Notepad opens it (a
+UTF-8 byte-order mark, CR LF line ends), Japanese first and then English, and
+tells of no command that only the developers run."""
 
+import re
 import sys
 import tempfile
 import zipfile
@@ -10,16 +12,45 @@ import zipfile
 from package_support import arguments, make_package, source_bytes
 
 UTF8_BOM = b"\xef\xbb\xbf"
+README = "README.txt"
+# Where the English text begins: its title line.
+ENGLISH_TITLE = re.compile(r"^ansifold .*\(English\)$", re.MULTILINE)
+DEVELOPER_COMMANDS = re.compile(
+    r"tools/|\.sh\b|\b(cmake|ctest|ninja|sudo|apt|apt-get|dpkg|wine)\b", re.IGNORECASE)
+
+
+def japanese_share(text):
+    """The share of kana and kanji among the letters of text."""
+    letters = [c for c in text if c.isalpha()]
+    japanese = [c for c in letters if "\u3040" <= c <= "\u30ff" or "\u4e00" <= c <= "\u9fff"]
+    return len(japanese) / max(len(letters), 1)
+
+
+def readme_problems(data):
+    if not data.startswith(UTF8_BOM):
+        return ["it does not start with a UTF-8 byte-order mark"]
+    text = data[len(UTF8_BOM):].decode("utf-8").replace("\r\n", "\n")
+    problems = []
+    english = ENGLISH_TITLE.search(text)
+    if english is None:
+        problems.append("it has no English title line")
+    elif japanese_share(text[:english.start()]) < 0.5 or \
+            japanese_share(text[english.start():]) > 0.05:
+        problems.append("it is not Japanese first and then English")
+    named = sorted({m.group(0) for m in DEVELOPER_COMMANDS.finditer(text)})
+    if named:
+        problems.append(f"it names developer commands: {named}")
+    return problems
 
 
 def main():
     options = arguments("--program")
     with open(options.program, "rb") as f:
         program = f.read()
+    readme = source_bytes(options, "doc/windows/README.txt")
     expected = {
         "ansifold.exe": program,
-        "README.md": source_bytes(options, "README.md"),
-        "README.ja.md": UTF8_BOM + source_bytes(options, "README.ja.md"),
+        README: UTF8_BOM + readme.replace(b"\n", b"\r\n"),
         "LICENSE": source_bytes(options, "LICENSE"),
     }
     with tempfile.TemporaryDirectory(prefix="ansifold-zip-") as folder:
@@ -28,10 +59,12 @@ def main():
     if sorted(held) != sorted(expected):
         print(f"the ZIP holds {sorted(held)}, expected {sorted(expected)}")
         return 1
-    differing = [name for name in expected if held[name] != expected[name]]
-    for name in differing:
-        print(f"{name} in the ZIP does not hold the expected bytes")
-    return 1 if differing else 0
+    problems = [f"{name} in the ZIP does not hold the expected bytes"
+                for name in expected if held[name] != expected[name]]
+    problems += [f"{README}: {problem}" for problem in readme_problems(held[README])]
+    for problem in problems:
+        print(problem)
+    return 1 if problems else 0
 
 
 if __name__ == "__main__":

@@ -19,6 +19,14 @@ public:
     RecordingConsole(const RecordingConsole&) = delete;
     RecordingConsole& operator=(const RecordingConsole&) = delete;
 
+    platform::Bool getConsoleMode(platform::Handle handle, platform::Dword* mode) override {
+        const bool console =
+            handle == platform::GetStdHandle(platform::stdInputHandle) ? inputIsConsole : isConsole;
+        if (console) {
+            *mode = 0;
+        }
+        return console;
+    }
     platform::Bool getConsoleScreenBufferInfo(platform::Handle,
                                               platform::ConsoleScreenBufferInfo* info) override {
         if (isConsole) {
@@ -56,6 +64,19 @@ public:
         return 1;
     }
 
+    platform::Dword getConsoleProcessList(platform::Dword* list, platform::Dword count) override {
+        if (consoleProcesses <= count) {
+            for (platform::Dword i = 0; i < consoleProcesses; ++i) {
+                list[i] = 100 + i;
+            }
+        }
+        return consoleProcesses;
+    }
+    int getwch() override {
+        ++keysRead;
+        return u'\r';
+    }
+
     struct Box {
         std::u16string text;
         bool nullText;
@@ -65,6 +86,11 @@ public:
 
     bool isConsole;
     platform::Word attributes;
+    // Standard input: on the console, or redirected.
+    bool inputIsConsole = false;
+    // The processes that the console reports attached to it: the program and
+    // the shell that started it, unless set otherwise.
+    platform::Dword consoleProcesses = 2;
     // What a console write reports as written at most, and its result.
     platform::Dword consoleLimit = 0xFFFFFFFF;
     platform::Bool consoleResult = 1;
@@ -72,6 +98,7 @@ public:
     std::vector<std::u16string> consoleWrites;
     std::vector<std::vector<unsigned char>> fileWrites;
     std::vector<Box> boxes;
+    int keysRead = 0;
     // Everything written, as text.
     std::u16string output;
 
