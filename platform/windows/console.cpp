@@ -7,6 +7,7 @@
 
 #include "platform/platform.h"
 #include "platform/system.h"
+#include "platform/windows/open_directories.h"
 #include "platform/windows/wide.h"
 
 namespace platform {
@@ -118,7 +119,14 @@ int MessageBoxW(void* window, const char16_t* text, const char16_t* caption, Dwo
 // copied.
 Dword GetConsoleProcessList(Dword* list, Dword count) {
     std::vector<DWORD> ids(count);
-    const DWORD attached = ::GetConsoleProcessList(ids.data(), count);
+    DWORD attached = ::GetConsoleProcessList(ids.data(), count);
+    // Under Wine the console is the Unix terminal that the program was
+    // started from, which stays open after it, like a console's shell: it is
+    // counted as one more process, so that nothing waits there for a key.
+    if (attached == 1 && windows::underWine()) {
+        attached = 2;
+        ids.resize(std::max<DWORD>(count, 2));
+    }
     if (attached <= count) {
         std::copy_n(ids.begin(), attached, list);
     }
