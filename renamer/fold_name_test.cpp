@@ -28,6 +28,7 @@ const FoldCase foldCases[] = {
     {u"\u30CF\u309A\u30BD\u30B3\u30F3", u"\u30D1\u30BD\u30B3\u30F3", u"____"},
     {u"cafe\u0301", u"cafe", u"caf\u00E9"},
     {u"A\u030Angstro\u0308m", u"Angstrom", u"\u00C5ngstr\u00F6m"},
+    {u"e\u0300", u"e", u"\u00E8"},
     {u"\u1100\u1161\u11A8", u"_", u"_"},
     // Only what follows a base character composes: a compatibility
     // ideograph that 932 holds stays as it is.
