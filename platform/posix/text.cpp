@@ -2,9 +2,9 @@
 //
 // Ordinal comparison, the simple lower-case mapping of Unicode, conversions
 // through Windows' own code page tables, or UTF-8, with Windows' contract for
-// the caller's buffer and the default character, and composition and
-// character types through ICU, whose data are those of the Unicode standard
-// that Windows' own normalizer follows.
+// the caller's buffer and the default character, and composition,
+// decomposition and character types through ICU, whose data are those of the
+// Unicode standard that Windows' own normalizer follows.
 #include <locale.h>
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
@@ -246,8 +246,8 @@ int MultiByteToWideChar(unsigned codePage, Dword, const char* bytes, int length,
 }
 
 int NormalizeString(int form, const char16_t* text, int length, char16_t* out, int outSize) {
-    if (form != normalizationC || text == nullptr || length < -1 || outSize < 0 ||
-        (out == nullptr && outSize > 0)) {
+    if ((form != normalizationC && form != normalizationD) || text == nullptr || length < -1 ||
+        outSize < 0 || (out == nullptr && outSize > 0)) {
         posix::setLastError(errorInvalidParameter);
         return 0;
     }
@@ -258,13 +258,14 @@ int NormalizeString(int form, const char16_t* text, int length, char16_t* out, i
         return 0;
     }
     UErrorCode status = U_ZERO_ERROR;
-    const UNormalizer2* const composition = unorm2_getNFCInstance(&status);
+    const UNormalizer2* const normalizer =
+        form == normalizationC ? unorm2_getNFCInstance(&status) : unorm2_getNFDInstance(&status);
     if (U_FAILURE(status)) {
         posix::setLastError(errorNotEnoughMemory);
         return 0;
     }
     const int32_t written =
-        unorm2_normalize(composition, text, static_cast<int32_t>(units), out, outSize, &status);
+        unorm2_normalize(normalizer, text, static_cast<int32_t>(units), out, outSize, &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
         if (outSize == 0) {
             return written;
