@@ -125,7 +125,9 @@ bool isConjoiningJamo(char16_t c) {
 }
 
 // For each unit of the text, whether it attaches to the one before it; false
-// where the system gives no character types.
+// where the system gives no character types. Windows counts the Latin-1
+// letters that carry a mark as nonspacing: here they are letters of their
+// own, as below U+0300 nothing attaches.
 bool findAttaching(std::u16string_view text, std::vector<bool>& attaches) {
     std::vector<platform::Word> types(text.size());
     if (platform::GetStringTypeW(platform::ctCtype3, text.data(), static_cast<int>(text.size()),
@@ -134,7 +136,8 @@ bool findAttaching(std::u16string_view text, std::vector<bool>& attaches) {
     }
     attaches.resize(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        attaches[i] = (types[i] & platform::c3Nonspacing) != 0 || isConjoiningJamo(text[i]);
+        attaches[i] = mayAttach(text[i]) &&
+                      ((types[i] & platform::c3Nonspacing) != 0 || isConjoiningJamo(text[i]));
     }
     return true;
 }

@@ -34,6 +34,9 @@ const FoldCase foldCases[] = {
     {u"cafe\u0301", u"cafe", u"caf\u00E9"},
     {u"A\u030Angstro\u0308m", u"Angstrom", u"\u00C5ngstr\u00F6m"},
     {u"e\u0300", u"e", u"\u00E8"},
+    // A Latin-1 letter with a mark is a letter of its own, not a mark of the
+    // letter before it.
+    {u"a\u0300\u00C2\u0300", u"aA_", u"\u00E0\u00C2`"},
     // Where the composed letter is lost, the base letter is kept.
     {u"m\u0301", u"m_", u"m\u00B4"},
     {u"\u30EF\u3099", u"\u30EF_", u"_"},
