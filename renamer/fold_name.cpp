@@ -143,10 +143,12 @@ bool findAttaching(std::u16string_view text, std::vector<bool>& attaches) {
 }
 
 // Whether the code page holds some combining mark or conjoining jamo
-// exactly (874, 1255, 1256 and 1258 do). Only there can a lone precomposed
-// character gain from being taken apart (e-circumflex-acute as e-circumflex
-// and an acute in 1258); elsewhere a name without marks never reaches the
-// normalizer. Looked up once for each page, the first time a name needs it.
+// exactly (874, 1255, 1256 and 1258 do). Only there can a spelling that
+// keeps a mark be held, so only there is a piece as given worth a look, or
+// a lone precomposed character worth taking apart (e-circumflex-acute as
+// e-circumflex and an acute in 1258); elsewhere a name without marks never
+// reaches the normalizer. Looked up once for each page, the first time a
+// name needs it.
 bool holdsAttachingUnits(unsigned codePage) {
     const unsigned page = codePage == platform::cpAcp ? platform::GetACP() : codePage;
     thread_local unsigned knownPage = platform::cpAcp;
@@ -225,15 +227,17 @@ bool spellsTheSame(const std::u16string& spelling, const std::u16string& decompo
     return normalized(platform::normalizationD, spelling, again) && again == decomposed;
 }
 
-// The most composed spelling of a decomposed piece (the fewest units) that
-// the code page holds exactly; false where it holds none.
-bool mostComposedHeld(unsigned codePage, const std::u16string& decomposed, std::u16string& best) {
+// The most composed of the partly composed spellings of a decomposed piece
+// (the fewest units) that the code page holds exactly, the fully composed
+// one left out; false where it holds none.
+bool partlyComposedHeld(unsigned codePage, const std::u16string& decomposed,
+                        const std::u16string& composed, std::u16string& best) {
     const std::vector<std::u16string_view> parts = codePointsOf(decomposed);
     const std::size_t tried = std::min(parts.size() - 1, maxMarksTriedComposed);
     best.clear();
     std::u16string spelling;
     for (unsigned mask = 1u << tried; mask-- > 0;) {
-        if (spelledWith(parts, mask, tried, spelling) &&
+        if (spelledWith(parts, mask, tried, spelling) && spelling != composed &&
             (best.empty() || spelling.size() < best.size()) &&
             spellsTheSame(spelling, decomposed) && isHeldExactly(codePage, spelling)) {
             best = spelling;
@@ -263,21 +267,25 @@ const std::u16string& keepsMore(unsigned codePage, const std::u16string& given,
 }
 
 // Appends the spelling of one piece that the code page serves best. A lone
-// character that nothing decomposes has no other spelling.
-void appendSpelling(unsigned codePage, std::u16string_view piece, std::u16string& out) {
+// character that nothing decomposes has no other spelling. On a page that
+// holds no mark, only the fully composed spelling can be held.
+void appendSpelling(unsigned codePage, bool marksHeld, std::u16string_view piece,
+                    std::u16string& out) {
     const std::u16string given(piece);
     std::u16string decomposed;
+    std::u16string composed;
     std::u16string spelling;
-    if (isHeldExactly(codePage, given) ||
+    if ((marksHeld && isHeldExactly(codePage, given)) ||
         !normalized(platform::normalizationD, given, decomposed) ||
-        (given.size() == 1 && decomposed == given)) {
+        (given.size() == 1 && decomposed == given) ||
+        !normalized(platform::normalizationC, given, composed)) {
         out += given;
-    } else if (mostComposedHeld(codePage, decomposed, spelling)) {
+    } else if (isHeldExactly(codePage, composed)) {
+        out += composed;
+    } else if (marksHeld && partlyComposedHeld(codePage, decomposed, composed, spelling)) {
         out += spelling;
-    } else if (normalized(platform::normalizationC, given, spelling)) {
-        out += keepsMore(codePage, given, spelling);
     } else {
-        out += given;
+        out += keepsMore(codePage, given, composed);
     }
 }
 
@@ -285,9 +293,9 @@ void appendSpelling(unsigned codePage, std::u16string_view piece, std::u16string
 // best; false where that changes nothing. No character below U+00C0 has
 // another spelling.
 bool respell(unsigned codePage, std::u16string_view name, std::u16string& out) {
-    const bool loneCharactersMayGain = holdsAttachingUnits(codePage);
+    const bool marksHeld = holdsAttachingUnits(codePage);
     std::vector<bool> attaches;
-    if ((!loneCharactersMayGain && std::none_of(name.begin(), name.end(), mayAttach)) ||
+    if ((!marksHeld && std::none_of(name.begin(), name.end(), mayAttach)) ||
         !findAttaching(name, attaches)) {
         return false;
     }
@@ -298,10 +306,10 @@ bool respell(unsigned codePage, std::u16string_view name, std::u16string& out) {
             ++end;
         }
         const std::u16string_view piece = name.substr(start, end - start);
-        if (piece.size() == 1 && (!loneCharactersMayGain || piece[0] < 0xC0)) {
+        if (piece.size() == 1 && (!marksHeld || piece[0] < 0xC0)) {
             out += piece;
         } else {
-            appendSpelling(codePage, piece, out);
+            appendSpelling(codePage, marksHeld, piece, out);
         }
         start = end;
     }
