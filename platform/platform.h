@@ -150,10 +150,12 @@ unsigned GetACP();
 // The UTF-8 code page, which takes no default character.
 constexpr unsigned cpUtf8 = 65001;
 
-// NormalizeString's canonical composition (NormalizationC). Returns the
-// length written; with no room given, the room needed; 0 or less on failure,
-// which includes a text that is no valid UTF-16 (a lone surrogate).
+// NormalizeString's canonical composition (NormalizationC) and
+// decomposition (NormalizationD). Returns the length written; with no room
+// given, the room needed; 0 or less on failure, which includes a text that is
+// no valid UTF-16 (a lone surrogate).
 constexpr int normalizationC = 1;
+constexpr int normalizationD = 2;
 int NormalizeString(int form, const char16_t* text, int length, char16_t* out, int outSize);
 // GetStringTypeW with CT_CTYPE3: for each unit, its C3_ bits. Only
 // C3_NONSPACING is given on POSIX, the one bit callers read.

@@ -1,10 +1,12 @@
 // The fold as two measured conversions, through buffers that spare an entry's
-// name an allocation, after composing the marks that a decomposed name holds.
+// name an allocation, after spelling each character and its marks the way
+// the code page holds them.
 #include "renamer/fold_name.h"
 
 #include <algorithm>
 #include <array>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -49,7 +51,54 @@ private:
     std::vector<Unit> grown;
 };
 
-// --- Composing decomposed names ---------------------------------------------
+// The text through the code page and back into out; false where a
+// conversion fails. UTF-8 holds every character and takes no default
+// character.
+bool roundTrip(unsigned codePage, const char16_t* text, std::u16string& out) {
+    const char* const fallback = isUtf8(codePage) ? nullptr : defaultCharacter;
+    const int ansiSize = toAnsi(codePage, fallback, text, nullptr, 0);
+    if (ansiSize <= 0) {
+        return false;
+    }
+    Scratch<char, 1024> ansiBuffer;
+    char* const ansi = ansiBuffer.zeroed(static_cast<std::size_t>(ansiSize));
+    if (toAnsi(codePage, fallback, text, ansi, ansiSize) == 0) {
+        return false;
+    }
+    const int wideSize = fromAnsi(codePage, ansi, nullptr, 0);
+    if (wideSize <= 0) {
+        return false;
+    }
+    Scratch<char16_t, 512> wideBuffer;
+    char16_t* const wide = wideBuffer.zeroed(static_cast<std::size_t>(wideSize));
+    if (fromAnsi(codePage, ansi, wide, wideSize) == 0) {
+        return false;
+    }
+    out.assign(wide);
+    return true;
+}
+
+// Whether the code page holds the text exactly. A default character and a
+// best-fit substitute both come back as another character, so the round
+// trip alone tells.
+bool isHeldExactly(unsigned codePage, const std::u16string& text) {
+    std::u16string back;
+    return roundTrip(codePage, text.c_str(), back) && back == text;
+}
+
+std::size_t underscoresIn(std::u16string_view text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), u'_'));
+}
+
+// --- Spelling each piece of a name the way the code page holds it ----------
+//
+// A piece is a base character and the marks (or conjoining jamo) after it.
+// Of its canonically equivalent spellings the fold takes the piece as given
+// where the code page holds it, so a name the page holds never changes; else
+// the most composed spelling that the page holds (e, a circumflex and an
+// acute become e-circumflex and an acute in 1258; e and an acute become
+// e-acute in 1252); else whichever of the composed spelling and the piece as
+// given keeps more of it out of "_".
 
 // A unit that may be a combining mark or a conjoining jamo. ASCII, Latin-1,
 // kana, CJK ideographs and Hangul syllables hold none but the two kana voicing
@@ -76,53 +125,192 @@ bool isConjoiningJamo(char16_t c) {
     return c >= 0x1160 && c <= 0x11FF;
 }
 
-// Canonical composition of a piece of a name; false where the system refuses
-// it (a lone surrogate) or changes a lone base character (a singleton such as
-// U+212B, which the code page may hold as it is).
-bool composed(std::u16string_view piece, std::u16string& out) {
-    auto normalize = [](std::u16string_view text, std::u16string& result) {
-        // Composition yields at most three units for every unit it reads.
-        result.resize(text.size() * 3);
-        const int length = platform::NormalizeString(platform::normalizationC, text.data(),
-                                                     static_cast<int>(text.size()), result.data(),
-                                                     static_cast<int>(result.size()));
-        result.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
-        return length > 0;
-    };
-    std::u16string base;
-    if (!normalize(piece.substr(0, 1), base) || base != piece.substr(0, 1)) {
-        return false;
-    }
-    return normalize(piece, out);
-}
-
-// Sets out to the name with every base character and the marks or jamo that
-// follow it composed where a precomposed form exists; false, leaving the name
-// to fold as it stands, where nothing composes.
-bool composeMarks(std::u16string_view name, std::u16string& out) {
-    if (std::none_of(name.begin(), name.end(), mayAttach)) {
-        return false;
-    }
-    std::vector<platform::Word> types(name.size());
-    if (platform::GetStringTypeW(platform::ctCtype3, name.data(), static_cast<int>(name.size()),
+// For each unit of the text, whether it attaches to the one before it; false
+// where the system gives no character types. Windows counts the Latin-1
+// letters that carry a mark as nonspacing: here they are letters of their
+// own, as below U+0300 nothing attaches.
+bool findAttaching(std::u16string_view text, std::vector<bool>& attaches) {
+    std::vector<platform::Word> types(text.size());
+    if (platform::GetStringTypeW(platform::ctCtype3, text.data(), static_cast<int>(text.size()),
                                  types.data()) == 0) {
         return false;
     }
-    auto attaches = [&](std::size_t i) {
-        return (types[i] & platform::c3Nonspacing) != 0 || isConjoiningJamo(name[i]);
-    };
+    attaches.resize(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        attaches[i] = mayAttach(text[i]) &&
+                      ((types[i] & platform::c3Nonspacing) != 0 || isConjoiningJamo(text[i]));
+    }
+    return true;
+}
+
+// Whether the code page holds some combining mark or conjoining jamo
+// exactly (874, 1255, 1256 and 1258 do). Only there can a spelling that
+// keeps a mark be held, so only there is a piece as given worth a look, or
+// a lone precomposed character worth taking apart (e-circumflex-acute as
+// e-circumflex and an acute in 1258); elsewhere a name without marks never
+// reaches the normalizer. Looked up once for each page, the first time a
+// name needs it.
+bool holdsAttachingUnits(unsigned codePage) {
+    const unsigned page = codePage == platform::cpAcp ? platform::GetACP() : codePage;
+    thread_local unsigned knownPage = platform::cpAcp;
+    thread_local bool holds = false;
+    if (page == knownPage) {
+        return holds;
+    }
+    std::u16string units;
+    for (char32_t c = 0x300; c <= 0xFFFF; ++c) {
+        if (c < 0xD800 || c > 0xDFFF) {
+            units.push_back(static_cast<char16_t>(c));
+        }
+    }
+    std::vector<bool> attaches;
+    holds = false;
+    if (findAttaching(units, attaches)) {
+        for (std::size_t i = 0; !holds && i < units.size(); ++i) {
+            holds = attaches[i] && isHeldExactly(page, std::u16string(1, units[i]));
+        }
+    }
+    knownPage = page;
+    return holds;
+}
+
+// The text in one of the system's normal forms; false where it refuses (a
+// lone surrogate). Either form yields at most four units for each it reads.
+bool normalized(int form, std::u16string_view text, std::u16string& out) {
+    out.resize(text.size() * 4);
+    const int length = platform::NormalizeString(form, text.data(), static_cast<int>(text.size()),
+                                                 out.data(), static_cast<int>(out.size()));
+    out.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return length > 0;
+}
+
+// The code points of a text, each as a view into it.
+std::vector<std::u16string_view> codePointsOf(std::u16string_view text) {
+    std::vector<std::u16string_view> points;
+    for (std::size_t i = 0; i < text.size();) {
+        const bool pair = text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() &&
+                          text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        const std::size_t length = pair ? 2 : 1;
+        points.push_back(text.substr(i, length));
+        i += length;
+    }
+    return points;
+}
+
+// Every combination of marks with the base makes 2^n spellings: only the
+// first four marks after the base are tried composed, further ones stay
+// combining in every spelling tried. No script stacks more on one letter
+// (Vietnamese two, pointed Hebrew four); a deeper pile costs at most 16 tries.
+constexpr std::size_t maxMarksTriedComposed = 4;
+
+// The spelling of a decomposed piece with the marks that the mask picks
+// (the highest bit the mark next to the base) composed with the base, and
+// the others after it in their order.
+bool spelledWith(const std::vector<std::u16string_view>& parts, unsigned mask, std::size_t tried,
+                 std::u16string& out) {
+    std::u16string head(parts[0]);
+    std::u16string rest;
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        const bool picked = i <= tried && ((mask >> (tried - i)) & 1) != 0;
+        (picked ? head : rest) += parts[i];
+    }
+    if (!normalized(platform::normalizationC, head, out)) {
+        return false;
+    }
+    out += rest;
+    return true;
+}
+
+// False where a spelling built from a piece's marks is another text: two
+// marks of one class that changed places.
+bool spellsTheSame(const std::u16string& spelling, const std::u16string& decomposed) {
+    std::u16string again;
+    return normalized(platform::normalizationD, spelling, again) && again == decomposed;
+}
+
+// The most composed of the partly composed spellings of a decomposed piece
+// (the fewest units) that the code page holds exactly, the fully composed
+// one left out; false where it holds none.
+bool partlyComposedHeld(unsigned codePage, const std::u16string& decomposed,
+                        const std::u16string& composed, std::u16string& best) {
+    const std::vector<std::u16string_view> parts = codePointsOf(decomposed);
+    const std::size_t tried = std::min(parts.size() - 1, maxMarksTriedComposed);
+    best.clear();
+    std::u16string spelling;
+    for (unsigned mask = 1u << tried; mask-- > 0;) {
+        if (spelledWith(parts, mask, tried, spelling) && spelling != composed &&
+            (best.empty() || spelling.size() < best.size()) &&
+            spellsTheSame(spelling, decomposed) && isHeldExactly(codePage, spelling)) {
+            best = spelling;
+        }
+    }
+    return !best.empty();
+}
+
+// Of the composed spelling and the piece as given, where the code page
+// holds neither: the composed one where it folds without "_", or with fewer
+// and as much kept out of them; else the piece as given, whose base letter
+// survives where the composed letter would not (m with an acute in 1252).
+const std::u16string& keepsMore(unsigned codePage, const std::u16string& given,
+                                const std::u16string& composed) {
+    std::u16string givenFold;
+    std::u16string composedFold;
+    if (!roundTrip(codePage, given.c_str(), givenFold) ||
+        !roundTrip(codePage, composed.c_str(), composedFold)) {
+        return given;
+    }
+    const std::size_t lostGiven = underscoresIn(givenFold);
+    const std::size_t lostComposed = underscoresIn(composedFold);
+    const bool keepsAsMuch = composedFold.size() - lostComposed >= givenFold.size() - lostGiven;
+    return lostComposed == underscoresIn(composed) || (keepsAsMuch && lostComposed < lostGiven)
+               ? composed
+               : given;
+}
+
+// Appends the spelling of one piece that the code page serves best. A lone
+// character that nothing decomposes has no other spelling. On a page that
+// holds no mark, only the fully composed spelling can be held.
+void appendSpelling(unsigned codePage, bool marksHeld, std::u16string_view piece,
+                    std::u16string& out) {
+    const std::u16string given(piece);
+    std::u16string decomposed;
+    std::u16string composed;
+    std::u16string spelling;
+    if ((marksHeld && isHeldExactly(codePage, given)) ||
+        !normalized(platform::normalizationD, given, decomposed) ||
+        (given.size() == 1 && decomposed == given) ||
+        !normalized(platform::normalizationC, given, composed)) {
+        out += given;
+    } else if (isHeldExactly(codePage, composed)) {
+        out += composed;
+    } else if (marksHeld && partlyComposedHeld(codePage, decomposed, composed, spelling)) {
+        out += spelling;
+    } else {
+        out += keepsMore(codePage, given, composed);
+    }
+}
+
+// Sets out to the name with each piece spelled the way the code page serves
+// best; false where that changes nothing. No character below U+00C0 has
+// another spelling.
+bool respell(unsigned codePage, std::u16string_view name, std::u16string& out) {
+    const bool marksHeld = holdsAttachingUnits(codePage);
+    std::vector<bool> attaches;
+    if ((!marksHeld && std::none_of(name.begin(), name.end(), mayAttach)) ||
+        !findAttaching(name, attaches)) {
+        return false;
+    }
     out.clear();
-    std::u16string piece;
     for (std::size_t start = 0; start < name.size();) {
         std::size_t end = start + 1;
-        while (end < name.size() && attaches(end)) {
+        while (end < name.size() && attaches[end]) {
             ++end;
         }
-        const std::u16string_view sequence = name.substr(start, end - start);
-        if (sequence.size() > 1 && composed(sequence, piece)) {
+        const std::u16string_view piece = name.substr(start, end - start);
+        if (piece.size() == 1 && (!marksHeld || piece[0] < 0xC0)) {
             out += piece;
         } else {
-            out += sequence;
+            appendSpelling(codePage, marksHeld, piece, out);
         }
         start = end;
     }
@@ -154,39 +342,24 @@ bool foldName(std::u16string* out, const char16_t* name) {
 }
 
 bool foldNameThrough(unsigned codePage, std::u16string* out, const char16_t* name) {
-    std::u16string composedName;
-    if (name != nullptr && composeMarks(name, composedName)) {
-        name = composedName.c_str();
+    std::u16string folded;
+    std::u16string respelled;
+    bool folds = false;
+    if (isUtf8(codePage)) {
+        if (name != nullptr && replaceLoneSurrogates(name, respelled)) {
+            name = respelled.c_str();
+        }
+        folds = roundTrip(codePage, name, folded);
+    } else {
+        // A name that comes back as it was is held as it is, piece by piece.
+        folds = roundTrip(codePage, name, folded) &&
+                (folded == name || !respell(codePage, name, respelled) ||
+                 roundTrip(codePage, respelled.c_str(), folded));
     }
-    // UTF-8 holds every character and takes no default character.
-    const bool utf8 = isUtf8(codePage);
-    const char* const fallback = utf8 ? nullptr : defaultCharacter;
-    std::u16string whole;
-    if (name != nullptr && utf8 && replaceLoneSurrogates(name, whole)) {
-        name = whole.c_str();
+    if (folds && out != nullptr) {
+        *out = std::move(folded);
     }
-    const int ansiSize = toAnsi(codePage, fallback, name, nullptr, 0);
-    if (ansiSize <= 0) {
-        return false;
-    }
-    Scratch<char, 1024> ansiBuffer;
-    char* const ansi = ansiBuffer.zeroed(static_cast<std::size_t>(ansiSize));
-    if (toAnsi(codePage, fallback, name, ansi, ansiSize) == 0) {
-        return false;
-    }
-    const int wideSize = fromAnsi(codePage, ansi, nullptr, 0);
-    if (wideSize <= 0) {
-        return false;
-    }
-    Scratch<char16_t, 512> wideBuffer;
-    char16_t* const wide = wideBuffer.zeroed(static_cast<std::size_t>(wideSize));
-    if (fromAnsi(codePage, ansi, wide, wideSize) == 0) {
-        return false;
-    }
-    if (out != nullptr) {
-        out->assign(wide);
-    }
-    return true;
+    return folds;
 }
 
 }  // namespace ansifold

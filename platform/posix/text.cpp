@@ -2,9 +2,9 @@
 //
 // Ordinal comparison, the simple lower-case mapping of Unicode, conversions
 // through Windows' own code page tables, or UTF-8, with Windows' contract for
-// the caller's buffer and the default character, and composition and
-// character types through ICU, whose data are those of the Unicode standard
-// that Windows' own normalizer follows.
+// the caller's buffer and the default character, and composition,
+// decomposition and character types through ICU, whose data are those of the
+// Unicode standard that Windows' own normalizer follows.
 #include <locale.h>
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
@@ -138,17 +138,43 @@ unsigned pageNumber(unsigned codePage) {
     return codePage == cpAcp ? ansiCodePage() : codePage;
 }
 
-// Windows refuses to normalize a text that is no valid UTF-16, where ICU
-// would pass a lone surrogate through.
-bool isValidUtf16(const char16_t* text, std::size_t length) {
+constexpr bool isNoncharacter(char32_t c) {
+    return (c >= 0xFDD0 && c <= 0xFDEF) || (c & 0xFFFE) == 0xFFFE;
+}
+
+// Windows refuses to normalize a text that is no valid UTF-16 or that holds
+// a noncharacter, where ICU would pass a lone surrogate or a noncharacter
+// through.
+bool isNormalizable(const char16_t* text, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {
-        if (isHighSurrogate(text[i]) && i + 1 < length && isLowSurrogate(text[i + 1])) {
+        char32_t c = text[i];
+        if (isHighSurrogate(c) && i + 1 < length && isLowSurrogate(text[i + 1])) {
+            c = codePointOfPair(text[i], text[i + 1]);
             ++i;
-        } else if (isSurrogate(text[i])) {
+        } else if (isSurrogate(c)) {
+            return false;
+        }
+        if (isNoncharacter(c)) {
             return false;
         }
     }
     return true;
+}
+
+// C3_NONSPACING as Windows gives it: the nonspacing and enclosing marks, the
+// Latin-1 letters that carry a mark (the stroke of O too), and a few spacing
+// marks and one sign that its table still counts among them.
+bool isNonspacing(char16_t c) {
+    constexpr std::u16string_view latin1WithoutMark =
+        u"\u00C6\u00D0\u00D7\u00DE\u00DF\u00E6\u00F0\u00F7\u00FE";
+    constexpr std::u16string_view countedAsNonspacing =
+        u"\u06DE\u0CC0\u0CC7\u0CC8\u0CCA\u0CCB\u1929\u192A\u192B\u1B3B\u1B3D\u1B43\u302E\u302F";
+    if (c >= 0xC0 && c <= 0xFF) {
+        return latin1WithoutMark.find(c) == std::u16string_view::npos;
+    }
+    const auto type = u_charType(c);
+    return type == U_NON_SPACING_MARK || type == U_ENCLOSING_MARK ||
+           countedAsNonspacing.find(c) != std::u16string_view::npos;
 }
 
 }  // namespace
@@ -246,25 +272,26 @@ int MultiByteToWideChar(unsigned codePage, Dword, const char* bytes, int length,
 }
 
 int NormalizeString(int form, const char16_t* text, int length, char16_t* out, int outSize) {
-    if (form != normalizationC || text == nullptr || length < -1 || outSize < 0 ||
-        (out == nullptr && outSize > 0)) {
+    if ((form != normalizationC && form != normalizationD) || text == nullptr || length < -1 ||
+        outSize < 0 || (out == nullptr && outSize > 0)) {
         posix::setLastError(errorInvalidParameter);
         return 0;
     }
     const std::size_t units =
         length == -1 ? posix::terminatedLength(text) : static_cast<std::size_t>(length);
-    if (units > static_cast<std::size_t>(INT_MAX) || !posix::isValidUtf16(text, units)) {
+    if (units > static_cast<std::size_t>(INT_MAX) || !posix::isNormalizable(text, units)) {
         posix::setLastError(units > INT_MAX ? errorInvalidParameter : errorNoUnicodeTranslation);
         return 0;
     }
     UErrorCode status = U_ZERO_ERROR;
-    const UNormalizer2* const composition = unorm2_getNFCInstance(&status);
+    const UNormalizer2* const normalizer =
+        form == normalizationC ? unorm2_getNFCInstance(&status) : unorm2_getNFDInstance(&status);
     if (U_FAILURE(status)) {
         posix::setLastError(errorNotEnoughMemory);
         return 0;
     }
     const int32_t written =
-        unorm2_normalize(composition, text, static_cast<int32_t>(units), out, outSize, &status);
+        unorm2_normalize(normalizer, text, static_cast<int32_t>(units), out, outSize, &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
         if (outSize == 0) {
             return written;
@@ -287,8 +314,7 @@ Bool GetStringTypeW(Dword infoType, const char16_t* text, int length, Word* type
     const std::size_t units =
         length == -1 ? posix::terminatedLength(text) : static_cast<std::size_t>(length);
     for (std::size_t i = 0; i < units; ++i) {
-        const bool nonspacing = u_charType(text[i]) == U_NON_SPACING_MARK;
-        types[i] = nonspacing ? c3Nonspacing : Word{0};
+        types[i] = posix::isNonspacing(text[i]) ? c3Nonspacing : Word{0};
     }
     return 1;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Runs the code page dump of the Windows build (under Wine) and of the POSIX
-build, and reports every line where they differ, by code page. Fails on any
-difference, or when either program fails."""
+build, and reports every line where they differ, by section (the forms of
+the units, then each code page). Fails on any difference, or when either
+program fails."""
 
 import argparse
 import collections
@@ -28,17 +29,17 @@ def main():
     if len(windows) != len(posix):
         sys.exit(f"{len(windows)} lines from Windows, {len(posix)} from POSIX")
     differences = collections.Counter()
-    page = None
+    section = None
     for ours, theirs in zip(posix, windows):
-        if theirs.startswith("page "):
-            page = theirs.split()[1]
-            differences[page] += 0
+        if theirs.startswith("page ") or theirs == "forms":
+            section = theirs
+            differences[section] += 0
         if ours != theirs:
-            differences[page] += 1
-            if differences[page] <= SHOWN_PER_PAGE:
-                print(f"{page}: Windows {theirs!r}, POSIX {ours!r}")
-    for page, count in differences.items():
-        print(f"code page {page}: {count} differences")
+            differences[section] += 1
+            if differences[section] <= SHOWN_PER_PAGE:
+                print(f"{section}: Windows {theirs!r}, POSIX {ours!r}")
+    for section, count in differences.items():
+        print(f"{section}: {count} differences")
     return 1 if sum(differences.values()) else 0
 
 

@@ -1,14 +1,17 @@
 // Prints every conversion that the fold can meet, for each ANSI code page, so
 // that the Windows build's output under Wine and the POSIX build's can be
-// compared line for line (compare.py). Each UTF-16 unit: its bytes as the
-// table has them, then its bytes with "_" for a default and whether the
-// default was used. Each byte, and each pair that starts at 0x80 or above:
-// its units. A few calls with other defaults close each page.
+// compared line for line (compare.py). First each UTF-16 unit's composed
+// and decomposed forms and whether it is a nonspacing mark. Then, per page,
+// each unit: its bytes as the table has them, then its bytes with "_" for a
+// default and whether the default was used. Each byte, and each pair that
+// starts at 0x80 or above: its units. A few calls with other defaults. Last,
+// each unit's fold, and that of its decomposed form where it has one.
 #include <cstdio>
 #include <string>
 #include <string_view>
 
 #include "platform/platform.h"
+#include "renamer/fold_name.h"
 
 namespace {
 
@@ -103,6 +106,52 @@ void dumpDefaults(std::string& out, unsigned page) {
     }
 }
 
+std::u16string normalized(int form, char16_t unit) {
+    char16_t units[8];
+    const int size = platform::NormalizeString(form, &unit, 1, units, 8);
+    return std::u16string(units, static_cast<std::size_t>(size > 0 ? size : 0));
+}
+
+void putText(std::string& line, const std::u16string& text) {
+    putUnits(line, text.data(), static_cast<int>(text.size()));
+}
+
+// A lone surrogate's forms fail: the normalizer refuses it.
+void dumpForms(std::string& out) {
+    out = "forms\n";
+    for (unsigned u = 0; u < 0x10000; ++u) {
+        const auto unit = static_cast<char16_t>(u);
+        platform::Word type = 0;
+        putHex(out, u, 4);
+        putText(out, normalized(platform::normalizationC, unit));
+        putText(out, normalized(platform::normalizationD, unit));
+        platform::GetStringTypeW(platform::ctCtype3, &unit, 1, &type);
+        out += (type & platform::c3Nonspacing) != 0 ? " mark\n" : " -\n";
+    }
+}
+
+void putFold(std::string& line, unsigned page, const std::u16string& name) {
+    std::u16string folded;
+    line += ansifold::foldNameThrough(page, &folded, name.c_str()) ? " =" : " fail";
+    for (const char16_t unit : folded) {
+        putHex(line, unit, 4);
+    }
+}
+
+void dumpFolds(std::string& out, unsigned page) {
+    for (unsigned u = 0; u < 0x10000; ++u) {
+        const std::u16string unit(1, static_cast<char16_t>(u));
+        out += "fold ";
+        putHex(out, u, 4);
+        putFold(out, page, unit);
+        if (const std::u16string parts = normalized(platform::normalizationD, unit[0]);
+            !parts.empty() && parts != unit) {
+            putFold(out, page, parts);
+        }
+        out.push_back('\n');
+    }
+}
+
 bool isDoubleByte(unsigned page) {
     for (const unsigned p : doubleBytePages) {
         if (p == page) {
@@ -116,11 +165,14 @@ bool isDoubleByte(unsigned page) {
 
 int main() {
     std::string out;
+    dumpForms(out);
+    std::fwrite(out.data(), 1, out.size(), stdout);
     for (const unsigned page : pages) {
         out = "page " + std::to_string(page) + "\n";
         dumpUnits(out, page);
         dumpBytes(out, page, isDoubleByte(page));
         dumpDefaults(out, page);
+        dumpFolds(out, page);
         std::fwrite(out.data(), 1, out.size(), stdout);
     }
     std::fflush(stdout);
