@@ -106,6 +106,12 @@ Bool GetConsoleScreenBufferInfo(Handle handle, ConsoleScreenBufferInfo* info);
 Bool SetConsoleTextAttribute(Handle handle, Word attributes);
 Bool WriteConsoleW(Handle handle, const char16_t* text, Dword count, Dword* written);
 Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written);
+// Text for a standard handle that is no console, in the form that the
+// system's own tools read there: on Windows its raw UTF-16LE units; on POSIX
+// UTF-8, with each unit that stands for a byte of a name written as that
+// byte, so that a name comes out as it is on disk. No byte-order mark and no
+// line-end translation. written receives the units taken.
+Bool WriteRedirectedText(Handle handle, const char16_t* text, Dword count, Dword* written);
 void* GetConsoleWindow();
 // The routine is called on a thread of the system (of the backend, on POSIX)
 // for every console control event; TRUE means the event was handled.

@@ -83,11 +83,10 @@ PICTURES = {0x2400 + c: c for c in range(0x20)} | {0x2421: 0x7F}
 
 
 def name_bytes(printed):
-    """The name on disk that a printed name stands for: a byte that is not
-    UTF-8 prints as U+DC80-U+DCFF, a backslash byte as U+DC5C, a control
-    character as its picture."""
-    name = printed.replace("\udc5c", "\\").translate(PICTURES)
-    return name.encode("utf-8", "surrogateescape")
+    """The name on disk that a printed name stands for: a name's bytes print
+    as they are, read back with surrogateescape; a control character prints
+    as its picture."""
+    return printed.translate(PICTURES).encode("utf-8", "surrogateescape")
 
 
 # --- Reading a run against its tree -------------------------------------------
@@ -111,9 +110,7 @@ class Replay:
         self.stack = [root]  # the directories being walked
 
     def read(self, stdout):
-        if len(stdout) % 2:
-            raise AssertionError("odd byte count in output")
-        text = stdout.decode("utf-16-le", errors="surrogatepass")
+        text = harness.decode(stdout)
         controls = {c for c in text if c != "\n" and (c < " " or c == "\x7f")}
         if controls:
             raise AssertionError(f"control characters in the report: {sorted(controls)!r}")
@@ -377,12 +374,12 @@ class ChangingTree(Case):
         self.addCleanup(process.kill)
         head = os.read(process.stdout.fileno(), harness.stop_when_blocked(process))
 
-        printed = {name_bytes(line) for line in
-                   head.decode("utf-16-le", "surrogatepass").split("\n")}
+        printed = {name_bytes(line) for line in harness.decode(head).split("\n")}
         # Entries well past the last one printed are still to come, even if
         # the output lagged behind the renames by a block that the program
-        # collected (64 KiB; each record here is two lines of over 40 units).
-        lag = 65536 // (4 * len(filler)) + 64
+        # collected (64 KiB; each record here is two lines longer than the
+        # filler).
+        lag = 65536 // (2 * len(harness.encode(filler))) + 64
         cut = max((i for i, name in enumerate(order) if name in printed), default=0) + lag
         gone, added = self.churn(big, order[cut:], entries)
         os.kill(process.pid, signal.SIGCONT)

@@ -40,14 +40,11 @@ public:
         output.append(text, done);
         return consoleResult;
     }
-    platform::Bool writeFile(platform::Handle, const void* bytes, platform::Dword size,
-                             platform::Dword* written) override {
-        const auto* first = static_cast<const unsigned char*>(bytes);
-        fileWrites.emplace_back(first, first + size);
-        *written = size;
-        for (platform::Dword i = 0; i + 1 < size; i += 2) {
-            output.push_back(static_cast<char16_t>(first[i] | (first[i + 1] << 8)));
-        }
+    platform::Bool writeRedirectedText(platform::Handle, const char16_t* text,
+                                       platform::Dword count, platform::Dword* written) override {
+        redirectedWrites.emplace_back(text, count);
+        *written = count;
+        output.append(text, count);
         return 1;
     }
     int messageBox(const char16_t* text, const char16_t* caption, platform::Dword type) override {
@@ -70,7 +67,7 @@ public:
     platform::Bool consoleResult = 1;
 
     std::vector<std::u16string> consoleWrites;
-    std::vector<std::vector<unsigned char>> fileWrites;
+    std::vector<std::u16string> redirectedWrites;
     std::vector<Box> boxes;
     // Everything written, as text.
     std::u16string output;
