@@ -199,7 +199,12 @@ bool undo(const std::u16string& file, const RunMode& mode) {
 }  // namespace
 
 bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
-    const RunOptions options = readOptions(arguments);
+    RunOptions options;
+    Refusal refusal;
+    if (!readOptions(arguments, options, refusal)) {
+        reportRefusal(refusal);
+        return false;
+    }
     if (options.help) {
         printHelp(console);
         return true;

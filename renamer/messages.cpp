@@ -11,12 +11,14 @@ bool inJapanese() {
     return platform::GetACP() == 932;
 }
 
+constexpr const char16_t* usageJapanese = u"使い方: ansifold [オプション] 名前...\n";
+constexpr const char16_t* usageEnglish = u"Usage: ansifold [options] name...\n";
+
 constexpr const char16_t* helpJapanese =
-    u"使い方: ansifold [オプション] 名前...\n"
     u"名前のファイルとディレクトリ (ディレクトリはその下のすべても) の名前を、\n"
     u"ANSI コードページ (%d) で表せる名前に変えます。既存の項目は置き換えません。\n"
     u"\n"
-    u"オプション (最初の名前より前に置きます):\n"
+    u"オプション (名前の前にも後にも置けます。-- より後はすべて名前です):\n"
     u"  --dry-run     実行したときの表示だけを出し、何も名前を変えません\n"
     u"  --log=FILE    名前を変えた項目ごとに、元と新しいフルパスを FILE に追記します\n"
     u"  --undo=FILE   FILE に記録された変更を、最後のものから元に戻します\n"
@@ -24,12 +26,11 @@ constexpr const char16_t* helpJapanese =
     u"  --version     バージョンを表示します\n";
 
 constexpr const char16_t* helpEnglish =
-    u"Usage: ansifold [options] name...\n"
     u"Renames each named file or directory, and everything below a named\n"
     u"directory, so that every name fits the ANSI code page (%d). An existing\n"
     u"entry is never replaced.\n"
     u"\n"
-    u"Options (before the first name):\n"
+    u"Options (before or after the names; everything after -- is a name):\n"
     u"  --dry-run     print what a run would print, and rename nothing\n"
     u"  --log=FILE    append the old and new full path of each rename to FILE\n"
     u"  --undo=FILE   rename back what FILE records, the last rename first\n"
@@ -71,6 +72,7 @@ Text textOf(Problem problem) {
 }  // namespace
 
 void printHelp(kestrel::Console& console) {
+    console.print(inJapanese() ? usageJapanese : usageEnglish);
     console.print(inJapanese() ? helpJapanese : helpEnglish, static_cast<int>(platform::GetACP()));
 }
 
@@ -83,6 +85,30 @@ void reportProblem(Problem problem, const std::u16string& file, unsigned number)
     kestrel::Console errors(platform::stdErrorHandle);
     errors.print(inJapanese() ? text.japanese : text.english, file.c_str(),
                  static_cast<int>(number));
+}
+
+void reportRefusal(const Refusal& refusal) {
+    kestrel::Console errors(platform::stdErrorHandle);
+    const bool japanese = inJapanese();
+    switch (refusal.reason) {
+        case Refused::unknown:
+            errors.print(japanese ? u"ansifold: %s というオプションはありません。\n"
+                                  : u"ansifold: unknown option %s\n",
+                         refusal.token.c_str());
+            break;
+        case Refused::valueNotTaken:
+            errors.print(japanese ? u"ansifold: %s は値を取りません (%s)。\n"
+                                  : u"ansifold: %s takes no value (%s)\n",
+                         std::u16string(refusal.name).c_str(), refusal.token.c_str());
+            break;
+        case Refused::valueMissing:
+            errors.print(japanese ? u"ansifold: %s には値が必要です (%s=%s)。\n"
+                                  : u"ansifold: %s needs a value (%s=%s)\n",
+                         std::u16string(refusal.name).c_str(), std::u16string(refusal.name).c_str(),
+                         std::u16string(refusal.value).c_str());
+            break;
+    }
+    errors.print(japanese ? usageJapanese : usageEnglish);
 }
 
 }  // namespace ansifold

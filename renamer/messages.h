@@ -4,6 +4,7 @@
 #include <string>
 
 #include "console/console.h"
+#include "renamer/options.h"
 
 namespace ansifold {
 
@@ -24,6 +25,9 @@ enum class Problem {
     undoDamaged,    // the file to undo is no log, or is damaged at a line
     undoWithNames,  // names were given to --undo
 };
+
+// Prints why an option was refused, then the usage line, on standard error.
+void reportRefusal(const Refusal& refusal);
 
 // Prints the problem with the file it concerns, and a system error code or
 // a line number, on standard error, in the language of printHelp.

@@ -42,7 +42,8 @@ class PreviewRunUndo(TreeTestCase):
         before = read_tree(self.root)
         names = arguments_of(nodes)
 
-        preview = self.run_program(["--dry-run"] + names)
+        # Options after the names take effect; a dry run opens no log.
+        preview = self.run_program(names + ["--dry-run", "--log=preview.log"])
         self.assertExit(preview, 0)
         self.assertTree(self.root, before)
 
@@ -79,11 +80,41 @@ class Refusals(TreeTestCase):
     """Whatever keeps an option from being carried out stops the run before
     anything is renamed, with a message on standard error and exit code 1."""
 
+    def test_options_that_are_not_the_programs(self):
+        # Long options are compared exactly, wherever they stand; each
+        # refusal names the option, then gives the usage line.
+        build(self.root, [File("a😀"), Dir("d😀", File("f😀"))])
+        before = read_tree(self.root)
+        usage = ("使い方: ansifold [オプション] 名前...\n" if harness.code_page() == 932
+                 else "Usage: ansifold [options] name...\n")
+        cases = [
+            (["--dryrun", "a😀"], "--dryrun"),
+            (["--DRY-RUN", "a😀"], "--DRY-RUN"),
+            (["--dry-run=1", "a😀"], "--dry-run=1"),
+            (["--dry-run=", "a😀"], "--dry-run="),
+            (["--log", "a😀"], "--log"),
+            (["--log=", "a😀"], "--log"),
+            (["--undo="], "--undo"),
+            (["a😀", "d😀", "--dryrun"], "--dryrun"),
+            (["--dry-run", "a😀", "--log"], "--log"),
+            (["--help", "--help=me"], "--help=me"),
+            (["--version=2"], "--version=2"),
+        ]
+        for arguments, named in cases:
+            with self.subTest(arguments=arguments):
+                result = self.run_program(arguments)
+                self.assertOutput(result, "", code=1)
+                first, *rest = result.errors.split("\n", 1)
+                self.assertIn(named, first, result.describe())
+                self.assertEqual(rest, [usage], result.describe())
+                self.assertTree(self.root, before)
+
     def test_unusable_logs_and_undo_files(self):
-        build(self.root, [File("a😀"), File("foreign.txt", data=b"some text\n"),
+        build(self.root, [File("a😀"), File("b😀"), File("foreign.txt", data=b"some text\n"),
                           File("damaged.log", data=b"ansifold log 1\nno tab here\n"),
                           File("moving.log", data=b"ansifold log 1\n/x/a\t/y/a\n"),
                           File("withdrawn.log", data=b"ansifold log 1\nfailed\n")])
+        self.assertExit(self.run_program(["--log=good.log", "b😀"]), 0)
         before = read_tree(self.root)
         cases = [
             ["--log=missing/run.log", "a😀"],
@@ -94,6 +125,8 @@ class Refusals(TreeTestCase):
             ["--undo=moving.log"],
             ["--undo=withdrawn.log"],
             ["--undo=damaged.log", "a😀"],
+            ["--undo=good.log", "a😀"],
+            ["a😀", "--undo=good.log"],
         ]
         for arguments in cases:
             with self.subTest(arguments=arguments):
@@ -170,6 +203,8 @@ class HelpAndVersion(TreeTestCase):
             (["--help"], usage),
             (["--help", "a😀", "d😀"], usage),
             (["--dry-run", "--log=x.log", "--help", "*"], usage),
+            (["a😀", "d😀", "--help"], usage),
+            (["a😀", "--version"], "ansifold 1.00\n"),
             (["--version", "a😀"], "ansifold 1.00\n"),
             (["--undo=nothing.log", "--version"], "ansifold 1.00\n"),
         ]
@@ -183,8 +218,16 @@ class HelpAndVersion(TreeTestCase):
                 self.assertTree(self.root, before)
 
     def test_other_options_still_change_nothing(self):
-        build(self.root, [File("a😀")])
-        self.assertOutput(self.run_program(["--dry", "--log", "-n", "a😀"]), "a😀\n->a__\n")
+        # Options of one dash (or "/" on Windows) before the names, as
+        # scripts for the first versions pass them; "-x -x" ends them.
+        build(self.root, [File("a😀"), File("-n😀"), File("--x😀")])
+        short = ["/n", "/dry-run"] if harness.under_wine() else []
+        self.assertOutput(self.run_program(["-n", ":x", "-dry-run"] + short + ["a😀"]),
+                          "a😀\n->a__\n")
+        self.assertOutput(self.run_program(["-n😀", "-n😀"]), "-n😀\n->-n__\n")
+        # After a lone "--" every token is a name; "./--x" names one too.
+        self.assertOutput(self.run_program(["--", "--x😀"]), "--x😀\n->--x__\n")
+        self.assertOutput(self.run_program(["./--x__"]), "--x__\n->--x__\n")
         self.assertOutput(self.run_program(["--dry-run"]), MISSING_ARGUMENT, code=1)
 
 
