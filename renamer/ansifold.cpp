@@ -3,6 +3,7 @@
 #include "renamer/ansifold.h"
 
 #include <atomic>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,11 @@ namespace ansifold {
 namespace {
 
 constexpr platform::Dword fullPathUnits = 0x8000;
+
+// The exit code of a run that went to its end with some entry not given its
+// folded name (or, in an undo, not put back); 1 stays for a run that did
+// nothing.
+constexpr std::int32_t someEntriesFailed = 2;
 
 // Whether a name would be resolved against the working directory, whichever
 // directory that is.
@@ -226,7 +232,9 @@ bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
     }
     DryRun dryRun;
     RenameLog log;
+    Tally tally;
     RunMode mode;
+    mode.tally = &tally;
     if (options.dryRun) {
         mode.dryRun = &dryRun;
     }
@@ -235,11 +243,18 @@ bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
     }
     const bool done = options.undo ? undo(*options.undo, mode)
                                    : renameArguments(arguments, mode, cancelRequested);
+    if (!done) {
+        return false;
+    }
+    reportSummary(tally, options.dryRun);
     if (mode.stopped()) {
         reportProblem(Problem::logNotWritten, *options.log, log.lastError());
         return false;
     }
-    return done;
+    if (tally.failed > 0) {
+        exitCode = someEntriesFailed;
+    }
+    return true;
 }
 
 }  // namespace ansifold

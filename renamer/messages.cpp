@@ -1,6 +1,9 @@
 // The texts of the options, in Japanese for code page 932 and in English.
 #include "renamer/messages.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "platform/platform.h"
 
 namespace ansifold {
@@ -69,6 +72,11 @@ Text textOf(Problem problem) {
             u"ansifold: --undo takes no names; nothing was renamed\n"};
 }
 
+// A count as the formats' %d takes it.
+int printable(std::size_t count) {
+    return static_cast<int>(std::min<std::size_t>(count, INT_MAX));
+}
+
 }  // namespace
 
 void printHelp(kestrel::Console& console) {
@@ -85,6 +93,18 @@ void reportProblem(Problem problem, const std::u16string& file, unsigned number)
     kestrel::Console errors(platform::stdErrorHandle);
     errors.print(inJapanese() ? text.japanese : text.english, file.c_str(),
                  static_cast<int>(number));
+}
+
+void reportSummary(const Tally& tally, bool dryRun) {
+    const Text text =
+        dryRun ? Text{u"ansifold: 名前が変わる項目 %d、そのままの項目 %d、失敗する項目 %d "
+                      u"(--dry-run)\n",
+                      u"ansifold: %d would be renamed, %d would keep their name, %d would fail\n"}
+               : Text{u"ansifold: 名前を変えた項目 %d、そのままの項目 %d、失敗した項目 %d\n",
+                      u"ansifold: %d renamed, %d kept their name, %d failed\n"};
+    kestrel::Console errors(platform::stdErrorHandle);
+    errors.print(inJapanese() ? text.japanese : text.english, printable(tally.renamed),
+                 printable(tally.kept), printable(tally.failed));
 }
 
 void reportRefusal(const Refusal& refusal) {

@@ -5,6 +5,7 @@
 
 #include "console/console.h"
 #include "renamer/options.h"
+#include "renamer/rename_entry.h"
 
 namespace ansifold {
 
@@ -25,6 +26,10 @@ enum class Problem {
     undoDamaged,    // the file to undo is no log, or is damaged at a line
     undoWithNames,  // names were given to --undo
 };
+
+// Prints how many entries the run renamed, left as they were and failed to
+// rename (would have, in a dry run), on standard error.
+void reportSummary(const Tally& tally, bool dryRun);
 
 // Prints why an option was refused, then the usage line, on standard error.
 void reportRefusal(const Refusal& refusal);

@@ -67,10 +67,19 @@ bool moveEntry(const char16_t* name, const char16_t* target, const char16_t* dir
     return moved;
 }
 
+// Every outcome that the report shows is counted here, and nowhere else.
+void count(const RunMode& mode, bool moved, bool sameName) {
+    if (mode.tally == nullptr) {
+        return;
+    }
+    ++(!moved ? mode.tally->failed : sameName ? mode.tally->kept : mode.tally->renamed);
+}
+
 bool reportMove(kestrel::Console& console, bool allowed, const char16_t* name,
                 const char16_t* target, const char16_t* directory, const RunMode& mode) {
     const bool moved = allowed && moveEntry(name, target, directory, mode);
     printShown(console, moved ? u"->%s\n" : u"->リネーム失敗: %s\n", target);
+    count(mode, moved, std::u16string_view(name) == target);
     return moved;
 }
 
@@ -92,6 +101,7 @@ bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode&
     printShown(console, u"%s\n", name);
     std::u16string folded;
     if (!foldName(&folded, name)) {
+        count(mode, false, false);
         return false;
     }
     return reportMove(console, inDirectory && isSafeFold(name, folded), name, folded.c_str(),

@@ -199,6 +199,20 @@ def decode(output):
     return text
 
 
+def summary(renamed, kept, failed, dry_run=False):
+    """The line on standard error after a run's last entry, in the language
+    of --help."""
+    if code_page() == 932:
+        if dry_run:
+            return (f"ansifold: 名前が変わる項目 {renamed}、そのままの項目 {kept}、"
+                    f"失敗する項目 {failed} (--dry-run)\n")
+        return f"ansifold: 名前を変えた項目 {renamed}、そのままの項目 {kept}、失敗した項目 {failed}\n"
+    if dry_run:
+        return (f"ansifold: {renamed} would be renamed, {kept} would keep their name, "
+                f"{failed} would fail\n")
+    return f"ansifold: {renamed} renamed, {kept} kept their name, {failed} failed\n"
+
+
 # --- Output records ---------------------------------------------------------
 
 
@@ -237,6 +251,13 @@ def parse_records(text):
             records.append((name, FOLD_FAILED))
             i += 1
     return records
+
+
+def report_code(text):
+    """The exit code that a finished run's report calls for: 2 when some
+    entry kept its name against the fold (the failure line, or no outcome
+    line at all), else 0."""
+    return 2 if any(outcome[0] != "moved" for _, outcome in parse_records(text)) else 0
 
 
 def render_records(records):

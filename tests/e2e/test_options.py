@@ -44,11 +44,11 @@ class PreviewRunUndo(TreeTestCase):
 
         # Options after the names take effect; a dry run opens no log.
         preview = self.run_program(names + ["--dry-run", "--log=preview.log"])
-        self.assertExit(preview, 0)
+        self.assertExit(preview, 2)
         self.assertTree(self.root, before)
 
         run = self.run_program(["--log=run.log"] + names)
-        self.assertOutput(run, preview.text)
+        self.assertOutput(run, preview.text, code=2)
         self.assertNotEqual(read_tree(self.root), before)
 
         undo_preview = self.run_program(["--dry-run", "--undo=run.log"])
@@ -72,7 +72,7 @@ class PreviewRunUndo(TreeTestCase):
         result = self.run_program(["--undo=run.log"])
 
         failed = harness.FAILED_PREFIX
-        self.assertOutput(result, f"c__\n{failed}c😀\nb__\n{failed}b😀\na__\n->a😀\n")
+        self.assertOutput(result, f"c__\n{failed}c😀\nb__\n{failed}b😀\na__\n->a😀\n", code=2)
         self.assertEqual(read_tree(self.root)["c😀"], b"new")
 
 

@@ -130,7 +130,8 @@ class Signals(TreeTestCase):
 class LostWorkingDirectory(TreeTestCase):
     def test_unresolvable_argument_shows_two_lines_in_order_and_the_run_goes_on(self):
         # Both streams into one pipe: the boxes stand between the records of
-        # the arguments around them, whatever output was collected first.
+        # the arguments around them, whatever output was collected first, and
+        # the summary comes last.
         # A name relative to the lost directory is never taken in another
         # one, such as the directory of the argument before it.
         os.mkdir(os.path.join(self.root, "gone"))
@@ -151,7 +152,8 @@ class LostWorkingDirectory(TreeTestCase):
         boxes = rb"\[-1\]\nerr:[0-9a-f]+\n"
         self.assertRegex(completed.stdout, re.compile(
             rb"\A" + re.escape(harness.encode("🎉.txt\n->__.txt\n")) + boxes +
-            re.escape(harness.encode("😀.txt\n->__.txt\n")) + boxes + rb"\Z"))
+            re.escape(harness.encode("😀.txt\n->__.txt\n")) + boxes +
+            re.escape(harness.encode(harness.summary(2, 0, 0))) + rb"\Z"))
         self.assertTree(self.root, {
             "first": {"__.txt": "🎉.txt".encode(), "😀x": "😀x".encode()},
             "kept": {"__.txt": "😀.txt".encode(), "😀y": "😀y".encode()}})

@@ -32,19 +32,19 @@ public:
         }
         return isConsole;
     }
-    platform::Bool writeConsole(platform::Handle, const char16_t* text, platform::Dword count,
-                                platform::Dword* written) override {
+    platform::Bool writeConsole(platform::Handle handle, const char16_t* text,
+                                platform::Dword count, platform::Dword* written) override {
         consoleWrites.emplace_back(text, count);
         const platform::Dword done = count < consoleLimit ? count : consoleLimit;
         *written = done;
-        output.append(text, done);
+        (isStandardError(handle) ? errors : output).append(text, done);
         return consoleResult;
     }
-    platform::Bool writeRedirectedText(platform::Handle, const char16_t* text,
+    platform::Bool writeRedirectedText(platform::Handle handle, const char16_t* text,
                                        platform::Dword count, platform::Dword* written) override {
         redirectedWrites.emplace_back(text, count);
         *written = count;
-        output.append(text, count);
+        (isStandardError(handle) ? errors : output).append(text, count);
         return 1;
     }
     int messageBox(const char16_t* text, const char16_t* caption, platform::Dword type) override {
@@ -69,10 +69,15 @@ public:
     std::vector<std::u16string> consoleWrites;
     std::vector<std::u16string> redirectedWrites;
     std::vector<Box> boxes;
-    // Everything written, as text.
+    // Everything written to standard output, and to standard error, as text.
     std::u16string output;
+    std::u16string errors;
 
 private:
+    static bool isStandardError(platform::Handle handle) {
+        return handle == platform::GetStdHandle(platform::stdErrorHandle);
+    }
+
     platform::ConsoleDevice* previous;
 };
 
