@@ -235,6 +235,7 @@ bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
     Tally tally;
     RunMode mode;
     mode.tally = &tally;
+    mode.changesOnly = options.changesOnly;
     if (options.dryRun) {
         mode.dryRun = &dryRun;
     }

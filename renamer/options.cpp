@@ -18,6 +18,8 @@ constexpr LongOption longOptions[] = {
     {u"--help", u"", [](RunOptions& options, std::u16string_view) { options.help = true; }},
     {u"--version", u"", [](RunOptions& options, std::u16string_view) { options.version = true; }},
     {u"--dry-run", u"", [](RunOptions& options, std::u16string_view) { options.dryRun = true; }},
+    {u"--changes", u"",
+     [](RunOptions& options, std::u16string_view) { options.changesOnly = true; }},
     {u"--log", u"FILE",
      [](RunOptions& options, std::u16string_view file) { options.log = std::u16string(file); }},
     {u"--undo", u"FILE",

@@ -16,6 +16,7 @@ struct RunOptions {
     bool help = false;                   // --help, and /? where "/" starts an option
     bool version = false;                // --version
     bool dryRun = false;                 // --dry-run
+    bool changesOnly = false;            // --changes
     std::optional<std::u16string> log;   // --log=FILE
     std::optional<std::u16string> undo;  // --undo=FILE
 };

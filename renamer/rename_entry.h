@@ -18,11 +18,13 @@ struct Tally {
 // What a run does with the moves it reports: in a dry run it only simulates
 // them; with a log it records each one that changes a name; with a tally it
 // counts their outcomes. A plain run does none of these and pays nothing for
-// them.
+// them. Showing only changes, it prints no lines for an entry that keeps its
+// name because the name fits already.
 struct RunMode {
     DryRun* dryRun = nullptr;
     RenameLog* log = nullptr;
     Tally* tally = nullptr;
+    bool changesOnly = false;
 
     // The log could not be written: nothing more may be renamed.
     bool stopped() const;

@@ -3,7 +3,8 @@
 import os
 import unittest
 
-from harness import Dir, File, TreeTestCase, build, read_tree, summary, tree_after
+from harness import (Dir, File, TreeTestCase, build, moved, read_tree, render_records, summary,
+                     tree_after)
 
 
 class TypicalRuns(TreeTestCase):
@@ -57,6 +58,20 @@ class Outcomes(TreeTestCase):
                 self.assertEqual(result.errors, line, result.describe())
         os.remove(os.path.join(self.root, "run.log"))
         self.assertTree(self.root, before)
+
+    def test_only_the_changes(self):
+        # The records of a whole run, but for those of entries whose name
+        # fits already; the summary still counts them.
+        build(self.root, [File("a.txt"), File("😀.txt"), File("😁.txt"), Dir("d", File("b.txt"))])
+        names = ["a.txt", "😀.txt", "😁.txt", "d"]
+        preview = self.run_program(["--dry-run"] + names)
+        changes = [record for record in preview.records if record[1] != moved(record[0])]
+
+        result = self.run_program(names + ["--changes"])
+
+        self.assertOutput(result, render_records(changes), code=2)
+        self.assertEqual(result.errors, summary(1, 3, 1), result.describe())
+        self.assertEqual(len(changes), 2, preview.describe())
 
 
 class Shapes(TreeTestCase):
