@@ -177,6 +177,13 @@ Bool SetCurrentDirectoryW(const char16_t* path);
 // same existing name.
 Bool MoveFileW(const char16_t* from, const char16_t* to);
 Dword GetLastError();
+// FormatMessageW with FORMAT_MESSAGE_FROM_SYSTEM and
+// FORMAT_MESSAGE_IGNORE_INSERTS in the user's language: the system's own text
+// for an error code that GetLastError gave, with its terminator. Returns its
+// length; 0 when the system has no text for the code or the buffer is too
+// small. The POSIX backend gives strerror's text for the errno value that the
+// code came from, in the locale in force.
+Dword FormatMessageW(Dword code, char16_t* buffer, Dword size);
 
 // --- Files and directories that the program opens ---------------------------
 //

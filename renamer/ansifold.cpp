@@ -220,7 +220,7 @@ bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
         return true;
     }
     if (options.undo && !arguments.files.empty()) {
-        reportProblem(Problem::undoWithNames);
+        reportProblem(Problem::undoWithNames, *options.undo);
         return false;
     }
     if (!options.undo && arguments.files.empty()) {

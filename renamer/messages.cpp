@@ -2,7 +2,9 @@
 #include "renamer/messages.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -50,17 +52,17 @@ struct Text {
 Text textOf(Problem problem) {
     switch (problem) {
         case Problem::logNotOpened:
-            return {u"ansifold: ログ %s を開けません (エラー %d)。何も名前を変えていません。\n",
-                    u"ansifold: cannot open the log %s (error %d); nothing was renamed\n"};
+            return {u"ansifold: ログ %s を開けません (%s)。何も名前を変えていません。\n",
+                    u"ansifold: cannot open the log %s: %s; nothing was renamed\n"};
         case Problem::logForeign:
             return {u"ansifold: %s は ansifold のログではありません。何も名前を変えていません。\n",
                     u"ansifold: %s is not a log of ansifold; nothing was renamed\n"};
         case Problem::logNotWritten:
-            return {u"ansifold: ログ %s に書き込めません (エラー %d)。ここで止めます。\n",
-                    u"ansifold: cannot write to the log %s (error %d); the run stops here\n"};
+            return {u"ansifold: ログ %s に書き込めません (%s)。ここで止めます。\n",
+                    u"ansifold: cannot write to the log %s: %s; the run stops here\n"};
         case Problem::undoNotRead:
-            return {u"ansifold: %s を読めません (エラー %d)。何も名前を変えていません。\n",
-                    u"ansifold: cannot read %s (error %d); nothing was renamed\n"};
+            return {u"ansifold: %s を読めません (%s)。何も名前を変えていません。\n",
+                    u"ansifold: cannot read %s: %s; nothing was renamed\n"};
         case Problem::undoDamaged:
             return {
                 u"ansifold: %s は ansifold のログでないか、%d 行目が壊れています。"
@@ -70,8 +72,35 @@ Text textOf(Problem problem) {
         case Problem::undoWithNames:
             break;
     }
-    return {u"ansifold: --undo は名前を取りません。何も名前を変えていません。\n",
-            u"ansifold: --undo takes no names; nothing was renamed\n"};
+    return {u"ansifold: --undo=%s は名前を取りません。何も名前を変えていません。\n",
+            u"ansifold: --undo=%s takes no names; nothing was renamed\n"};
+}
+
+bool takesReason(Problem problem) {
+    return problem == Problem::logNotOpened || problem == Problem::logNotWritten ||
+           problem == Problem::undoNotRead;
+}
+
+bool endsReason(char16_t c) {
+    return c == u'\r' || c == u'\n' || c == u' ' || c == u'.' || c == u'\u3002';
+}
+
+// The system's own text for an error code, without the full stop and line
+// end that Windows puts after it, which would break the message's sentence;
+// the code's number only where the system has no text for it.
+std::u16string reasonOf(platform::Dword code) {
+    std::array<char16_t, 512> text{};
+    const platform::Dword length =
+        platform::FormatMessageW(code, text.data(), static_cast<platform::Dword>(text.size()));
+    std::u16string reason(text.data(), length);
+    while (!reason.empty() && endsReason(reason.back())) {
+        reason.pop_back();
+    }
+    if (reason.empty()) {
+        const std::string number = std::to_string(code);
+        reason = u"error " + std::u16string(number.begin(), number.end());
+    }
+    return reason;
 }
 
 // A count as the formats' %d takes it.
@@ -92,9 +121,13 @@ void printVersion(kestrel::Console& console) {
 
 void reportProblem(Problem problem, const std::u16string& file, unsigned number) {
     const Text text = textOf(problem);
+    const char16_t* format = inJapanese() ? text.japanese : text.english;
     kestrel::Console errors(platform::stdErrorHandle);
-    errors.print(inJapanese() ? text.japanese : text.english, file.c_str(),
-                 static_cast<int>(number));
+    if (takesReason(problem)) {
+        errors.print(format, file.c_str(), reasonOf(number).c_str());
+    } else {
+        errors.print(format, file.c_str(), static_cast<int>(number));
+    }
 }
 
 void reportSummary(const Tally& tally, bool dryRun) {

@@ -2,16 +2,27 @@
 will do and renames nothing, a log lets an undo bring the tree back byte for
 byte, and --help and --version rename nothing."""
 
+import errno
 import os
 import resource
 import signal
 import subprocess
+import sys
 import unittest
 
 import harness
 from harness import MISSING_ARGUMENT, Dir, File, TreeTestCase, build, moved, read_tree
 
 native_only = unittest.skipIf(harness.under_wine(), "Linux build only")
+
+
+def strerror(number):
+    """The Linux program's words for an errno value: strerror's text in the
+    program's locale."""
+    script = ("import locale, os, sys; locale.setlocale(locale.LC_ALL, ''); "
+              "print(os.strerror(int(sys.argv[1])), end='')")
+    return subprocess.run([sys.executable, "-c", script, str(number)], check=True, text=True,
+                          env=harness.program_environment(), capture_output=True).stdout
 
 
 def sample():
@@ -116,23 +127,27 @@ class Refusals(TreeTestCase):
                           File("withdrawn.log", data=b"ansifold log 1\nfailed\n")])
         self.assertExit(self.run_program(["--log=good.log", "b😀"]), 0)
         before = read_tree(self.root)
+        # The message names the file; where the system refused it, it gives
+        # the system's reason in words (natively strerror's).
         cases = [
-            ["--log=missing/run.log", "a😀"],
-            ["--log=foreign.txt", "a😀"],
-            ["--undo=missing.log"],
-            ["--undo=foreign.txt"],
-            ["--undo=damaged.log"],
-            ["--undo=moving.log"],
-            ["--undo=withdrawn.log"],
-            ["--undo=damaged.log", "a😀"],
-            ["--undo=good.log", "a😀"],
-            ["a😀", "--undo=good.log"],
+            (["--log=missing/run.log", "a😀"], "missing/run.log", errno.ENOENT),
+            (["--log=foreign.txt", "a😀"], "foreign.txt", None),
+            (["--undo=missing.log"], "missing.log", errno.ENOENT),
+            (["--undo=foreign.txt"], "foreign.txt", None),
+            (["--undo=damaged.log"], "damaged.log", None),
+            (["--undo=moving.log"], "moving.log", None),
+            (["--undo=withdrawn.log"], "withdrawn.log", None),
+            (["--undo=damaged.log", "a😀"], "damaged.log", None),
+            (["--undo=good.log", "a😀"], "good.log", None),
+            (["a😀", "--undo=good.log"], "good.log", None),
         ]
-        for arguments in cases:
+        for arguments, file, reason in cases:
             with self.subTest(arguments=arguments):
                 result = self.run_program(arguments)
                 self.assertOutput(result, "", code=1)
-                self.assertTrue(result.stderr, result.describe())
+                self.assertIn(file, result.errors, result.describe())
+                if reason is not None and not harness.under_wine():
+                    self.assertIn(strerror(reason), result.errors, result.describe())
                 self.assertTree(self.root, before)
 
     @native_only
@@ -156,7 +171,8 @@ class Refusals(TreeTestCase):
         result = harness.Result([], completed.returncode, completed.stdout, completed.stderr)
 
         self.assertExit(result, 1)
-        self.assertTrue(result.stderr, result.describe())
+        self.assertIn("run.log", result.errors, result.describe())
+        self.assertIn(strerror(errno.EFBIG), result.errors, result.describe())
         self.assertEqual([outcome[0] for _, outcome in result.records],
                          ["moved"] * 3 + ["failed"], result.describe())
         self.assertEqual(os.path.getsize(os.path.join(self.root, "run.log")), limit)
