@@ -216,12 +216,17 @@ class Bench:
         return copy
 
     def start(self, command, cwd, output, prefix):
-        """Runs command in cwd with standard output redirected."""
+        """Runs command in cwd with standard output and standard error (where
+        ansifold puts its summary) redirected. Exit code 2 is ansifold's for
+        a tree walked whole where some names were taken already."""
         env = {k: v for k, v in os.environ.items() if not k.startswith("LC_")}
         env["LANG"] = self.args.lang
-        with open(output, "wb") as out:
-            subprocess.run(prefix + command, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
-                           stdout=out, check=True, preexec_fn=usual_file_limit)
+        with open(output, "wb") as out, open(output + ".err", "wb") as err:
+            completed = subprocess.run(prefix + command, cwd=cwd, env=env,
+                                       stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                       preexec_fn=usual_file_limit)
+        if completed.returncode not in (0, 2):
+            raise subprocess.CalledProcessError(completed.returncode, prefix + command)
 
     def run_once(self, command, cwd):
         """Seconds and peak resident kilobytes. GNU time reports the peak: a

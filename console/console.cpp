@@ -38,10 +38,11 @@ bool Console::write(const char16_t* text, std::size_t length, std::size_t* writt
 }
 
 bool Console::writeRedirected(const char16_t* text, std::size_t length, std::size_t* written) {
-    platform::Dword bytes = 0;
-    bool ok = platform::WriteFile(handle, text, static_cast<platform::Dword>(length * 2), &bytes);
+    platform::Dword units = 0;
+    const bool ok =
+        platform::WriteRedirectedText(handle, text, static_cast<platform::Dword>(length), &units);
     if (written != nullptr) {
-        *written = bytes / 2;
+        *written = units;
     }
     return ok;
 }

@@ -1,5 +1,5 @@
 // The console writer: UTF-16 text to standard output, as console text on a console
-// and as raw UTF-16LE bytes when redirected.
+// and, when redirected, in the form the system's tools read (WriteRedirectedText).
 #pragma once
 
 #include <cstdarg>
@@ -11,8 +11,9 @@
 namespace kestrel {
 
 // Writes UTF-16 text to standard output: to the console through the console
-// services, or, when standard output is redirected, as raw UTF-16LE bytes
-// with no byte-order mark and no line-end translation. Constructing one sets
+// services, or, when standard output is redirected, as the platform's
+// redirected text: raw UTF-16LE on Windows, UTF-8 on POSIX, with no
+// byte-order mark and no line-end translation. Constructing one sets
 // the run-time library's locale to the user's default for the whole process;
 // destroying one puts back the console's text attributes of its construction.
 class Console {

@@ -17,6 +17,13 @@ namespace kestrel {
 
 namespace {
 
+constexpr std::u16string_view endOfOptions = u"--";
+
+void addOption(const std::u16string& token, ArgumentSet& set) {
+    set.options.push_back(token.substr(1));
+    set.optionTokens.push_back(token);
+}
+
 bool isOptionToken(std::u16string_view token) {
     return !token.empty() && std::u16string_view(platform::optionMarkers()).find(token[0]) !=
                                  std::u16string_view::npos;
@@ -88,21 +95,37 @@ void buildArgumentSet(ArgumentSet& set) {
     reopenStandardInputOnConsole();
 }
 
+// Scripts written for the first versions pass options such as "-x" and
+// "/x" before the names, with the rule that "-x -x" ends them: those keep
+// that rule. A long option may follow the names, as with other tools.
 void classifyTokens(ArgumentSet& set) {
     const std::vector<std::u16string>& tokens = set.tokens;
+    bool longOptionsAccepted = true;
     bool optionsAccepted = true;
     for (std::size_t i = 0; i < tokens.size(); ++i) {
+        if (longOptionsAccepted && tokens[i] == endOfOptions) {
+            longOptionsAccepted = optionsAccepted = false;
+            continue;
+        }
+        if (longOptionsAccepted && isLongOption(tokens[i])) {
+            addOption(tokens[i], set);
+            continue;
+        }
         if (optionsAccepted && isOptionToken(tokens[i])) {
             if (i + 1 < tokens.size() && tokens[i] == tokens[i + 1]) {
                 optionsAccepted = false;
             } else {
-                set.options.push_back(tokens[i].substr(1));
+                addOption(tokens[i], set);
             }
             continue;
         }
         optionsAccepted = false;
         addFileArgument(tokens[i], set.files);
     }
+}
+
+bool isLongOption(std::u16string_view token) {
+    return token.size() > endOfOptions.size() && token.starts_with(endOfOptions);
 }
 
 void addFileArgument(const std::u16string& argument, std::vector<std::u16string>& files) {

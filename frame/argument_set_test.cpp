@@ -54,6 +54,13 @@ TEST(ClassifyTokens, SortsOptionsFromFileArguments) {
         {{u"-x", u"y", u"-x"}, {u"x"}, {u"y", u"-x"}},
         {{u"-a", u"b", u"b"}, {u"a"}, {u"b", u"b"}},
         {{}, {}, {}},
+        // A long option stands anywhere up to a lone "--", the rule of
+        // equal neighbours aside; after "--" every token is a file argument.
+        {{u"x", u"--a", u"-b", u"--c=-d"}, {u"-a", u"-c=-d"}, {u"x", u"-b"}},
+        {{u"--a", u"--a", u"-b", u"-b", u"--a"}, {u"-a", u"-a", u"-a"}, {u"-b"}},
+        {{u"-a", u"--", u"--b", u"-c", u"--"}, {u"a"}, {u"--b", u"-c", u"--"}},
+        {{u"x", u"--", u"--"}, {}, {u"x", u"--"}},
+        {{u"---"}, {u"--"}, {}},
     };
     for (const ClassifyCase& c : cases) {
         ArgumentSet set;
@@ -65,6 +72,13 @@ TEST(ClassifyTokens, SortsOptionsFromFileArguments) {
         EXPECT_EQ(set.tokens, c.tokens);
         EXPECT_TRUE(set.pipedLines.empty());
     }
+}
+
+TEST(ClassifyTokens, KeepsEachOptionTokenWhole) {
+    ArgumentSet set;
+    set.tokens = {u"-a", u":b", u"x", u"--c=d", u"-e", u"--", u"--f"};
+    classifyTokens(set);
+    EXPECT_EQ(set.optionTokens, (Strings{u"-a", u":b", u"--c=d"}));
 }
 
 // A small tree in a fresh temporary folder, made the current directory for

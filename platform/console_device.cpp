@@ -36,9 +36,9 @@ Bool WriteConsoleW(Handle handle, const char16_t* text, Dword count, Dword* writ
                      : system::WriteConsoleW(handle, text, count, written);
 }
 
-Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written) {
-    return installed ? installed->writeFile(handle, bytes, size, written)
-                     : system::WriteFile(handle, bytes, size, written);
+Bool WriteRedirectedText(Handle handle, const char16_t* text, Dword count, Dword* written) {
+    return installed ? installed->writeRedirectedText(handle, text, count, written)
+                     : system::WriteRedirectedText(handle, text, count, written);
 }
 
 int MessageBoxW(void* window, const char16_t* text, const char16_t* caption, Dword type) {

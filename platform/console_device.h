@@ -19,7 +19,8 @@ public:
     virtual Bool getConsoleScreenBufferInfo(Handle handle, ConsoleScreenBufferInfo* info) = 0;
     virtual Bool setConsoleTextAttribute(Handle handle, Word attributes) = 0;
     virtual Bool writeConsole(Handle handle, const char16_t* text, Dword count, Dword* written) = 0;
-    virtual Bool writeFile(Handle handle, const void* bytes, Dword size, Dword* written) = 0;
+    virtual Bool writeRedirectedText(Handle handle, const char16_t* text, Dword count,
+                                     Dword* written) = 0;
     virtual int messageBox(const char16_t* text, const char16_t* caption, Dword type) = 0;
     virtual Dword getConsoleProcessList(Dword* list, Dword count) = 0;
     virtual int getwch() = 0;

@@ -165,6 +165,25 @@ TEST(PlatformFileAttributes, TellFilesFromDirectoriesAndMissingNames) {
               platform::invalidFileAttributes);
 }
 
+// The reason for a failure, as the system words it in the user's language:
+// words (Latin letters, or those of another script), not a number, and each
+// code its own.
+TEST(PlatformErrorText, GivesTheSystemsWordsForACode) {
+    const auto textOf = [](Dword code) {
+        std::u16string text(512, u'\0');
+        text.resize(platform::FormatMessageW(code, text.data(), static_cast<Dword>(text.size())));
+        return text;
+    };
+    const std::u16string notFound = textOf(platform::errorFileNotFound);
+    const std::u16string denied = textOf(platform::errorAccessDenied);
+    EXPECT_TRUE(std::any_of(notFound.begin(), notFound.end(), [](char16_t c) {
+        return ((c | 0x20) >= u'a' && (c | 0x20) <= u'z') || c >= 0x80;
+    })) << testing::PrintToString(notFound);
+    EXPECT_NE(notFound, denied);
+    char16_t small[2] = {};
+    EXPECT_EQ(platform::FormatMessageW(platform::errorFileNotFound, small, 2), 0u);
+}
+
 // --- Full paths and the current directory ---------------------------------------
 
 TEST(PlatformFullPath, FoldsDotsAndSeparatorsAgainstTheCurrentDirectory) {

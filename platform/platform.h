@@ -108,6 +108,12 @@ Bool GetConsoleScreenBufferInfo(Handle handle, ConsoleScreenBufferInfo* info);
 Bool SetConsoleTextAttribute(Handle handle, Word attributes);
 Bool WriteConsoleW(Handle handle, const char16_t* text, Dword count, Dword* written);
 Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written);
+// Text for a standard handle that is no console, in the form that the
+// system's own tools read there: on Windows its raw UTF-16LE units; on POSIX
+// UTF-8, with each unit that stands for a byte of a name written as that
+// byte, so that a name comes out as it is on disk. No byte-order mark and no
+// line-end translation. written receives the units taken.
+Bool WriteRedirectedText(Handle handle, const char16_t* text, Dword count, Dword* written);
 void* GetConsoleWindow();
 // The number of processes attached to the calling process's console, which
 // list receives when count is enough for all of them; 0, with the last error
@@ -180,6 +186,13 @@ Bool SetCurrentDirectoryW(const char16_t* path);
 // same existing name.
 Bool MoveFileW(const char16_t* from, const char16_t* to);
 Dword GetLastError();
+// FormatMessageW with FORMAT_MESSAGE_FROM_SYSTEM and
+// FORMAT_MESSAGE_IGNORE_INSERTS in the user's language: the system's own text
+// for an error code that GetLastError gave, with its terminator. Returns its
+// length; 0 when the system has no text for the code or the buffer is too
+// small. The POSIX backend gives strerror's text for the errno value that the
+// code came from, in the locale in force.
+Dword FormatMessageW(Dword code, char16_t* buffer, Dword size);
 
 // --- Files and directories that the program opens ---------------------------
 //

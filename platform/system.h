@@ -12,7 +12,7 @@ Bool GetConsoleMode(Handle handle, Dword* mode);
 Bool GetConsoleScreenBufferInfo(Handle handle, ConsoleScreenBufferInfo* info);
 Bool SetConsoleTextAttribute(Handle handle, Word attributes);
 Bool WriteConsoleW(Handle handle, const char16_t* text, Dword count, Dword* written);
-Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written);
+Bool WriteRedirectedText(Handle handle, const char16_t* text, Dword count, Dword* written);
 int MessageBoxW(void* window, const char16_t* text, const char16_t* caption, Dword type);
 Dword GetConsoleProcessList(Dword* list, Dword count);
 int _getwch();

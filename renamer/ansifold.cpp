@@ -3,6 +3,7 @@
 #include "renamer/ansifold.h"
 
 #include <atomic>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,11 @@ namespace ansifold {
 namespace {
 
 constexpr platform::Dword fullPathUnits = 0x8000;
+
+// The exit code of a run that went to its end with some entry not given its
+// folded name (or, in an undo, not put back); 1 stays for a run that did
+// nothing.
+constexpr std::int32_t someEntriesFailed = 2;
 
 // Whether a name would be resolved against the working directory, whichever
 // directory that is.
@@ -199,7 +205,12 @@ bool undo(const std::u16string& file, const RunMode& mode) {
 }  // namespace
 
 bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
-    const RunOptions options = readOptions(arguments);
+    RunOptions options;
+    Refusal refusal;
+    if (!readOptions(arguments, options, refusal)) {
+        reportRefusal(refusal);
+        return false;
+    }
     if (options.help) {
         printHelp(console);
         return true;
@@ -209,7 +220,7 @@ bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
         return true;
     }
     if (options.undo && !arguments.files.empty()) {
-        reportProblem(Problem::undoWithNames);
+        reportProblem(Problem::undoWithNames, *options.undo);
         return false;
     }
     if (!options.undo && arguments.files.empty()) {
@@ -221,7 +232,10 @@ bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
     }
     DryRun dryRun;
     RenameLog log;
+    Tally tally;
     RunMode mode;
+    mode.tally = &tally;
+    mode.changesOnly = options.changesOnly;
     if (options.dryRun) {
         mode.dryRun = &dryRun;
     }
@@ -230,11 +244,18 @@ bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
     }
     const bool done = options.undo ? undo(*options.undo, mode)
                                    : renameArguments(arguments, mode, cancelRequested);
+    if (!done) {
+        return false;
+    }
+    reportSummary(tally, options.dryRun);
     if (mode.stopped()) {
         reportProblem(Problem::logNotWritten, *options.log, log.lastError());
         return false;
     }
-    return done;
+    if (tally.failed > 0) {
+        exitCode = someEntriesFailed;
+    }
+    return true;
 }
 
 }  // namespace ansifold

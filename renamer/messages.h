@@ -4,6 +4,8 @@
 #include <string>
 
 #include "console/console.h"
+#include "renamer/options.h"
+#include "renamer/rename_entry.h"
 
 namespace ansifold {
 
@@ -26,11 +28,20 @@ enum class Problem {
     logNotWritten,  // a record could not be written: the run stops
     undoNotRead,    // the file to undo cannot be read
     undoDamaged,    // the file to undo is no log, or is damaged at a line
-    undoWithNames,  // names were given to --undo
+    undoWithNames,  // names were given to --undo of the file
 };
 
-// Prints the problem with the file it concerns, and a system error code or
-// a line number, on standard error, in the language of printHelp.
-void reportProblem(Problem problem, const std::u16string& file = {}, unsigned number = 0);
+// Prints how many entries the run renamed, left as they were and failed to
+// rename (would have, in a dry run), on standard error.
+void reportSummary(const Tally& tally, bool dryRun);
+
+// Prints why an option was refused, then the usage line, on standard error.
+void reportRefusal(const Refusal& refusal);
+
+// Prints the problem with the file it concerns on standard error, in the
+// language of printHelp: for a file that could not be opened, read or
+// written, with the system's text for the error code number; for a damaged
+// log, with the line number.
+void reportProblem(Problem problem, const std::u16string& file, unsigned number = 0);
 
 }  // namespace ansifold

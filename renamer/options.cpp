@@ -1,46 +1,78 @@
-// Reading the options from the leading tokens of the command line.
+// Reading the options from the option tokens of the command line.
 #include "renamer/options.h"
-
-#include <algorithm>
-#include <string_view>
 
 namespace ansifold {
 
 namespace {
 
-// The value of a token "--name=value", or nothing for any other token.
-std::optional<std::u16string> valueOf(std::u16string_view token, std::u16string_view name) {
-    if (!token.starts_with(name)) {
-        return std::nullopt;
+// A long option: its name, "--" included; the name of the value it takes,
+// empty for one that takes none; and what it asks of the run.
+struct LongOption {
+    std::u16string_view name;
+    std::u16string_view value;
+    void (*apply)(RunOptions& options, std::u16string_view value);
+};
+
+// Every long option that the program knows.
+constexpr LongOption longOptions[] = {
+    {u"--help", u"", [](RunOptions& options, std::u16string_view) { options.help = true; }},
+    {u"--version", u"", [](RunOptions& options, std::u16string_view) { options.version = true; }},
+    {u"--dry-run", u"", [](RunOptions& options, std::u16string_view) { options.dryRun = true; }},
+    {u"--changes", u"",
+     [](RunOptions& options, std::u16string_view) { options.changesOnly = true; }},
+    {u"--log", u"FILE",
+     [](RunOptions& options, std::u16string_view file) { options.log = std::u16string(file); }},
+    {u"--undo", u"FILE",
+     [](RunOptions& options, std::u16string_view file) { options.undo = std::u16string(file); }},
+};
+
+const LongOption* findLongOption(std::u16string_view name) {
+    for (const LongOption& option : longOptions) {
+        if (option.name == name) {
+            return &option;
+        }
     }
-    return std::u16string(token.substr(name.size()));
+    return nullptr;
 }
 
-void readOption(std::u16string_view token, RunOptions& options) {
-    if (token == u"--help" || token == u"/?") {
-        options.help = true;
-    } else if (token == u"--version") {
-        options.version = true;
-    } else if (token == u"--dry-run") {
-        options.dryRun = true;
-    } else if (auto log = valueOf(token, u"--log=")) {
-        options.log = std::move(log);
-    } else if (auto undo = valueOf(token, u"--undo=")) {
-        options.undo = std::move(undo);
+bool readLongOption(const std::u16string& token, RunOptions& options, Refusal& refusal) {
+    const std::size_t equals = std::u16string_view(token).find(u'=');
+    const std::u16string_view name = std::u16string_view(token).substr(0, equals);
+    const LongOption* const option = findLongOption(name);
+    refusal.token = token;
+    if (option == nullptr) {
+        refusal.reason = Refused::unknown;
+        return false;
     }
+    refusal.name = option->name;
+    refusal.value = option->value;
+    const bool given = equals != std::u16string_view::npos;
+    const std::u16string_view value = given ? std::u16string_view(token).substr(equals + 1) : u"";
+    if (option->value.empty() && given) {
+        refusal.reason = Refused::valueNotTaken;
+        return false;
+    }
+    if (!option->value.empty() && value.empty()) {
+        refusal.reason = Refused::valueMissing;
+        return false;
+    }
+    option->apply(options, value);
+    return true;
 }
 
 }  // namespace
 
-RunOptions readOptions(const kestrel::ArgumentSet& arguments) {
-    RunOptions options;
-    // Options are kept in the order of their tokens, from the first token on,
-    // so the first tokens are the options' own, marker included.
-    const std::size_t count = std::min(arguments.options.size(), arguments.tokens.size());
-    for (std::size_t i = 0; i < count; ++i) {
-        readOption(arguments.tokens[i], options);
+bool readOptions(const kestrel::ArgumentSet& arguments, RunOptions& options, Refusal& refusal) {
+    for (const std::u16string& token : arguments.optionTokens) {
+        if (kestrel::isLongOption(token)) {
+            if (!readLongOption(token, options, refusal)) {
+                return false;
+            }
+        } else if (token == u"/?") {
+            options.help = true;
+        }
     }
-    return options;
+    return true;
 }
 
 }  // namespace ansifold

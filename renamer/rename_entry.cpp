@@ -67,9 +67,41 @@ bool moveEntry(const char16_t* name, const char16_t* target, const char16_t* dir
     return moved;
 }
 
+// Every outcome that the report shows is counted here, and nowhere else.
+void count(const RunMode& mode, bool moved, bool sameName) {
+    if (mode.tally == nullptr) {
+        return;
+    }
+    ++(!moved ? mode.tally->failed : sameName ? mode.tally->kept : mode.tally->renamed);
+}
+
+// The name line goes out before the move, so that a run cut short shows the
+// entry it was at; when only changes are shown, it waits for the outcome,
+// which tells whether the entry is one.
+void printNameBeforeMove(kestrel::Console& console, const char16_t* name, const RunMode& mode) {
+    if (!mode.changesOnly) {
+        printShown(console, u"%s\n", name);
+    }
+}
+
+void reportFoldFailure(kestrel::Console& console, const char16_t* name, const RunMode& mode) {
+    if (mode.changesOnly) {
+        printShown(console, u"%s\n", name);
+    }
+    count(mode, false, false);
+}
+
 bool reportMove(kestrel::Console& console, bool allowed, const char16_t* name,
                 const char16_t* target, const char16_t* directory, const RunMode& mode) {
     const bool moved = allowed && moveEntry(name, target, directory, mode);
+    const bool sameName = std::u16string_view(name) == target;
+    count(mode, moved, sameName);
+    if (mode.changesOnly) {
+        if (moved && sameName) {
+            return true;
+        }
+        printShown(console, u"%s\n", name);
+    }
     printShown(console, moved ? u"->%s\n" : u"->リネーム失敗: %s\n", target);
     return moved;
 }
@@ -89,9 +121,10 @@ bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode&
     }
     const bool inDirectory = platform::SetCurrentDirectoryW(directory) != 0;
     kestrel::Console console;
-    printShown(console, u"%s\n", name);
+    printNameBeforeMove(console, name, mode);
     std::u16string folded;
     if (!foldName(&folded, name)) {
+        reportFoldFailure(console, name, mode);
         return false;
     }
     return reportMove(console, inDirectory && isSafeFold(name, folded), name, folded.c_str(),
@@ -105,7 +138,7 @@ bool restoreEntry(const char16_t* name, const char16_t* restored, const char16_t
     }
     const bool inDirectory = platform::SetCurrentDirectoryW(directory) != 0;
     kestrel::Console console;
-    printShown(console, u"%s\n", name);
+    printNameBeforeMove(console, name, mode);
     return reportMove(console, inDirectory, name, restored, directory, mode);
 }
 

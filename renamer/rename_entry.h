@@ -1,17 +1,30 @@
 // Renaming one entry and printing its lines of the report.
 #pragma once
 
+#include <cstddef>
+
 namespace ansifold {
 
 class DryRun;
 class RenameLog;
 
+// How the entries of a run fared, as the report showed them.
+struct Tally {
+    std::size_t renamed = 0;  // moved to another name
+    std::size_t kept = 0;     // had its folded name already
+    std::size_t failed = 0;   // the failure line, or a name that could not be folded
+};
+
 // What a run does with the moves it reports: in a dry run it only simulates
-// them; with a log it records each one that changes a name. A plain run does
-// neither and pays nothing for either.
+// them; with a log it records each one that changes a name; with a tally it
+// counts their outcomes. A plain run does none of these and pays nothing for
+// them. Showing only changes, it prints no lines for an entry that keeps its
+// name because the name fits already.
 struct RunMode {
     DryRun* dryRun = nullptr;
     RenameLog* log = nullptr;
+    Tally* tally = nullptr;
+    bool changesOnly = false;
 
     // The log could not be written: nothing more may be renamed.
     bool stopped() const;

@@ -20,15 +20,10 @@ touch "$sample/写真/Café/crème brûlée.jpg" "$sample/写真/😀 party.png"
 
 tree() { (cd "$sample" && find . -mindepth 1 | sort); }
 
-# On a terminal the program writes console text; redirected, it writes raw
-# UTF-16LE, which is turned into UTF-8 here so that it reads the same.
+# The program writes UTF-8, on a terminal and redirected alike.
 ansifold() {
     echo "\$ ansifold $*   (LANG=ja_JP.UTF-8, ANSI code page 932)"
-    if [ -t 1 ]; then
-        (cd "$sample" && LANG=ja_JP.UTF-8 LC_ALL= ../demo/ansifold "$@")
-    else
-        (cd "$sample" && LANG=ja_JP.UTF-8 LC_ALL= ../demo/ansifold "$@") | iconv -f UTF-16LE -t UTF-8
-    fi
+    (cd "$sample" && LANG=ja_JP.UTF-8 LC_ALL= ../demo/ansifold "$@")
     echo
 }
 

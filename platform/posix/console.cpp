@@ -3,9 +3,9 @@
 // Console services on a terminal. A standard handle is a console exactly when
 // its descriptor is a terminal; console text goes out in the encoding of the
 // locale in force, and text attributes have no meaning there, so they are
-// accepted and dropped. Redirected output takes the raw bytes that the
-// caller hands to WriteFile, collected into blocks for standard output
-// (console.h).
+// accepted and dropped. Redirected text goes out as UTF-8, a name's bytes as
+// they are on disk, which is what Linux tools read; WriteFile takes the raw
+// bytes. Both are collected into blocks for standard output (console.h).
 #include "platform/posix/console.h"
 
 #include <limits.h>
@@ -29,6 +29,7 @@
 #include "platform/posix/file_io.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/locale_text.h"
+#include "platform/posix/name_codec.h"
 #include "platform/posix/signals.h"
 #include "platform/posix/utf16.h"
 #include "platform/system.h"
@@ -355,6 +356,30 @@ Bool WriteConsoleW(Handle handle, const char16_t* text, Dword count, Dword* writ
     return 1;
 }
 
+// Encoded into storage kept from call to call: a walk writes two lines per
+// entry, and allocating for each would cost more than encoding them.
+Bool WriteRedirectedText(Handle handle, const char16_t* text, Dword count, Dword* written) {
+    if (written != nullptr) {
+        *written = 0;
+    }
+    if (text == nullptr && count > 0) {
+        posix::setLastError(errorInvalidParameter);
+        return 0;
+    }
+    thread_local std::string bytes;
+    bytes.clear();
+    posix::encodeText(std::u16string_view(text, count), bytes);
+    Dword sent = 0;
+    const Bool ok =
+        platform::WriteFile(handle, bytes.data(), static_cast<Dword>(bytes.size()), &sent);
+    if (written != nullptr && ok && sent == bytes.size()) {
+        *written = count;
+    }
+    return ok;
+}
+
+}  // namespace system
+
 Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written) {
     if (written != nullptr) {
         *written = 0;
@@ -382,8 +407,6 @@ Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written) {
     return ok;
 }
 
-}  // namespace system
-
 void* GetConsoleWindow() {
     return nullptr;
 }
@@ -394,9 +417,15 @@ Bool SetConsoleCtrlHandler(HandlerRoutine routine, Bool add) {
 
 namespace system {
 
+// The line is written as the console writer's text would be there: for the
+// terminal's locale, or redirected as UTF-8.
 int MessageBoxW(void*, const char16_t* text, const char16_t* caption, Dword) {
     std::string bytes;
-    posix::encodeForLocale(posix::oneLine(text, caption), bytes);
+    if (posix::standardError.isTerminal()) {
+        posix::encodeForLocale(posix::oneLine(text, caption), bytes);
+    } else {
+        posix::encodeText(posix::oneLine(text, caption), bytes);
+    }
     posix::flushBefore(posix::standardError);
     std::size_t sent = 0;
     return posix::writeAll(posix::standardError.fd(), bytes.data(), bytes.size(), sent)

@@ -145,7 +145,7 @@ TEST(Console, RedirectedOutputTakesTheRawBytesInBlocks) {
     Captured error(STDERR_FILENO);
     Dword written = 0;
     const char16_t text[] = u"a\u3042\n";
-    EXPECT_TRUE(system::WriteFile(GetStdHandle(stdOutputHandle), text, 6, &written));
+    EXPECT_TRUE(WriteFile(GetStdHandle(stdOutputHandle), text, 6, &written));
     EXPECT_EQ(written, 6U);
     EXPECT_EQ(output.text(), "");
     EXPECT_EQ(system::MessageBoxW(nullptr, u"box", nullptr, mbOk), 1);
@@ -153,9 +153,9 @@ TEST(Console, RedirectedOutputTakesTheRawBytesInBlocks) {
     EXPECT_EQ(error.text(), "box\n");
 
     const std::string large(256 * 1024, 'x');
-    EXPECT_TRUE(system::WriteFile(GetStdHandle(stdOutputHandle), "ab", 2, &written));
-    EXPECT_TRUE(system::WriteFile(GetStdHandle(stdOutputHandle), large.data(),
-                                  static_cast<Dword>(large.size()), &written));
+    EXPECT_TRUE(WriteFile(GetStdHandle(stdOutputHandle), "ab", 2, &written));
+    EXPECT_TRUE(WriteFile(GetStdHandle(stdOutputHandle), large.data(),
+                          static_cast<Dword>(large.size()), &written));
     EXPECT_EQ(written, large.size());
     EXPECT_EQ(output.text(), "ab" + large);  // larger than a block: straight out
 }
@@ -169,21 +169,39 @@ TEST(Console, WriteToAClosedPipeFails) {
     const Handle handle = GetStdHandle(stdOutputHandle);
     const std::string large(256 * 1024, 'x');
     Dword written = 7;
-    EXPECT_FALSE(
-        system::WriteFile(handle, large.data(), static_cast<Dword>(large.size()), &written));
+    EXPECT_FALSE(WriteFile(handle, large.data(), static_cast<Dword>(large.size()), &written));
     EXPECT_EQ(written, 0U);
-    EXPECT_TRUE(system::WriteFile(handle, "ab", 2, &written));
+    EXPECT_TRUE(WriteFile(handle, "ab", 2, &written));
     EXPECT_EQ(written, 2U);
-    EXPECT_FALSE(
-        system::WriteFile(handle, large.data(), static_cast<Dword>(large.size()), &written));
+    EXPECT_FALSE(WriteFile(handle, large.data(), static_cast<Dword>(large.size()), &written));
     EXPECT_EQ(written, 0U);
-    EXPECT_TRUE(system::WriteFile(handle, "ab", 2, &written));
+    EXPECT_TRUE(WriteFile(handle, "ab", 2, &written));
     EXPECT_FALSE(posix::flushStandardOutput());
+}
+
+// Redirected text is UTF-8 whatever the locale, as Linux tools read it; a
+// name's bytes come out as they are on disk, a backslash byte too.
+TEST(Console, RedirectedTextIsUtf8WithTheBytesOfNames) {
+    const std::string saved = std::setlocale(LC_CTYPE, nullptr);
+    std::setlocale(LC_CTYPE, "C");
+    Captured output(STDOUT_FILENO);
+    Captured error(STDERR_FILENO);
+    const std::u16string text = u"a\u3042\U0001F600\\\xDCFF\xDC5C\xD800\n";
+    const std::string expected = "a\xE3\x81\x82\xF0\x9F\x98\x80\\\xFF\\?\n";
+    for (const Dword which : {stdOutputHandle, stdErrorHandle}) {
+        Dword written = 0;
+        EXPECT_TRUE(system::WriteRedirectedText(GetStdHandle(which), text.c_str(),
+                                                static_cast<Dword>(text.size()), &written));
+        EXPECT_EQ(written, text.size());
+    }
+    EXPECT_EQ(error.text(), expected);
+    EXPECT_EQ(output.text(), expected);
+    std::setlocale(LC_CTYPE, saved.c_str());
 }
 
 TEST(Console, MessageBoxIsOneLineOnStandardError) {
     const std::string saved = std::setlocale(LC_CTYPE, nullptr);
-    std::setlocale(LC_CTYPE, "C.UTF-8");
+    std::setlocale(LC_CTYPE, "C");
     Captured error(STDERR_FILENO);
     EXPECT_EQ(system::MessageBoxW(nullptr, u"C:\\\xDCFF\u3042\r\n[2]", nullptr, mbOk), 1);
     EXPECT_EQ(system::MessageBoxW(nullptr, nullptr, nullptr, mbOk), 1);

@@ -3,6 +3,8 @@
 // Searches, attributes, full paths, the current directory and moves, each with
 // Windows' contract. Every call that a walk makes between two entries first
 // lets a pending termination end the process there (signals.h).
+#include <string.h>
+
 #include <algorithm>
 #include <mutex>
 #include <string>
@@ -10,6 +12,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/last_error.h"
+#include "platform/posix/locale_text.h"
 #include "platform/posix/move.h"
 #include "platform/posix/name_codec.h"
 #include "platform/posix/open_directories.h"
@@ -38,6 +41,15 @@ Dword copyOut(std::u16string_view text, Dword size, char16_t* buffer) {
     std::copy(text.begin(), text.end(), buffer);
     buffer[text.size()] = u'\0';
     return static_cast<Dword>(text.size());
+}
+
+// strerror_r's text, from either of its two forms: the GNU one returns the
+// text, the POSIX one fills the buffer and returns 0.
+[[maybe_unused]] const char* messageOf(const char* text, const char*) {
+    return text;
+}
+[[maybe_unused]] const char* messageOf(int result, const char* buffer) {
+    return result == 0 ? buffer : "";
 }
 
 }  // namespace
@@ -170,6 +182,24 @@ Bool MoveFileW(const char16_t* from, const char16_t* to) {
 
 Dword GetLastError() {
     return posix::lastError();
+}
+
+Dword FormatMessageW(Dword code, char16_t* buffer, Dword size) {
+    int e = 0;
+    if (!posix::errnoOf(code, e)) {
+        posix::setLastError(errorInvalidParameter);
+        return 0;
+    }
+    char text[256];
+    std::u16string message;
+    posix::decodeLocale(posix::messageOf(::strerror_r(e, text, sizeof text), text), message);
+    if (buffer == nullptr || message.size() >= size) {
+        posix::setLastError(errorInsufficientBuffer);
+        return 0;
+    }
+    std::copy(message.begin(), message.end(), buffer);
+    buffer[message.size()] = u'\0';
+    return static_cast<Dword>(message.size());
 }
 
 }  // namespace platform

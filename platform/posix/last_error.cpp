@@ -1,6 +1,7 @@
 // POSIX backend only, to emulate Windows: the last error, in Windows codes.
 //
-// The thread's last error, and the Windows code for each errno value.
+// The thread's last error, the Windows code for each errno value, and the
+// errno value that each code stands for, whose strerror text describes it.
 #include "platform/posix/last_error.h"
 
 #include <cerrno>
@@ -12,61 +13,65 @@ namespace {
 // spell them; they keep GetLastError's answers meaningful all the same.
 constexpr Dword errorTooManyOpenFiles = 4;
 constexpr Dword errorWriteProtect = 19;
-constexpr Dword errorGenFailure = 31;
 constexpr Dword errorNotSupported = 50;
 constexpr Dword errorDiskFull = 112;
 constexpr Dword errorIoDevice = 1117;
 
+// Windows leaves the codes with this bit set to applications: an errno value
+// that has no Windows counterpart travels as one, so that its own text can
+// still be told.
+constexpr Dword errnoCodeBit = 0x20000000;
+
+struct Counterpart {
+    int e;
+    Dword code;
+};
+
+// Each errno value becomes the code of its first line; each code reads back
+// as the errno value of its first line.
+constexpr Counterpart counterparts[] = {
+    {0, errorSuccess},
+    {ENOENT, errorFileNotFound},
+    {ENOTDIR, errorPathNotFound},
+    {EACCES, errorAccessDenied},
+    {EPERM, errorAccessDenied},
+    {EISDIR, errorAccessDenied},
+    {EBADF, errorInvalidHandle},
+    {ENOMEM, errorNotEnoughMemory},
+    {EXDEV, errorNotSameDevice},
+    {EBUSY, errorSharingViolation},
+    {ETXTBSY, errorSharingViolation},
+    {EEXIST, errorAlreadyExists},
+    {ENOTEMPTY, errorAlreadyExists},
+    {EINVAL, errorInvalidParameter},
+    {ENAMETOOLONG, errorFilenameExcedRange},
+    {ELOOP, errorCantResolveFilename},
+    {EILSEQ, errorNoUnicodeTranslation},
+    {EMFILE, errorTooManyOpenFiles},
+    {ENFILE, errorTooManyOpenFiles},
+    {EROFS, errorWriteProtect},
+    {ENOSPC, errorDiskFull},
+    {EDQUOT, errorDiskFull},
+    {EIO, errorIoDevice},
+    {ENOSYS, errorNotSupported},
+    {EOPNOTSUPP, errorNotSupported},
+    // Codes that the backend sets itself, read as the nearest errno value.
+    {ENOENT, errorNoMoreFiles},
+    {EEXIST, errorFileExists},
+    {ENOTEMPTY, errorDirNotEmpty},
+    {EINVAL, errorInvalidName},
+    {ERANGE, errorInsufficientBuffer},
+};
+
 thread_local Dword threadLastError = errorSuccess;
 
 Dword windowsCodeOf(int e) {
-    switch (e) {
-        case 0:
-            return errorSuccess;
-        case ENOENT:
-            return errorFileNotFound;
-        case ENOTDIR:
-            return errorPathNotFound;
-        case EACCES:
-        case EPERM:
-        case EISDIR:
-            return errorAccessDenied;
-        case EBADF:
-            return errorInvalidHandle;
-        case ENOMEM:
-            return errorNotEnoughMemory;
-        case EXDEV:
-            return errorNotSameDevice;
-        case EBUSY:
-        case ETXTBSY:
-            return errorSharingViolation;
-        case EEXIST:
-        case ENOTEMPTY:
-            return errorAlreadyExists;
-        case EINVAL:
-            return errorInvalidParameter;
-        case ENAMETOOLONG:
-            return errorFilenameExcedRange;
-        case ELOOP:
-            return errorCantResolveFilename;
-        case EILSEQ:
-            return errorNoUnicodeTranslation;
-        case EMFILE:
-        case ENFILE:
-            return errorTooManyOpenFiles;
-        case EROFS:
-            return errorWriteProtect;
-        case ENOSPC:
-        case EDQUOT:
-            return errorDiskFull;
-        case EIO:
-            return errorIoDevice;
-        case ENOSYS:
-        case EOPNOTSUPP:
-            return errorNotSupported;
-        default:
-            return errorGenFailure;
+    for (const Counterpart& counterpart : counterparts) {
+        if (counterpart.e == e) {
+            return counterpart.code;
+        }
     }
+    return errnoCodeBit | static_cast<Dword>(e);
 }
 
 }  // namespace
@@ -81,6 +86,20 @@ void setLastErrorFromErrno(int e) {
 
 Dword lastError() {
     return threadLastError;
+}
+
+bool errnoOf(Dword code, int& e) {
+    if ((code & errnoCodeBit) != 0) {
+        e = static_cast<int>(code & ~errnoCodeBit);
+        return true;
+    }
+    for (const Counterpart& counterpart : counterparts) {
+        if (counterpart.code == code) {
+            e = counterpart.e;
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace platform::posix

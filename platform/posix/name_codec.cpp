@@ -106,32 +106,46 @@ void decode(std::string_view bytes, Backslash backslash, std::u16string& out) {
     out.resize(static_cast<std::size_t>(q - out.data()));
 }
 
+namespace {
+
+// What a lone surrogate that stands for no byte becomes.
+enum class Stray { fails, questionMark };
+
 // A unit never gives more than three bytes, and a pair four.
-bool encodePath(std::u16string_view text, std::string& out) {
+bool encodeUnits(std::u16string_view text, char backslash, Stray stray, std::string& out) {
     const std::size_t start = out.size();
     out.resize(start + 3 * text.size());
     char* q = out.data() + start;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t u = text[i];
         if (u < 0x80) {
-            *q++ = u == u'\\' ? '/' : static_cast<char>(u);
-        } else if (isHighSurrogate(u)) {
-            if (i + 1 == text.size() || !isLowSurrogate(text[i + 1])) {
-                return false;
-            }
+            *q++ = u == u'\\' ? backslash : static_cast<char>(u);
+        } else if (isHighSurrogate(u) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
             q = putUtf8(codePointOfPair(u, text[i + 1]), q);
             ++i;
-        } else if (isLowSurrogate(u)) {
-            if (!standsForByte(u)) {
+        } else if (standsForByte(u)) {
+            *q++ = byteOf(u);
+        } else if (isSurrogate(u)) {
+            if (stray == Stray::fails) {
                 return false;
             }
-            *q++ = byteOf(u);
+            *q++ = '?';
         } else {
             q = putUtf8(u, q);
         }
     }
     out.resize(static_cast<std::size_t>(q - out.data()));
     return true;
+}
+
+}  // namespace
+
+bool encodePath(std::u16string_view text, std::string& out) {
+    return encodeUnits(text, '/', Stray::fails, out);
+}
+
+void encodeText(std::u16string_view text, std::string& out) {
+    encodeUnits(text, '\\', Stray::questionMark, out);
 }
 
 bool encodeForSystem(std::u16string_view path, std::string& out) {

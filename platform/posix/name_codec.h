@@ -30,6 +30,11 @@ char* putUtf8(char32_t c, char* p);
 // unspecified).
 bool encodePath(std::u16string_view text, std::string& out);
 
+// Appends text as UTF-8, each unit that stands for a byte (U+DC80..U+DCFF,
+// U+DC5C) as that byte, so that a name comes out as it is on disk; any other
+// lone surrogate goes out as '?', as on a terminal. A backslash stays one.
+void encodeText(std::u16string_view text, std::string& out);
+
 // The bytes of a path for a system call. A null path, or a text holding a lone
 // surrogate that stands for no byte, sets the last error and gives false.
 bool encodeForSystem(const char16_t* path, std::string& out);

@@ -74,7 +74,7 @@ Bool SetConsoleTextAttribute(Handle handle, Word attributes) {
     return ::SetConsoleTextAttribute(handle, attributes);
 }
 
-// Both writers take a local count: WriteFile without an overlapped structure
+// The writers take a local count: WriteFile without an overlapped structure
 // needs one, whether or not the caller wants it.
 Bool WriteConsoleW(Handle handle, const char16_t* text, Dword count, Dword* written) {
     DWORD units = 0;
@@ -85,6 +85,18 @@ Bool WriteConsoleW(Handle handle, const char16_t* text, Dword count, Dword* writ
     return succeeded;
 }
 
+// Redirected text is what the console would be given, unit for unit.
+Bool WriteRedirectedText(Handle handle, const char16_t* text, Dword count, Dword* written) {
+    DWORD bytes = 0;
+    const BOOL succeeded = ::WriteFile(handle, text, count * 2, &bytes, nullptr);
+    if (written) {
+        *written = bytes / 2;
+    }
+    return succeeded;
+}
+
+}  // namespace system
+
 Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written) {
     DWORD done = 0;
     const BOOL succeeded = ::WriteFile(handle, bytes, size, &done, nullptr);
@@ -93,8 +105,6 @@ Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written) {
     }
     return succeeded;
 }
-
-}  // namespace system
 
 void* GetConsoleWindow() {
     return ::GetConsoleWindow();

@@ -8,6 +8,8 @@
 
 #include "platform/platform.h"
 #include "platform/windows/open_directories.h"
+#include "platform/system.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -82,6 +84,21 @@ TEST(ConsoleProcessList, AConsoleMadeForTheProcessHoldsItAlone) {
     Dword list[4] = {};
     EXPECT_EQ(platform::GetConsoleProcessList(list, 4), platform::windows::underWine() ? 2U : 1U);
     EXPECT_EQ(list[0], ::GetCurrentProcessId());
+}
+
+// Redirected text is the raw UTF-16LE units, a lone surrogate included: no
+// byte-order mark, no carriage return.
+TEST(RedirectedText, IsTheRawUnits) {
+    testsupport::TempDir tree;
+    const std::wstring path = (tree.path() / u"out.txt").wstring();
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    Dword written = 0;
+    EXPECT_TRUE(platform::system::WriteRedirectedText(file, u"a\xDCFF\n", 3, &written));
+    EXPECT_EQ(written, 3U);
+    ::CloseHandle(file);
+    EXPECT_EQ(tree.content(u"out.txt"), std::string("a\0\xFF\xDC\n\0", 6));
 }
 
 }  // namespace

@@ -319,4 +319,9 @@ Dword GetLastError() {
     return ::GetLastError();
 }
 
+Dword FormatMessageW(Dword code, char16_t* buffer, Dword size) {
+    return ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                            code, 0, windows::wide(buffer), size, nullptr);
+}
+
 }  // namespace platform

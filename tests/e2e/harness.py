@@ -270,16 +270,13 @@ class Result:
 
     @property
     def text(self):
-        """Standard output as text, after checking its byte form: raw UTF-16LE,
-        no byte-order mark, lone line feeds."""
-        if len(self.stdout) % 2:
-            raise AssertionError(f"odd byte count in output: {self.stdout!r}")
-        text = self.stdout.decode("utf-16-le", errors="surrogatepass")
-        if text.startswith("\ufeff"):
-            raise AssertionError(f"byte-order mark in output: {text!r}")
-        if "\r" in text:
-            raise AssertionError(f"carriage return in output: {text!r}")
-        return text
+        """Standard output as text, after checking its byte form (see decode)."""
+        return decode(self.stdout)
+
+    @property
+    def errors(self):
+        """Standard error as text, in the same form as standard output."""
+        return decode(self.stderr)
 
     @property
     def records(self):
@@ -290,7 +287,10 @@ class Result:
             out = self.text
         except AssertionError as error:
             out = str(error)
-        err = self.stderr.decode("utf-8", errors="replace")
+        try:
+            err = self.errors
+        except AssertionError as error:
+            err = str(error)
         return (f"arguments {self.arguments!r}, exit code {self.code} ({who_ended(err)})\n"
                 f"stdout:\n{out[:4000]}\nstderr:\n{err[:4000]}")
 
@@ -366,7 +366,43 @@ def _state(pid):
 
 
 def encode(text):
-    return text.encode("utf-16-le", errors="surrogatepass")
+    """The bytes of redirected output that text stands for: raw UTF-16LE from
+    a Windows program, UTF-8 from the Linux one, where a lone surrogate
+    U+DC80-U+DCFF stands for a byte of a name that is not UTF-8, as
+    os.fsencode reads names."""
+    if under_wine():
+        return text.encode("utf-16-le", errors="surrogatepass")
+    return text.encode("utf-8", errors="surrogateescape")
+
+
+def decode(output):
+    """Redirected output as text, after checking its byte form: as encode
+    gives it, no byte-order mark, lone line feeds."""
+    if under_wine():
+        if len(output) % 2:
+            raise AssertionError(f"odd byte count in output: {output!r}")
+        text = output.decode("utf-16-le", errors="surrogatepass")
+    else:
+        text = output.decode("utf-8", errors="surrogateescape")
+    if text.startswith("\ufeff"):
+        raise AssertionError(f"byte-order mark in output: {text!r}")
+    if "\r" in text:
+        raise AssertionError(f"carriage return in output: {text!r}")
+    return text
+
+
+def summary(renamed, kept, failed, dry_run=False):
+    """The line on standard error after a run's last entry, in the language
+    of --help."""
+    if code_page() == 932:
+        if dry_run:
+            return (f"ansifold: 名前が変わる項目 {renamed}、そのままの項目 {kept}、"
+                    f"失敗する項目 {failed} (--dry-run)\n")
+        return f"ansifold: 名前を変えた項目 {renamed}、そのままの項目 {kept}、失敗した項目 {failed}\n"
+    if dry_run:
+        return (f"ansifold: {renamed} would be renamed, {kept} would keep their name, "
+                f"{failed} would fail\n")
+    return f"ansifold: {renamed} renamed, {kept} kept their name, {failed} failed\n"
 
 
 # --- Output records ---------------------------------------------------------
@@ -407,6 +443,13 @@ def parse_records(text):
             records.append((name, FOLD_FAILED))
             i += 1
     return records
+
+
+def report_code(text):
+    """The exit code that a finished run's report calls for: 2 when some
+    entry kept its name against the fold (the failure line, or no outcome
+    line at all), else 0."""
+    return 2 if any(outcome[0] != "moved" for _, outcome in parse_records(text)) else 0
 
 
 def render_records(records):

@@ -2,16 +2,27 @@
 will do and renames nothing, a log lets an undo bring the tree back byte for
 byte, and --help and --version rename nothing."""
 
+import errno
 import os
 import resource
 import signal
 import subprocess
+import sys
 import unittest
 
 import harness
 from harness import MISSING_ARGUMENT, Dir, File, TreeTestCase, build, moved, read_tree
 
 native_only = unittest.skipIf(harness.under_wine(), "Linux build only")
+
+
+def strerror(number):
+    """The Linux program's words for an errno value: strerror's text in the
+    program's locale."""
+    script = ("import locale, os, sys; locale.setlocale(locale.LC_ALL, ''); "
+              "print(os.strerror(int(sys.argv[1])), end='')")
+    return subprocess.run([sys.executable, "-c", script, str(number)], check=True, text=True,
+                          env=harness.program_environment(), capture_output=True).stdout
 
 
 def sample():
@@ -42,12 +53,13 @@ class PreviewRunUndo(TreeTestCase):
         before = read_tree(self.root)
         names = arguments_of(nodes)
 
-        preview = self.run_program(["--dry-run"] + names)
-        self.assertExit(preview, 0)
+        # Options after the names take effect; a dry run opens no log.
+        preview = self.run_program(names + ["--dry-run", "--log=preview.log"])
+        self.assertExit(preview, 2)
         self.assertTree(self.root, before)
 
         run = self.run_program(["--log=run.log"] + names)
-        self.assertOutput(run, preview.text)
+        self.assertOutput(run, preview.text, code=2)
         self.assertNotEqual(read_tree(self.root), before)
 
         undo_preview = self.run_program(["--dry-run", "--undo=run.log"])
@@ -71,7 +83,7 @@ class PreviewRunUndo(TreeTestCase):
         result = self.run_program(["--undo=run.log"])
 
         failed = harness.FAILED_PREFIX
-        self.assertOutput(result, f"c__\n{failed}c😀\nb__\n{failed}b😀\na__\n->a😀\n")
+        self.assertOutput(result, f"c__\n{failed}c😀\nb__\n{failed}b😀\na__\n->a😀\n", code=2)
         self.assertEqual(read_tree(self.root)["c😀"], b"new")
 
 
@@ -79,27 +91,63 @@ class Refusals(TreeTestCase):
     """Whatever keeps an option from being carried out stops the run before
     anything is renamed, with a message on standard error and exit code 1."""
 
-    def test_unusable_logs_and_undo_files(self):
-        build(self.root, [File("a😀"), File("foreign.txt", data=b"some text\n"),
-                          File("damaged.log", data=b"ansifold log 1\nno tab here\n"),
-                          File("moving.log", data=b"ansifold log 1\n/x/a\t/y/a\n"),
-                          File("withdrawn.log", data=b"ansifold log 1\nfailed\n")])
+    def test_options_that_are_not_the_programs(self):
+        # Long options are compared exactly, wherever they stand; each
+        # refusal names the option, then gives the usage line.
+        build(self.root, [File("a😀"), Dir("d😀", File("f😀"))])
         before = read_tree(self.root)
+        usage = ("使い方: ansifold [オプション] 名前...\n" if harness.code_page() == 932
+                 else "Usage: ansifold [options] name...\n")
         cases = [
-            ["--log=missing/run.log", "a😀"],
-            ["--log=foreign.txt", "a😀"],
-            ["--undo=missing.log"],
-            ["--undo=foreign.txt"],
-            ["--undo=damaged.log"],
-            ["--undo=moving.log"],
-            ["--undo=withdrawn.log"],
-            ["--undo=damaged.log", "a😀"],
+            (["--dryrun", "a😀"], "--dryrun"),
+            (["--DRY-RUN", "a😀"], "--DRY-RUN"),
+            (["--dry-run=1", "a😀"], "--dry-run=1"),
+            (["--dry-run=", "a😀"], "--dry-run="),
+            (["--log", "a😀"], "--log"),
+            (["--log=", "a😀"], "--log"),
+            (["--undo="], "--undo"),
+            (["a😀", "d😀", "--dryrun"], "--dryrun"),
+            (["--dry-run", "a😀", "--log"], "--log"),
+            (["--help", "--help=me"], "--help=me"),
+            (["--version=2"], "--version=2"),
         ]
-        for arguments in cases:
+        for arguments, named in cases:
             with self.subTest(arguments=arguments):
                 result = self.run_program(arguments)
                 self.assertOutput(result, "", code=1)
-                self.assertTrue(result.stderr, result.describe())
+                first, *rest = result.errors.split("\n", 1)
+                self.assertIn(named, first, result.describe())
+                self.assertEqual(rest, [usage], result.describe())
+                self.assertTree(self.root, before)
+
+    def test_unusable_logs_and_undo_files(self):
+        build(self.root, [File("a😀"), File("b😀"), File("foreign.txt", data=b"some text\n"),
+                          File("damaged.log", data=b"ansifold log 1\nno tab here\n"),
+                          File("moving.log", data=b"ansifold log 1\n/x/a\t/y/a\n"),
+                          File("withdrawn.log", data=b"ansifold log 1\nfailed\n")])
+        self.assertExit(self.run_program(["--log=good.log", "b😀"]), 0)
+        before = read_tree(self.root)
+        # The message names the file; where the system refused it, it gives
+        # the system's reason in words (natively strerror's).
+        cases = [
+            (["--log=missing/run.log", "a😀"], "missing/run.log", errno.ENOENT),
+            (["--log=foreign.txt", "a😀"], "foreign.txt", None),
+            (["--undo=missing.log"], "missing.log", errno.ENOENT),
+            (["--undo=foreign.txt"], "foreign.txt", None),
+            (["--undo=damaged.log"], "damaged.log", None),
+            (["--undo=moving.log"], "moving.log", None),
+            (["--undo=withdrawn.log"], "withdrawn.log", None),
+            (["--undo=damaged.log", "a😀"], "damaged.log", None),
+            (["--undo=good.log", "a😀"], "good.log", None),
+            (["a😀", "--undo=good.log"], "good.log", None),
+        ]
+        for arguments, file, reason in cases:
+            with self.subTest(arguments=arguments):
+                result = self.run_program(arguments)
+                self.assertOutput(result, "", code=1)
+                self.assertIn(file, result.errors, result.describe())
+                if reason is not None and not harness.under_wine():
+                    self.assertIn(strerror(reason), result.errors, result.describe())
                 self.assertTree(self.root, before)
 
     @native_only
@@ -123,7 +171,8 @@ class Refusals(TreeTestCase):
         result = harness.Result([], completed.returncode, completed.stdout, completed.stderr)
 
         self.assertExit(result, 1)
-        self.assertTrue(result.stderr, result.describe())
+        self.assertIn("run.log", result.errors, result.describe())
+        self.assertIn(strerror(errno.EFBIG), result.errors, result.describe())
         self.assertEqual([outcome[0] for _, outcome in result.records],
                          ["moved"] * 3 + ["failed"], result.describe())
         self.assertEqual(os.path.getsize(os.path.join(self.root, "run.log")), limit)
@@ -170,6 +219,8 @@ class HelpAndVersion(TreeTestCase):
             (["--help"], usage),
             (["--help", "a😀", "d😀"], usage),
             (["--dry-run", "--log=x.log", "--help", "*"], usage),
+            (["a😀", "d😀", "--help"], usage),
+            (["a😀", "--version"], "ansifold 1.00\n"),
             (["--version", "a😀"], "ansifold 1.00\n"),
             (["--undo=nothing.log", "--version"], "ansifold 1.00\n"),
         ]
@@ -183,8 +234,16 @@ class HelpAndVersion(TreeTestCase):
                 self.assertTree(self.root, before)
 
     def test_other_options_still_change_nothing(self):
-        build(self.root, [File("a😀")])
-        self.assertOutput(self.run_program(["--dry", "--log", "-n", "a😀"]), "a😀\n->a__\n")
+        # Options of one dash (or "/" on Windows) before the names, as
+        # scripts for the first versions pass them; "-x -x" ends them.
+        build(self.root, [File("a😀"), File("-n😀"), File("--x😀")])
+        short = ["/n", "/dry-run"] if harness.under_wine() else []
+        self.assertOutput(self.run_program(["-n", ":x", "-dry-run"] + short + ["a😀"]),
+                          "a😀\n->a__\n")
+        self.assertOutput(self.run_program(["-n😀", "-n😀"]), "-n😀\n->-n__\n")
+        # After a lone "--" every token is a name; "./--x" names one too.
+        self.assertOutput(self.run_program(["--", "--x😀"]), "--x😀\n->--x__\n")
+        self.assertOutput(self.run_program(["./--x__"]), "--x__\n->--x__\n")
         self.assertOutput(self.run_program(["--dry-run"]), MISSING_ARGUMENT, code=1)
 
 

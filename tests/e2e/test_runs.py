@@ -3,7 +3,8 @@
 import os
 import unittest
 
-from harness import Dir, File, TreeTestCase, build, read_tree, tree_after
+from harness import (Dir, File, TreeTestCase, build, moved, read_tree, render_records, summary,
+                     tree_after)
 
 
 class TypicalRuns(TreeTestCase):
@@ -30,6 +31,47 @@ class TypicalRuns(TreeTestCase):
 
         self.assertWalk(result, [[photos], [notes]])
         self.assertTree(self.root, before)
+
+
+class Outcomes(TreeTestCase):
+    """After the last entry, a count of what became of the entries on standard
+    error; exit code 2 when some entry was not given its name."""
+
+    def test_summary_and_exit_code(self):
+        # One name stays, one folds, one folds onto the name the other takes.
+        build(self.root, [File("a.txt"), File("😀.txt"), File("😁.txt")])
+        before = read_tree(self.root)
+        names = ["a.txt", "😀.txt", "😁.txt"]
+        cases = [
+            (["--dry-run"] + names, 2, summary(1, 1, 1, dry_run=True)),
+            (["--dry-run", "a.txt"], 0, summary(0, 1, 0, dry_run=True)),
+            (["a.txt", "missing"], 0, summary(0, 1, 0)),
+            (["missing"], 0, summary(0, 0, 0)),
+            (["--log=run.log"] + names, 2, summary(1, 1, 1)),
+            (["--undo=run.log"], 0, summary(1, 0, 0)),
+            (["--undo=run.log"], 2, summary(0, 0, 1)),
+        ]
+        for arguments, code, line in cases:
+            with self.subTest(arguments=arguments):
+                result = self.run_program(arguments)
+                self.assertExit(result, code)
+                self.assertEqual(result.errors, line, result.describe())
+        os.remove(os.path.join(self.root, "run.log"))
+        self.assertTree(self.root, before)
+
+    def test_only_the_changes(self):
+        # The records of a whole run, but for those of entries whose name
+        # fits already; the summary still counts them.
+        build(self.root, [File("a.txt"), File("😀.txt"), File("😁.txt"), Dir("d", File("b.txt"))])
+        names = ["a.txt", "😀.txt", "😁.txt", "d"]
+        preview = self.run_program(["--dry-run"] + names)
+        changes = [record for record in preview.records if record[1] != moved(record[0])]
+
+        result = self.run_program(names + ["--changes"])
+
+        self.assertOutput(result, render_records(changes), code=2)
+        self.assertEqual(result.errors, summary(1, 3, 1), result.describe())
+        self.assertEqual(len(changes), 2, preview.describe())
 
 
 class Shapes(TreeTestCase):

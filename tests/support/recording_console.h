@@ -40,22 +40,19 @@ public:
         }
         return isConsole;
     }
-    platform::Bool writeConsole(platform::Handle, const char16_t* text, platform::Dword count,
-                                platform::Dword* written) override {
+    platform::Bool writeConsole(platform::Handle handle, const char16_t* text,
+                                platform::Dword count, platform::Dword* written) override {
         consoleWrites.emplace_back(text, count);
         const platform::Dword done = count < consoleLimit ? count : consoleLimit;
         *written = done;
-        output.append(text, done);
+        (isStandardError(handle) ? errors : output).append(text, done);
         return consoleResult;
     }
-    platform::Bool writeFile(platform::Handle, const void* bytes, platform::Dword size,
-                             platform::Dword* written) override {
-        const auto* first = static_cast<const unsigned char*>(bytes);
-        fileWrites.emplace_back(first, first + size);
-        *written = size;
-        for (platform::Dword i = 0; i + 1 < size; i += 2) {
-            output.push_back(static_cast<char16_t>(first[i] | (first[i + 1] << 8)));
-        }
+    platform::Bool writeRedirectedText(platform::Handle handle, const char16_t* text,
+                                       platform::Dword count, platform::Dword* written) override {
+        redirectedWrites.emplace_back(text, count);
+        *written = count;
+        (isStandardError(handle) ? errors : output).append(text, count);
         return 1;
     }
     int messageBox(const char16_t* text, const char16_t* caption, platform::Dword type) override {
@@ -96,13 +93,18 @@ public:
     platform::Bool consoleResult = 1;
 
     std::vector<std::u16string> consoleWrites;
-    std::vector<std::vector<unsigned char>> fileWrites;
+    std::vector<std::u16string> redirectedWrites;
     std::vector<Box> boxes;
     int keysRead = 0;
-    // Everything written, as text.
+    // Everything written to standard output, and to standard error, as text.
     std::u16string output;
+    std::u16string errors;
 
 private:
+    static bool isStandardError(platform::Handle handle) {
+        return handle == platform::GetStdHandle(platform::stdErrorHandle);
+    }
+
     platform::ConsoleDevice* previous;
 };
 
