@@ -215,6 +215,70 @@ bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, HAN
     return false;
 }
 
+namespace {
+
+// The name that Wine holds handle under: the host path that it resolved when
+// it opened it, in Windows' form without a drive. It lives in a buffer that
+// the next call fills again, so that a move allocates nothing for it.
+bool wineNameOf(HANDLE handle, std::u16string_view& name) {
+    alignas(FILE_NAME_INFORMATION) static char buffer[sizeof(ULONG) + 0x8000 * sizeof(char16_t)];
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status =
+        ::NtQueryInformationFile(handle, &io, buffer, sizeof buffer, FileNameInformation);
+    if (!NT_SUCCESS(status)) {
+        setLastErrorFromStatus(status);
+        return false;
+    }
+    const auto* const info = reinterpret_cast<const FILE_NAME_INFORMATION*>(buffer);
+    name = std::u16string_view(reinterpret_cast<const char16_t*>(info->FileName),
+                               info->FileNameLength / sizeof(char16_t));
+    return true;
+}
+
+// The current directory's name under Wine, asked once for each directory
+// made current rather than once for each of its entries; empty until then.
+std::u16string currentWine;
+
+const std::u16string* currentWineName() {
+    std::u16string_view name;
+    if (currentWine.empty() && wineNameOf(currentHandle(), name)) {
+        currentWine = name;
+    }
+    return currentWine.empty() ? nullptr : &currentWine;
+}
+
+bool isNameIn(std::u16string_view path, std::u16string_view directory, std::u16string_view name) {
+    if (!path.starts_with(directory)) {
+        return false;
+    }
+    path.remove_prefix(directory.size());
+    if (!endsWithSeparator(directory)) {
+        if (path.empty() || path.front() != u'\\') {
+            return false;
+        }
+        path.remove_prefix(1);
+    }
+    return path == name;
+}
+
+}  // namespace
+
+// A link, whether to a file or to a directory, is held under the path it
+// leads to; so is an entry opened after its directory's path was swapped for
+// a link.
+bool isOpenedAsItself(HANDLE entry, std::u16string_view name) {
+    const std::u16string* const directory = currentWineName();
+    std::u16string_view held;
+    if (directory == nullptr || !wineNameOf(entry, held)) {
+        return false;
+    }
+    if (isNameIn(held, *directory, name)) {
+        return true;
+    }
+    ::SetLastError(ERROR_NOT_SUPPORTED);
+    return false;
+}
+
 bool pathLeadsTo(const std::u16string& path, HANDLE entry) {
     const OwnedHandle byPath(::CreateFileW(
         forLimitedCall(path.c_str()).c_str(), FILE_READ_ATTRIBUTES,
@@ -360,6 +424,7 @@ bool isCurrent(const OpenDirectory& directory) {
 }
 
 void setCurrent(const OpenDirectory& directory, std::u16string fullPath) {
+    currentWine.clear();
     currentAnchor = &directory;
     currentOwned.reset();
     currentFull = std::move(fullPath);
@@ -367,6 +432,7 @@ void setCurrent(const OpenDirectory& directory, std::u16string fullPath) {
 }
 
 void setCurrent(OwnedHandle handle, std::u16string_view fullPath) {
+    currentWine.clear();
     currentAnchor = nullptr;
     currentOwned = std::move(handle);
     currentFull = fullPath;

@@ -44,6 +44,10 @@
 // - an entry listed with the reparse-point bit is never moved;
 // - an entry opened for a walk or a move must be the one that was listed
 //   (the listing's file id is the index number of what was opened);
+// - an entry opened for a move must be held by Wine under its own name in
+//   the directory (Wine resolves every link on the way when it opens an
+//   entry, and renames from what it resolved): so a link to a file, which
+//   Wine's listings show as a plain file, is never moved either;
 // - a move needs the entry's path to lead to the entry that was opened,
 //   checked just before the rename: a directory swapped since fails its
 //   remaining moves with the failure line instead of renaming outside. Only
@@ -135,6 +139,12 @@ OwnedHandle openBelow(HANDLE directory, std::u16string_view name, ACCESS_MASK ac
 // have followed a link that took the entry's place since (the design notes),
 // with the last error set.
 bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, HANDLE opened);
+
+// Whether Wine holds entry, opened in the current directory, as the entry
+// name of that directory, rather than as what a link of that name leads to:
+// Wine renames an entry from the host path it resolved when it opened it.
+// name: as it is on disk. False with the last error set otherwise.
+bool isOpenedAsItself(HANDLE entry, std::u16string_view name);
 
 // Whether path leads, now, to the entry that was opened: Wine renames an
 // entry by the path it was opened under, whatever that path leads to by

@@ -520,18 +520,30 @@ class NothingOutside(Case):
 
 
 class LinksInTheTree(Case):
-    """A link met by the walk is never walked through, and renamed as itself
-    where the system can do that; Wine would move its target instead."""
+    """A link, met by the walk or named, is never walked through, and renamed
+    as itself where the system can do that; Wine would move its target
+    instead, so there it keeps its name and nothing else moves."""
 
     def test_a_link_is_renamed_as_itself_or_reported(self):
-        make(self.work, {"T": {"target😀": {"in😀": FILE}, "link😀": ("link", "target😀")}})
+        make(self.work, {"T": {"target😀": {"in😀": FILE}, "link😀": ("link", "target😀"),
+                               "file.txt": FILE, "flink😀": ("link", "file.txt")},
+                         "named😀": ("link", "T/file.txt")})
 
-        result = self.run_with(["T"])
+        result = self.run_with(["named😀", "T"])
 
-        link = failed("link__") if harness.under_wine() else moved("link__")
-        self.assertWalk(result, [[harness.Dir(
-            "T", harness.Dir("target😀", harness.File("in😀", moved("in__")), outcome=moved("target__")),
-            harness.Link("link😀", "target😀", outcome=link), outcome=moved("T"))]])
+        wine = harness.under_wine()
+        link = failed if wine else moved
+        self.assertWalk(result, [[harness.Link("named😀", "T/file.txt", outcome=link("named__"))], [
+            harness.Dir("T", harness.Dir("target😀", harness.File("in😀", moved("in__")),
+                                         outcome=moved("target__")),
+                        harness.Link("link😀", "target😀", outcome=link("link__")),
+                        harness.File("file.txt"),
+                        harness.Link("flink😀", "file.txt", outcome=link("flink__")),
+                        outcome=moved("T"))]])
+        self.assertEqual(sorted(os.listdir(self.work)), ["T", "named😀" if wine else "named__"])
+        self.assertEqual(sorted(os.listdir(os.path.join(self.work, "T"))),
+                         sorted(["file.txt", "target__"] + (
+                             ["flink😀", "link😀"] if wine else ["flink__", "link__"])))
 
 
 @native_only
