@@ -171,29 +171,42 @@ bool isListedAsNoLink(const OpenDirectory* listedBy, std::u16string_view name,
     return true;
 }
 
-bool renameTo(HANDLE entry, HANDLE directory, std::u16string_view to) {
-    const std::size_t nameBytes = to.size() * sizeof(char16_t);
-    std::vector<LONGLONG> storage(
-        (offsetof(FILE_RENAME_INFORMATION, FileName) + nameBytes) / sizeof(LONGLONG) + 1);
-    auto* rename = reinterpret_cast<FILE_RENAME_INFORMATION*>(storage.data());
-    rename->ReplaceIfExists = FALSE;
-    rename->RootDirectory = directory;
-    rename->FileNameLength = static_cast<ULONG>(nameBytes);
-    std::memcpy(rename->FileName, to.data(), nameBytes);
-    IO_STATUS_BLOCK io{};
-    const NTSTATUS status = ::NtSetInformationFile(
-        entry, &io, rename, static_cast<ULONG>(storage.size() * sizeof(LONGLONG)),
-        FileRenameInformation);
-    if (!NT_SUCCESS(status)) {
-        ::SetLastError(::RtlNtStatusToDosError(status));
-        return false;
+// A rename to a new name in a directory, made ready whole before the entry
+// is checked for the last time, so that nothing comes between that check and
+// the rename.
+class RenameRequest {
+public:
+    RenameRequest(HANDLE directory, std::u16string_view to)
+        : storage((offsetof(FILE_RENAME_INFORMATION, FileName) + to.size() * sizeof(char16_t)) /
+                      sizeof(LONGLONG) +
+                  1) {
+        auto* const rename = reinterpret_cast<FILE_RENAME_INFORMATION*>(storage.data());
+        rename->ReplaceIfExists = FALSE;
+        rename->RootDirectory = directory;
+        rename->FileNameLength = static_cast<ULONG>(to.size() * sizeof(char16_t));
+        std::memcpy(rename->FileName, to.data(), rename->FileNameLength);
     }
-    return true;
-}
+
+    bool applyTo(HANDLE entry) {
+        IO_STATUS_BLOCK io{};
+        const NTSTATUS status = ::NtSetInformationFile(
+            entry, &io, storage.data(), static_cast<ULONG>(storage.size() * sizeof(LONGLONG)),
+            FileRenameInformation);
+        if (!NT_SUCCESS(status)) {
+            ::SetLastError(::RtlNtStatusToDosError(status));
+            return false;
+        }
+        return true;
+    }
+
+private:
+    std::vector<LONGLONG> storage;
+};
 
 // Wine follows a link that took the entry's place, or that the entry is, and
 // renames by path whatever the handle: there what was opened must be what was
-// listed, held under its own name, and the path must still lead to it.
+// listed, held under its own name, and the path must still lead to it, which
+// is checked last, right before the rename, everything else made ready first.
 bool moveBelowUnderWine(HANDLE directory, std::u16string_view from, std::u16string_view to) {
     const OpenDirectory* const listedBy = currentDirectory();
     WIN32_FIND_DATAW record;
@@ -202,12 +215,18 @@ bool moveBelowUnderWine(HANDLE directory, std::u16string_view from, std::u16stri
         return false;
     }
     const OwnedHandle entry = openBelow(directory, from, DELETE, 0);
-    if (!entry || (listedBy != nullptr && !isListedEntry(*listedBy, from, entry.get())) ||
+    if (!entry) {
+        return false;
+    }
+    const LONGLONG index = indexOf(entry.get());
+    if ((listedBy != nullptr && !isListedEntry(*listedBy, from, index)) ||
         !isOpenedAsItself(entry.get(), onDisk)) {
         return false;
     }
-    return pathLeadsTo(inCurrentDirectory(from), entry.get()) &&
-           renameTo(entry.get(), directory, to);
+    RenameRequest rename(directory, to);
+    const std::wstring path = forLimitedCall(inCurrentDirectory(from).c_str());
+    OwnedHandle byPath;
+    return pathLeadsTo(path, index, byPath) && rename.applyTo(entry.get());
 }
 
 // The entry is opened relative to the current directory without following a
@@ -223,7 +242,7 @@ bool moveBelow(std::u16string_view from, std::u16string_view to) {
         return moveBelowUnderWine(directory, from, to);
     }
     const OwnedHandle entry = openBelow(directory, from, DELETE, 0);
-    return entry && renameTo(entry.get(), directory, to);
+    return entry && RenameRequest(directory, to).applyTo(entry.get());
 }
 
 }  // namespace

@@ -191,8 +191,6 @@ OwnedHandle openBelow(HANDLE directory, std::u16string_view name, ACCESS_MASK ac
     return OwnedHandle(handle);
 }
 
-namespace {
-
 LONGLONG indexOf(HANDLE handle) {
     FILE_INTERNAL_INFORMATION index{};
     IO_STATUS_BLOCK io{};
@@ -201,14 +199,17 @@ LONGLONG indexOf(HANDLE handle) {
     return NT_SUCCESS(status) ? index.IndexNumber.QuadPart : -1;
 }
 
-}  // namespace
-
 // Windows' FILE_OPEN_REPARSE_POINT opens a link that took the entry's place
 // as the link, which is then refused or renamed as itself; only Wine's open,
 // which follows it, needs the check. The file id of Wine's listing is the
 // inode, as is the index number of what was opened.
 bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, HANDLE opened) {
-    if (!underWine() || directory.listed.name != name || indexOf(opened) == directory.listed.id) {
+    return !underWine() || directory.listed.name != name ||
+           isListedEntry(directory, name, indexOf(opened));
+}
+
+bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, LONGLONG index) {
+    if (directory.listed.name != name || index == directory.listed.id) {
         return true;
     }
     ::SetLastError(ERROR_ACCESS_DENIED);
@@ -279,16 +280,15 @@ bool isOpenedAsItself(HANDLE entry, std::u16string_view name) {
     return false;
 }
 
-bool pathLeadsTo(const std::u16string& path, HANDLE entry) {
-    const OwnedHandle byPath(::CreateFileW(
-        forLimitedCall(path.c_str()).c_str(), FILE_READ_ATTRIBUTES,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (byPath.get() == INVALID_HANDLE_VALUE) {
+bool pathLeadsTo(const std::wstring& path, LONGLONG index, OwnedHandle& byPath) {
+    const HANDLE opened = ::CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
         return false;
     }
-    const LONGLONG index = indexOf(entry);
-    if (index != -1 && indexOf(byPath.get()) == index) {
+    byPath.reset(opened);
+    if (index != -1 && indexOf(opened) == index) {
         return true;
     }
     ::SetLastError(ERROR_ACCESS_DENIED);
