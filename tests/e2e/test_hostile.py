@@ -204,6 +204,15 @@ class Case(TreeTestCase):
             timeout=timeout or harness.timeout(), preexec_fn=limits)
         return harness.Result(arguments, completed.returncode, completed.stdout, completed.stderr)
 
+    def start_with(self, arguments, limits):
+        """harness.start, with the limits that run_with takes."""
+        process = subprocess.Popen(
+            harness.command(arguments), cwd=self.work, env=harness.program_environment(),
+            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+            preexec_fn=limits)
+        self.addCleanup(process.kill)
+        return process
+
     def mount(self, arguments):
         """Mounts (as root) or skips the test; unmounted before the tree goes."""
         if os.geteuid() != 0:
@@ -501,6 +510,34 @@ class NothingOutside(Case):
                     continue  # Wine renames by path: where it leads elsewhere, the failure line
                 self.assertEqual(os.listdir(os.path.join(self.work, parent)), ["a__"])
                 self.assertIn("b__", os.listdir(os.path.join(self.work, working)))
+
+    @native_only
+    def test_a_level_opened_again_for_want_of_descriptors_is_the_one_it_was(self):
+        # 400 levels under a limit of 256 open files: the walk closes its
+        # shallowest levels on the way down and opens each again from the
+        # level below ("..") on the way back up. Level 101 is moved outside
+        # meanwhile, so its ".." leads there: that is not level 100, whose
+        # entry 101 then keeps its name, as does the moved directory.
+        levels = [f"{i:03}😀" for i in range(400)]
+        filler = "x" * 40
+        bottom = os.path.join(self.work, "T", *levels)
+        os.makedirs(bottom)
+        make(bottom, {f"f-{i:04}-{filler}😀": FILE for i in range(3000)})
+        os.mkdir(os.path.join(self.work, "O"))
+        process = self.start_with(
+            ["T"], lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (256, 256)))
+        head = os.read(process.stdout.fileno(), harness.stop_when_blocked(process))
+
+        os.rename(os.path.join(self.work, "T", *levels[:102]),
+                  os.path.join(self.work, "O", levels[101]))
+        os.kill(process.pid, signal.SIGCONT)
+        rest, errors = process.communicate(timeout=harness.timeout())
+
+        result = harness.Result(["T"], process.returncode, head + rest, errors)
+        self.assertExit(result, 0)
+        self.assertEqual(os.listdir(os.path.join(self.work, "O")), [levels[101]],
+                         result.describe())
+        self.assertIn(f"{levels[101]}\n{FAILED_PREFIX}101__\n", result.text)
 
     @native_only
     def test_a_mount_inside_the_tree_is_renamed_but_never_walked(self):
