@@ -643,6 +643,31 @@ class DeepTree(Case):
         self.addCleanup(os.close, descriptor)
         self.assertEqual(os.listdir(descriptor), ["__"])
 
+    @native_only
+    def test_a_log_that_fails_deep_in_the_tree_stops_the_walk_there(self):
+        # The log's third record is cut short at the bottom of the tree: the
+        # walk stops with every level open and closes them deepest first, as
+        # a walk that ends does, within a stack of 128 KiB, which the run
+        # needs a fraction of. Shallowest first, the deepest level would let
+        # go of the whole chain of its parents' paths in one recursion.
+        self.addCleanup(subprocess.run, ["rm", "-rf", "--", self.root])
+        levels = ["d😀"] * (self.LEVELS // 4)
+        descriptor = self.descend(levels, create=True)
+        os.close(os.open("😀", os.O_CREAT | os.O_WRONLY, 0o600, dir_fd=descriptor))
+        os.close(descriptor)
+        record = 2 * len(os.path.join(self.work, *levels, "😀").encode()) + 2
+        limit = len("ansifold log 1\n") + 2 * record + record // 2
+
+        def limited():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+            resource.setrlimit(resource.RLIMIT_STACK, (128 << 10, 128 << 10))
+
+        result = self.run_with(["--log=run.log", "d😀"], limits=limited, timeout=240)
+
+        self.assertOutput(result, f"😀\n->__\nd😀\n->d__\nd😀\n{FAILED_PREFIX}d__\n", code=1)
+        self.assertTrue(result.stderr, result.describe())
+
     @unittest.skipUnless(harness.under_wine() and harness.code_page() == 932,
                          "Windows builds, once: the depth does not depend on the code page")
     def test_windows_paths_as_long_as_the_system_allows(self):
