@@ -45,6 +45,7 @@ TEST(AnsiCodePage, FoldsTable) {
         {u"", u"", u""},
         {u"a b~c\\d", u"a b~c\\d", u"a b~c\\d"},
         {u"\uAC00.txt", u"_.txt", u"_.txt"},  // Hangul: in neither
+        {u"?\uAC00?", u"?_?", u"?_?"},        // the pages' own default character
         {u"\U0001F600", u"__", u"__"},        // outside the BMP: one "_" per unit
         {u"a\xD800z", u"a_z", u"a_z"},        // lone high surrogate
         {u"a\xDC00z", u"a_z", u"a_z"},        // lone low surrogate

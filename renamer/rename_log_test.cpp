@@ -77,6 +77,7 @@ TEST(RenameLog, RefusesTextThatIsNoLogAtItsFirstWrongLine) {
         {logOf("/d/a\r\t/d/b\n"), 2},
         {logOf("/d/\xFF\t/d/b\n"), 2},
         {logOf("/d/\xC0\xAF\t/d/b\n"), 2},
+        {logOf("/d/\xE0\x9F\xBF\t/d/b\n"), 2},
         {logOf("/d/\xED\xA0\x80\t/d/b\n"), 2},
         {logOf("/d/\xF4\x90\x80\x80\t/d/b\n"), 2},
         {logOf("/d/\xE3\x81\t/d/b\n"), 2},

@@ -148,60 +148,101 @@ std::u16string inCurrentDirectory(std::u16string_view name) {
 }
 
 // Under Wine a link is never moved: Wine would move what it leads to. The
-// listing that handed the entry out tells a link; an entry that no open
-// search handed out is looked at by its path, the only other view in which
-// Wine shows its links as links.
-bool isLinkUnderWine(const OpenDirectory* listedBy, std::u16string_view name) {
-    const DWORD attributes =
-        listedBy != nullptr && listedBy->listed.name == name
-            ? listedBy->listed.attributes
-            : ::GetFileAttributesW(forLimitedCall(inCurrentDirectory(name).c_str()).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+// listing that handed the entry out shows a link to a directory; an entry
+// that no open search handed out (an argument, a rename undone) is listed
+// by its one name, which also gives the name it has on disk. A link to a
+// file shows only once the entry is opened (isOpenedAsItself).
+bool isListedAsNoLink(const OpenDirectory* listedBy, std::u16string_view name,
+                      WIN32_FIND_DATAW& record, std::u16string_view& onDisk) {
+    DWORD attributes = 0;
+    if (listedBy != nullptr && listedBy->listed.name == name) {
+        attributes = listedBy->listed.attributes;
+        onDisk = listedBy->listed.name;
+    } else if (findEntry(inCurrentDirectory(name).c_str(), &record)) {
+        attributes = record.dwFileAttributes;
+        onDisk = utf16(record.cFileName);
+    } else {
         return false;
     }
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         ::SetLastError(ERROR_NOT_SUPPORTED);
+        return false;
     }
     return true;
 }
 
+// A rename to a new name in a directory, made ready whole before the entry
+// is checked for the last time, so that nothing comes between that check and
+// the rename.
+class RenameRequest {
+public:
+    RenameRequest(HANDLE directory, std::u16string_view to)
+        : storage((offsetof(FILE_RENAME_INFORMATION, FileName) + to.size() * sizeof(char16_t)) /
+                      sizeof(LONGLONG) +
+                  1) {
+        auto* const rename = reinterpret_cast<FILE_RENAME_INFORMATION*>(storage.data());
+        rename->ReplaceIfExists = FALSE;
+        rename->RootDirectory = directory;
+        rename->FileNameLength = static_cast<ULONG>(to.size() * sizeof(char16_t));
+        std::memcpy(rename->FileName, to.data(), rename->FileNameLength);
+    }
+
+    bool applyTo(HANDLE entry) {
+        IO_STATUS_BLOCK io{};
+        const NTSTATUS status = ::NtSetInformationFile(
+            entry, &io, storage.data(), static_cast<ULONG>(storage.size() * sizeof(LONGLONG)),
+            FileRenameInformation);
+        if (!NT_SUCCESS(status)) {
+            ::SetLastError(::RtlNtStatusToDosError(status));
+            return false;
+        }
+        return true;
+    }
+
+private:
+    std::vector<LONGLONG> storage;
+};
+
+// Wine follows a link that took the entry's place, or that the entry is, and
+// renames by path whatever the handle: there what was opened must be what was
+// listed, held under its own name, and the path must still lead to it, which
+// is checked last, right before the rename, everything else made ready first.
+bool moveBelowUnderWine(HANDLE directory, std::u16string_view from, std::u16string_view to) {
+    const OpenDirectory* const listedBy = currentDirectory();
+    WIN32_FIND_DATAW record;
+    std::u16string_view onDisk;
+    if (!isListedAsNoLink(listedBy, from, record, onDisk)) {
+        return false;
+    }
+    const OwnedHandle entry = openBelow(directory, from, DELETE, 0);
+    if (!entry) {
+        return false;
+    }
+    const LONGLONG index = indexOf(entry.get());
+    if ((listedBy != nullptr && !isListedEntry(*listedBy, from, index)) ||
+        !isOpenedAsItself(entry.get(), onDisk)) {
+        return false;
+    }
+    RenameRequest rename(directory, to);
+    const std::wstring path = forLimitedCall(inCurrentDirectory(from).c_str());
+    OwnedHandle byPath;
+    return pathLeadsTo(path, index, byPath) && rename.applyTo(entry.get());
+}
+
 // The entry is opened relative to the current directory without following a
 // link, and renamed relative to it: whatever took the directory's place at
-// its path since is never touched. Wine follows a link that took the entry's
-// place, and renames by path whatever the handle: there what was opened must
-// be what was listed, and the path must still lead to it.
+// its path since is never touched. A name that stays moves nothing, link or
+// not, and needs only to be there.
 bool moveBelow(std::u16string_view from, std::u16string_view to) {
     const HANDLE directory = currentHandle();
     if (from == to) {
         return attributesBelow(directory, from) != INVALID_FILE_ATTRIBUTES;
     }
-    const bool wine = underWine();
-    const OpenDirectory* const listedBy = currentDirectory();
-    if (wine && isLinkUnderWine(listedBy, from)) {
-        return false;
+    if (underWine()) {
+        return moveBelowUnderWine(directory, from, to);
     }
     const OwnedHandle entry = openBelow(directory, from, DELETE, 0);
-    if (!entry || (listedBy != nullptr && !isListedEntry(*listedBy, from, entry.get())) ||
-        (wine && !pathLeadsTo(inCurrentDirectory(from), entry.get()))) {
-        return false;
-    }
-    const std::size_t nameBytes = to.size() * sizeof(char16_t);
-    std::vector<LONGLONG> storage(
-        (offsetof(FILE_RENAME_INFORMATION, FileName) + nameBytes) / sizeof(LONGLONG) + 1);
-    auto* rename = reinterpret_cast<FILE_RENAME_INFORMATION*>(storage.data());
-    rename->ReplaceIfExists = FALSE;
-    rename->RootDirectory = directory;
-    rename->FileNameLength = static_cast<ULONG>(nameBytes);
-    std::memcpy(rename->FileName, to.data(), nameBytes);
-    IO_STATUS_BLOCK io{};
-    const NTSTATUS status = ::NtSetInformationFile(
-        entry.get(), &io, rename, static_cast<ULONG>(storage.size() * sizeof(LONGLONG)),
-        FileRenameInformation);
-    if (!NT_SUCCESS(status)) {
-        ::SetLastError(::RtlNtStatusToDosError(status));
-        return false;
-    }
-    return true;
+    return entry && RenameRequest(directory, to).applyTo(entry.get());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/windows/open_directories.h"
@@ -76,6 +77,57 @@ TEST(WindowsAnchoredSearch, TheCurrentMarkGoesWhenItsSearchCloses) {
     EXPECT_FALSE(platform::windows::isCurrent(directory));
     EXPECT_EQ(platform::windows::currentHandle(), handle);
     EXPECT_TRUE(platform::SetCurrentDirectoryW(saved.c_str()));
+}
+
+std::vector<std::wstring> limitedPaths;
+
+void recordLimitedPaths(std::wstring_view path) {
+    limitedPaths.emplace_back(path);
+}
+
+// MAX_PATH counts the terminator, and the process's current directory keeps
+// a trailing separator besides: the longest path that each takes as it is
+// is one unit shorter than the first that goes another way. Wine holds to
+// neither limit, so only the paths given to the limited calls show it.
+TEST(LimitedCalls, TakeAPathAsItIsOnlyWhereItFits) {
+    testsupport::TempDir tree;
+    const std::u16string base = tree.text() + u'\\';
+    ASSERT_LT(base.size(), 200u);
+    struct Case {
+        bool directory;  // made current, else a path asked about
+        std::size_t units;
+        bool asIs;
+    };
+    const Case cases[] = {
+        {false, 259, true},
+        {false, 260, false},
+        {true, 258, true},
+        {true, 259, false},
+    };
+    for (const Case& c : cases) {
+        const bool directory = c.directory;
+        const std::u16string name(c.units - base.size(), directory ? u'd' : u'p');
+        const std::u16string path = base + name;
+        ASSERT_TRUE(platform::SetCurrentDirectoryW(tree.text().c_str()));
+        if (directory) {
+            const std::wstring prefixed = L"\\\\?\\" + std::wstring(path.begin(), path.end());
+            ASSERT_TRUE(::CreateDirectoryW(prefixed.c_str(), nullptr));
+        }
+        limitedPaths.clear();
+        platform::windows::observeLimitedPaths(recordLimitedPaths);
+        // The directory by its relative name: only the process's own current
+        // directory takes its full path.
+        if (directory) {
+            EXPECT_TRUE(platform::SetCurrentDirectoryW(name.c_str())) << c.units;
+        } else {
+            platform::GetFileAttributesW(path.c_str());
+        }
+        platform::windows::observeLimitedPaths(nullptr);
+        const bool takenAsIs =
+            std::ranges::count(limitedPaths, std::wstring(path.begin(), path.end())) > 0;
+        EXPECT_EQ(takenAsIs, c.asIs) << (directory ? "directory" : "path") << " of " << c.units;
+    }
+    EXPECT_TRUE(platform::SetCurrentDirectoryW(tree.text().c_str()));
 }
 
 std::size_t longestLimitedPath = 0;

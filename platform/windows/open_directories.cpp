@@ -191,8 +191,6 @@ OwnedHandle openBelow(HANDLE directory, std::u16string_view name, ACCESS_MASK ac
     return OwnedHandle(handle);
 }
 
-namespace {
-
 LONGLONG indexOf(HANDLE handle) {
     FILE_INTERNAL_INFORMATION index{};
     IO_STATUS_BLOCK io{};
@@ -201,30 +199,96 @@ LONGLONG indexOf(HANDLE handle) {
     return NT_SUCCESS(status) ? index.IndexNumber.QuadPart : -1;
 }
 
-}  // namespace
-
 // Windows' FILE_OPEN_REPARSE_POINT opens a link that took the entry's place
 // as the link, which is then refused or renamed as itself; only Wine's open,
 // which follows it, needs the check. The file id of Wine's listing is the
 // inode, as is the index number of what was opened.
 bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, HANDLE opened) {
-    if (!underWine() || directory.listed.name != name || indexOf(opened) == directory.listed.id) {
+    return !underWine() || directory.listed.name != name ||
+           isListedEntry(directory, name, indexOf(opened));
+}
+
+bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, LONGLONG index) {
+    if (directory.listed.name != name || index == directory.listed.id) {
         return true;
     }
     ::SetLastError(ERROR_ACCESS_DENIED);
     return false;
 }
 
-bool pathLeadsTo(const std::u16string& path, HANDLE entry) {
-    const OwnedHandle byPath(::CreateFileW(
-        forLimitedCall(path.c_str()).c_str(), FILE_READ_ATTRIBUTES,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (byPath.get() == INVALID_HANDLE_VALUE) {
+namespace {
+
+// The name that Wine holds handle under: the host path that it resolved when
+// it opened it, in Windows' form without a drive. It lives in a buffer that
+// the next call fills again, so that a move allocates nothing for it.
+bool wineNameOf(HANDLE handle, std::u16string_view& name) {
+    alignas(FILE_NAME_INFORMATION) static char buffer[sizeof(ULONG) + 0x8000 * sizeof(char16_t)];
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status =
+        ::NtQueryInformationFile(handle, &io, buffer, sizeof buffer, FileNameInformation);
+    if (!NT_SUCCESS(status)) {
+        setLastErrorFromStatus(status);
         return false;
     }
-    const LONGLONG index = indexOf(entry);
-    if (index != -1 && indexOf(byPath.get()) == index) {
+    const auto* const info = reinterpret_cast<const FILE_NAME_INFORMATION*>(buffer);
+    name = std::u16string_view(reinterpret_cast<const char16_t*>(info->FileName),
+                               info->FileNameLength / sizeof(char16_t));
+    return true;
+}
+
+// The current directory's name under Wine, asked once for each directory
+// made current rather than once for each of its entries; empty until then.
+std::u16string currentWine;
+
+const std::u16string* currentWineName() {
+    std::u16string_view name;
+    if (currentWine.empty() && wineNameOf(currentHandle(), name)) {
+        currentWine = name;
+    }
+    return currentWine.empty() ? nullptr : &currentWine;
+}
+
+bool isNameIn(std::u16string_view path, std::u16string_view directory, std::u16string_view name) {
+    if (!path.starts_with(directory)) {
+        return false;
+    }
+    path.remove_prefix(directory.size());
+    if (!endsWithSeparator(directory)) {
+        if (path.empty() || path.front() != u'\\') {
+            return false;
+        }
+        path.remove_prefix(1);
+    }
+    return path == name;
+}
+
+}  // namespace
+
+// A link, whether to a file or to a directory, is held under the path it
+// leads to; so is an entry opened after its directory's path was swapped for
+// a link.
+bool isOpenedAsItself(HANDLE entry, std::u16string_view name) {
+    const std::u16string* const directory = currentWineName();
+    std::u16string_view held;
+    if (directory == nullptr || !wineNameOf(entry, held)) {
+        return false;
+    }
+    if (isNameIn(held, *directory, name)) {
+        return true;
+    }
+    ::SetLastError(ERROR_NOT_SUPPORTED);
+    return false;
+}
+
+bool pathLeadsTo(const std::wstring& path, LONGLONG index, OwnedHandle& byPath) {
+    const HANDLE opened = ::CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    byPath.reset(opened);
+    if (index != -1 && indexOf(opened) == index) {
         return true;
     }
     ::SetLastError(ERROR_ACCESS_DENIED);
@@ -360,6 +424,7 @@ bool isCurrent(const OpenDirectory& directory) {
 }
 
 void setCurrent(const OpenDirectory& directory, std::u16string fullPath) {
+    currentWine.clear();
     currentAnchor = &directory;
     currentOwned.reset();
     currentFull = std::move(fullPath);
@@ -367,6 +432,7 @@ void setCurrent(const OpenDirectory& directory, std::u16string fullPath) {
 }
 
 void setCurrent(OwnedHandle handle, std::u16string_view fullPath) {
+    currentWine.clear();
     currentAnchor = nullptr;
     currentOwned = std::move(handle);
     currentFull = fullPath;

@@ -44,10 +44,17 @@
 // - an entry listed with the reparse-point bit is never moved;
 // - an entry opened for a walk or a move must be the one that was listed
 //   (the listing's file id is the index number of what was opened);
+// - an entry opened for a move must be held by Wine under its own name in
+//   the directory (Wine resolves every link on the way when it opens an
+//   entry, and renames from what it resolved): so a link to a file, which
+//   Wine's listings show as a plain file, is never moved either;
 // - a move needs the entry's path to lead to the entry that was opened,
-//   checked just before the rename: a directory swapped since fails its
-//   remaining moves with the failure line instead of renaming outside. Only
-//   a swap between that check and the rename itself stays unseen.
+//   checked right before the rename, with nothing between the two: a
+//   directory swapped since fails its remaining moves with the failure line
+//   instead of renaming outside. Only a swap between that check and Wine's
+//   own rename stays unseen: Wine looks the new name up in the directory
+//   (reading it through, as the name is not there yet) and then asks its
+//   server to rename by path.
 //
 // On Windows FILE_OPEN_REPARSE_POINT and the handle-relative rename close
 // those windows themselves, and none of these checks is made. Wine also keeps
@@ -130,16 +137,28 @@ std::u16string pathOf(const OpenDirectory& directory);
 OwnedHandle openBelow(HANDLE directory, std::u16string_view name, ACCESS_MASK access,
                       ULONG options);
 
+// The file id of what handle holds (under Wine, its inode), or -1.
+LONGLONG indexOf(HANDLE handle);
+
 // Whether what was opened as name in directory may be taken for the entry
 // that directory's search listed under that name: false only where Wine may
 // have followed a link that took the entry's place since (the design notes),
-// with the last error set.
+// with the last error set. index: what was opened, as indexOf gives it.
 bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, HANDLE opened);
+bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, LONGLONG index);
 
-// Whether path leads, now, to the entry that was opened: Wine renames an
-// entry by the path it was opened under, whatever that path leads to by
-// then (the design notes). False with the last error set otherwise.
-bool pathLeadsTo(const std::u16string& path, HANDLE entry);
+// Whether Wine holds entry, opened in the current directory, as the entry
+// name of that directory, rather than as what a link of that name leads to:
+// Wine renames an entry from the host path it resolved when it opened it.
+// name: as it is on disk. False with the last error set otherwise.
+bool isOpenedAsItself(HANDLE entry, std::u16string_view name);
+
+// Whether path (as forLimitedCall gives it) leads, now, to the entry whose
+// index is given: Wine renames an entry by the path it was opened under,
+// whatever that path leads to by then (the design notes). What the check
+// opened is left in byPath, to be closed after the rename rather than
+// between the two. False with the last error set otherwise.
+bool pathLeadsTo(const std::wstring& path, LONGLONG index, OwnedHandle& byPath);
 
 // The attributes of name in directory, not followed through a link, with the
 // reparse-point bit for links only (reparse.h); INVALID_FILE_ATTRIBUTES with

@@ -201,6 +201,15 @@ class Case(TreeTestCase):
             timeout=timeout or harness.timeout(), preexec_fn=limits)
         return harness.Result(arguments, completed.returncode, completed.stdout, completed.stderr)
 
+    def start_with(self, arguments, limits):
+        """harness.start, with the limits that run_with takes."""
+        process = subprocess.Popen(
+            harness.command(arguments), cwd=self.work, env=harness.program_environment(),
+            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+            preexec_fn=limits)
+        self.addCleanup(process.kill)
+        return process
+
     def mount(self, arguments):
         """Mounts (as root) or skips the test; unmounted before the tree goes."""
         if os.geteuid() != 0:
@@ -466,32 +475,66 @@ class NothingOutside(Case):
                               if f"{name}\n{FAILED_PREFIX}" not in result.text]
                 self.assertEqual(unreported[:3], [], result.describe())
 
-    def test_the_working_directory_swapped_for_a_link_mid_run(self):
+    def test_the_working_directory_or_the_parent_swapped_for_a_link_mid_run(self):
         # The argument's parent and the working directory are held from the
         # argument's resolution on: the walked argument is renamed where it
         # was, and the next name is taken from the directory that was current,
-        # not from the link's target, which holds the same names.
+        # not from the link's target, which holds the same names. With the
+        # parent swapped alone, the working directory holds nothing of it.
         filler = "x" * 40
         files = {f"f-{i:04}-{filler}😀": FILE for i in range(2000)}
-        make(self.work, {"W": {"P": {"a😀": {"sub": files}}, "b😀": FILE},
-                         "O": {"P": {"a😀": {"x😀": FILE}}, "b😀": FILE}})
-        outside = scan(os.path.join(self.work, "O"))
-        process = harness.start(["P/a😀", "b😀"], os.path.join(self.work, "W"))
-        self.addCleanup(process.kill)
+        cases = [("W", "O", "W.real/P", "W.real"), ("W/P", "../O/P", "W/P.real", "W")]
+        for swapped, link, parent, working in cases:
+            with self.subTest(swapped=swapped):
+                shutil.rmtree(self.work)
+                os.mkdir(self.work)
+                make(self.work, {"W": {"P": {"a😀": {"sub": files}}, "b😀": FILE},
+                                 "O": {"P": {"a😀": {"x😀": FILE}}, "b😀": FILE}})
+                outside = scan(os.path.join(self.work, "O"))
+                process = harness.start(["P/a😀", "b😀"], os.path.join(self.work, "W"))
+                self.addCleanup(process.kill)
+                head = os.read(process.stdout.fileno(), harness.stop_when_blocked(process))
+
+                os.rename(os.path.join(self.work, swapped), os.path.join(self.work, swapped + ".real"))
+                os.symlink(link, os.path.join(self.work, swapped))
+                os.kill(process.pid, signal.SIGCONT)
+                rest, errors = process.communicate(timeout=harness.timeout())
+
+                result = harness.Result([], process.returncode, head + rest, errors)
+                self.assertExit(result, harness.report_code(result.text))
+                self.assertEqual(scan(os.path.join(self.work, "O")), outside, result.describe())
+                if harness.under_wine():
+                    continue  # Wine renames by path: where it leads elsewhere, the failure line
+                self.assertEqual(os.listdir(os.path.join(self.work, parent)), ["a__"])
+                self.assertIn("b__", os.listdir(os.path.join(self.work, working)))
+
+    @native_only
+    def test_a_level_opened_again_for_want_of_descriptors_is_the_one_it_was(self):
+        # 400 levels under a limit of 256 open files: the walk closes its
+        # shallowest levels on the way down and opens each again from the
+        # level below ("..") on the way back up. Level 101 is moved outside
+        # meanwhile, so its ".." leads there: that is not level 100, whose
+        # entry 101 then keeps its name, as does the moved directory.
+        levels = [f"{i:03}😀" for i in range(400)]
+        filler = "x" * 40
+        bottom = os.path.join(self.work, "T", *levels)
+        os.makedirs(bottom)
+        make(bottom, {f"f-{i:04}-{filler}😀": FILE for i in range(3000)})
+        os.mkdir(os.path.join(self.work, "O"))
+        process = self.start_with(
+            ["T"], lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (256, 256)))
         head = os.read(process.stdout.fileno(), harness.stop_when_blocked(process))
 
-        os.rename(os.path.join(self.work, "W"), os.path.join(self.work, "W.real"))
-        os.symlink("O", os.path.join(self.work, "W"))
+        os.rename(os.path.join(self.work, "T", *levels[:102]),
+                  os.path.join(self.work, "O", levels[101]))
         os.kill(process.pid, signal.SIGCONT)
         rest, errors = process.communicate(timeout=harness.timeout())
 
-        result = harness.Result([], process.returncode, head + rest, errors)
-        self.assertExit(result, harness.report_code(result.text))
-        self.assertEqual(scan(os.path.join(self.work, "O")), outside, result.describe())
-        if harness.under_wine():
-            return  # Wine renames by path: where it leads elsewhere, the failure line
-        self.assertEqual(sorted(os.listdir(os.path.join(self.work, "W.real"))), ["P", "b__"])
-        self.assertEqual(os.listdir(os.path.join(self.work, "W.real", "P")), ["a__"])
+        result = harness.Result(["T"], process.returncode, head + rest, errors)
+        self.assertExit(result, 2)
+        self.assertEqual(os.listdir(os.path.join(self.work, "O")), [levels[101]],
+                         result.describe())
+        self.assertIn(f"{levels[101]}\n{FAILED_PREFIX}101__\n", result.text)
 
     @native_only
     def test_a_mount_inside_the_tree_is_renamed_but_never_walked(self):
@@ -517,19 +560,30 @@ class NothingOutside(Case):
 
 
 class LinksInTheTree(Case):
-    """A link met by the walk is never walked through, and renamed as itself
-    where the system can do that; Wine would move its target instead."""
+    """A link, met by the walk or named, is never walked through, and renamed
+    as itself where the system can do that; Wine would move its target
+    instead, so there it keeps its name and nothing else moves."""
 
     def test_a_link_is_renamed_as_itself_or_reported(self):
-        make(self.work, {"T": {"target😀": {"in😀": FILE}, "link😀": ("link", "target😀")}})
+        make(self.work, {"T": {"target😀": {"in😀": FILE}, "link😀": ("link", "target😀"),
+                               "file.txt": FILE, "flink😀": ("link", "file.txt")},
+                         "named😀": ("link", "T/file.txt")})
 
-        result = self.run_with(["T"])
+        result = self.run_with(["named😀", "T"])
 
-        link = failed("link__") if harness.under_wine() else moved("link__")
-        self.assertWalk(result, [[harness.Dir(
-            "T", harness.Dir("target😀", harness.File("in😀", moved("in__")), outcome=moved("target__")),
-            harness.Link("link😀", "target😀", outcome=link), outcome=moved("T"))]],
-            code=2 if harness.under_wine() else 0)
+        wine = harness.under_wine()
+        link = failed if wine else moved
+        self.assertWalk(result, [[harness.Link("named😀", "T/file.txt", outcome=link("named__"))], [
+            harness.Dir("T", harness.Dir("target😀", harness.File("in😀", moved("in__")),
+                                         outcome=moved("target__")),
+                        harness.Link("link😀", "target😀", outcome=link("link__")),
+                        harness.File("file.txt"),
+                        harness.Link("flink😀", "file.txt", outcome=link("flink__")),
+                        outcome=moved("T"))]], code=2 if wine else 0)
+        self.assertEqual(sorted(os.listdir(self.work)), ["T", "named😀" if wine else "named__"])
+        self.assertEqual(sorted(os.listdir(os.path.join(self.work, "T"))),
+                         sorted(["file.txt", "target__"] + (
+                             ["flink😀", "link😀"] if wine else ["flink__", "link__"])))
 
 
 @native_only
@@ -585,6 +639,31 @@ class DeepTree(Case):
         descriptor = self.descend(["d__"] * self.LEVELS)
         self.addCleanup(os.close, descriptor)
         self.assertEqual(os.listdir(descriptor), ["__"])
+
+    @native_only
+    def test_a_log_that_fails_deep_in_the_tree_stops_the_walk_there(self):
+        # The log's third record is cut short at the bottom of the tree: the
+        # walk stops with every level open and closes them deepest first, as
+        # a walk that ends does, within a stack of 128 KiB, which the run
+        # needs a fraction of. Shallowest first, the deepest level would let
+        # go of the whole chain of its parents' paths in one recursion.
+        self.addCleanup(subprocess.run, ["rm", "-rf", "--", self.root])
+        levels = ["d😀"] * (self.LEVELS // 4)
+        descriptor = self.descend(levels, create=True)
+        os.close(os.open("😀", os.O_CREAT | os.O_WRONLY, 0o600, dir_fd=descriptor))
+        os.close(descriptor)
+        record = 2 * len(os.path.join(self.work, *levels, "😀").encode()) + 2
+        limit = len("ansifold log 1\n") + 2 * record + record // 2
+
+        def limited():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+            resource.setrlimit(resource.RLIMIT_STACK, (128 << 10, 128 << 10))
+
+        result = self.run_with(["--log=run.log", "d😀"], limits=limited, timeout=240)
+
+        self.assertOutput(result, f"😀\n->__\nd😀\n->d__\nd😀\n{FAILED_PREFIX}d__\n", code=1)
+        self.assertTrue(result.stderr, result.describe())
 
     @unittest.skipUnless(harness.under_wine() and harness.code_page() == 932,
                          "Windows builds, once: the depth does not depend on the code page")
