@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
-#include "platform/windows/open_directories.h"
 #include "platform/system.h"
+#include "platform/windows/open_directories.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
