@@ -212,7 +212,7 @@ bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
         return false;
     }
     if (options.help) {
-        printHelp(console);
+        printHelp(console, options.codePage.value_or(platform::GetACP()));
         return true;
     }
     if (options.version) {
@@ -236,6 +236,7 @@ bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
     RunMode mode;
     mode.tally = &tally;
     mode.changesOnly = options.changesOnly;
+    mode.codePage = options.codePage.value_or(platform::cpAcp);
     if (options.dryRun) {
         mode.dryRun = &dryRun;
     }

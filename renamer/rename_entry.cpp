@@ -123,7 +123,7 @@ bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode&
     kestrel::Console console;
     printNameBeforeMove(console, name, mode);
     std::u16string folded;
-    if (!foldName(&folded, name)) {
+    if (!foldNameThrough(mode.codePage, &folded, name)) {
         reportFoldFailure(console, name, mode);
         return false;
     }

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "platform/platform.h"
+
 namespace ansifold {
 
 class DryRun;
@@ -19,12 +21,13 @@ struct Tally {
 // them; with a log it records each one that changes a name; with a tally it
 // counts their outcomes. A plain run does none of these and pays nothing for
 // them. Showing only changes, it prints no lines for an entry that keeps its
-// name because the name fits already.
+// name because the name fits already. Names are folded for codePage.
 struct RunMode {
     DryRun* dryRun = nullptr;
     RenameLog* log = nullptr;
     Tally* tally = nullptr;
     bool changesOnly = false;
+    unsigned codePage = platform::cpAcp;
 
     // The log could not be written: nothing more may be renamed.
     bool stopped() const;
