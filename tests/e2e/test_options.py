@@ -110,6 +110,9 @@ class Refusals(TreeTestCase):
             (["--dry-run", "a😀", "--log"], "--log"),
             (["--help", "--help=me"], "--help=me"),
             (["--version=2"], "--version=2"),
+            (["--code-page=99", "a😀"], "--code-page=99"),
+            (["--code-page=0x3a4", "a😀"], "--code-page=0x3a4"),
+            (["a😀", "--code-page"], "--code-page"),
         ]
         for arguments, named in cases:
             with self.subTest(arguments=arguments):
@@ -208,6 +211,23 @@ class CutShort(TreeTestCase):
                 self.assertFalse([r for r in undo.records if r[1][0] != "moved"])
                 os.remove(os.path.join(cwd, "run.log"))
                 self.assertTree(cwd, before)
+
+
+class CodePage(TreeTestCase):
+    def test_names_fold_for_the_page_given_whatever_the_systems(self):
+        for page, kana, accented in [("932", "あ__", "e__"), ("1252", "___", "é__"),
+                                     ("65001", "あ😀", "é😀")]:
+            with self.subTest(page=page):
+                cwd = self.folder(page)
+                build(cwd, [File("あ😀"), File("é😀")])
+                result = self.run_program([f"--code-page={page}", "あ😀", "é😀"], cwd=cwd)
+                self.assertOutput(result, f"あ😀\n->{kana}\né😀\n->{accented}\n")
+
+    def test_help_names_the_page_in_the_systems_language(self):
+        result = self.run_program(["--help", "--code-page=936"])
+        usage = "使い方: ansifold" if harness.code_page() == 932 else "Usage: ansifold"
+        self.assertTrue(result.text.startswith(usage), result.describe())
+        self.assertIn(" 936", result.text, result.describe())
 
 
 class HelpAndVersion(TreeTestCase):
