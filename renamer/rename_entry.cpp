@@ -7,6 +7,7 @@
 
 #include "console/console.h"
 #include "platform/platform.h"
+#include "renamer/caseless_names.h"
 #include "renamer/dry_run.h"
 #include "renamer/fold_name.h"
 #include "renamer/plain_name.h"
@@ -115,7 +116,8 @@ bool RunMode::stopped() const {
 // The move uses names relative to the entry's directory. When that directory
 // cannot be made current, the relative names would address another
 // directory's entries, so the entry is reported as not renamed instead.
-bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode& mode) {
+bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode& mode,
+                 CaselessNames* names) {
     if (mode.stopped()) {
         return false;
     }
@@ -127,8 +129,13 @@ bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode&
         reportFoldFailure(console, name, mode);
         return false;
     }
-    return reportMove(console, inDirectory && isSafeFold(name, folded), name, folded.c_str(),
-                      directory, mode);
+    const bool allowed = inDirectory && isSafeFold(name, folded) &&
+                         (names == nullptr || !names->heldByAnother(name, folded));
+    const bool moved = reportMove(console, allowed, name, folded.c_str(), directory, mode);
+    if (moved && names != nullptr) {
+        names->moved(name, folded);
+    }
+    return moved;
 }
 
 bool restoreEntry(const char16_t* name, const char16_t* restored, const char16_t* directory,

@@ -7,6 +7,7 @@
 
 namespace ansifold {
 
+class CaselessNames;
 class DryRun;
 class RenameLog;
 
@@ -28,6 +29,9 @@ struct RunMode {
     Tally* tally = nullptr;
     bool changesOnly = false;
     unsigned codePage = platform::cpAcp;
+    // Names are meant for a Windows volume, while this system's own tell
+    // letter case apart: see CaselessNames.
+    bool forCaselessVolume = false;
 
     // The log could not be written: nothing more may be renamed.
     bool stopped() const;
@@ -37,8 +41,12 @@ struct RunMode {
 // name, then "->" with the new name, or "->リネーム失敗: " with the name it
 // would have had. When the fold fails, only the old name is printed. Leaves
 // directory as the process's current directory. True when the entry moved.
-// Once the run has stopped, it does nothing and gives false.
-bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode& mode = {});
+// Once the run has stopped, it does nothing and gives false. Given the
+// directory's names as a Windows volume compares them (a Linux run for one),
+// a fold onto another entry's name there fails as it would there, and a move
+// is recorded in them.
+bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode& mode = {},
+                 CaselessNames* names = nullptr);
 
 // Moves the entry name of directory back to restored, never replacing an
 // entry, and prints the same lines as renameEntry.
