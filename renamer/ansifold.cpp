@@ -174,7 +174,9 @@ void handleArgument(const std::u16string& argument, std::optional<std::u16string
     if (fullPath && mode.dryRun != nullptr) {
         fullPath = mode.dryRun->parentOnDisk(*fullPath);
     }
-    if (!fullPath || !exists(*fullPath, mode)) {
+    // An excluded name is left alone also where the user names it: a shell's
+    // pattern, or the program's own, names every entry of a folder alike.
+    if (!fullPath || !exists(*fullPath, mode) || mode.excludes(kestrel::fileNameOf(*fullPath))) {
         return;
     }
     const std::u16string saved = lost ? *lost : kestrel::currentDirectory();
@@ -284,6 +286,9 @@ bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
     // A page given means names for a Windows volume: where this system's
     // own volumes tell letter case apart, the run compares names as it would.
     mode.forCaselessVolume = options.codePage && !platform::namesIgnoreCase();
+    if (!options.excluded.empty()) {
+        mode.excluded = &options.excluded;
+    }
     if (options.dryRun) {
         mode.dryRun = &dryRun;
     }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "console/console.h"
+#include "fs/wildcard.h"
 #include "platform/platform.h"
 #include "renamer/caseless_names.h"
 #include "renamer/dry_run.h"
@@ -111,6 +112,20 @@ bool reportMove(kestrel::Console& console, bool allowed, const char16_t* name,
 
 bool RunMode::stopped() const {
     return log != nullptr && log->failed();
+}
+
+bool RunMode::excludes(std::u16string_view name) const {
+    if (excluded == nullptr) {
+        return false;
+    }
+    const kestrel::LetterCase letterCase =
+        platform::namesIgnoreCase() ? kestrel::LetterCase::ignored : kestrel::LetterCase::exact;
+    for (const std::u16string& pattern : *excluded) {
+        if (kestrel::matchWildcard(name, pattern, letterCase)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The move uses names relative to the entry's directory. When that directory

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -32,9 +35,15 @@ struct RunMode {
     // Names are meant for a Windows volume, while this system's own tell
     // letter case apart: see CaselessNames.
     bool forCaselessVolume = false;
+    // Patterns of the names of entries that the run leaves alone, and whose
+    // trees it does not walk; null where there are none.
+    const std::vector<std::u16string>* excluded = nullptr;
 
     // The log could not be written: nothing more may be renamed.
     bool stopped() const;
+    // Whether an entry of this name is left alone. Names match as the
+    // system's volumes compare them: on Linux letter case counts.
+    bool excludes(std::u16string_view name) const;
 };
 
 // Renames the entry name of directory to its folded name and prints the old

@@ -55,6 +55,9 @@ bool renameTree(const std::u16string& directory, const RunMode& mode) {
     while (!levels.empty() && !mode.stopped()) {
         Level& level = *levels.back();
         const platform::FindData* entry = level.search.next();
+        if (entry != nullptr && mode.excludes(entry->cFileName)) {
+            continue;
+        }
         if (entry == nullptr) {
             levels.pop_back();
             if (!levels.empty()) {

@@ -113,6 +113,7 @@ class Refusals(TreeTestCase):
             (["--code-page=99", "a😀"], "--code-page=99"),
             (["--code-page=0x3a4", "a😀"], "--code-page=0x3a4"),
             (["a😀", "--code-page"], "--code-page"),
+            (["--exclude=", "a😀"], "--exclude"),
         ]
         for arguments, named in cases:
             with self.subTest(arguments=arguments):
@@ -241,6 +242,30 @@ class CodePage(TreeTestCase):
         usage = "使い方: ansifold" if harness.code_page() == 932 else "Usage: ansifold"
         self.assertTrue(result.text.startswith(usage), result.describe())
         self.assertIn(" 936", result.text, result.describe())
+
+
+class Exclude(TreeTestCase):
+    def test_excluded_entries_are_neither_renamed_nor_walked_nor_printed(self):
+        # Named on the command line too. Names match as the system compares
+        # them: b😀.TMP is left alone only on Windows.
+        build(self.root, [Dir("t😀", Dir(".git", File("ü😀")), File("a😀.tmp"),
+                              File("b😀.TMP"), File("c😀")),
+                          Dir(".git", File("ü😀")), File("a😀.tmp")])
+        before = read_tree(self.root)
+        upper = [] if harness.under_wine() else [File("b😀.TMP", moved("b__.TMP"))]
+        walked = Dir("t😀", File("c😀", moved("c__")), *upper, outcome=moved("t__"))
+        arguments = ["--exclude=.git", "t😀", ".git", "--exclude=*.tmp", "a😀.tmp"]
+
+        preview = self.run_program(["--dry-run"] + arguments)
+        self.assertWalk(preview, [[walked]])
+        self.assertOutput(self.run_program(arguments), preview.text)
+
+        after = dict(before, t__=before["t😀"])
+        del after["t😀"]
+        after["t__"]["c__"] = after["t__"].pop("c😀")
+        if upper:
+            after["t__"]["b__.TMP"] = after["t__"].pop("b😀.TMP")
+        self.assertTree(self.root, after)
 
 
 class HelpAndVersion(TreeTestCase):
