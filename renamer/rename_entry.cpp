@@ -114,10 +114,7 @@ bool RunMode::stopped() const {
     return log != nullptr && log->failed();
 }
 
-bool RunMode::excludes(std::u16string_view name) const {
-    if (excluded == nullptr) {
-        return false;
-    }
+bool RunMode::matchesExcluded(std::u16string_view name) const {
     const kestrel::LetterCase letterCase =
         platform::namesIgnoreCase() ? kestrel::LetterCase::ignored : kestrel::LetterCase::exact;
     for (const std::u16string& pattern : *excluded) {

@@ -42,8 +42,12 @@ struct RunMode {
     // The log could not be written: nothing more may be renamed.
     bool stopped() const;
     // Whether an entry of this name is left alone. Names match as the
-    // system's volumes compare them: on Linux letter case counts.
-    bool excludes(std::u16string_view name) const;
+    // system's volumes compare them: on Linux letter case counts. A run
+    // without patterns asks nothing more of a name.
+    bool excludes(std::u16string_view name) const {
+        return excluded != nullptr && matchesExcluded(name);
+    }
+    bool matchesExcluded(std::u16string_view name) const;
 };
 
 // Renames the entry name of directory to its folded name and prints the old
