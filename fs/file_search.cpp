@@ -14,6 +14,9 @@ FileSearch::~FileSearch() {
 
 void FileSearch::close() {
     pending = true;
+    readingAhead = false;
+    ahead.clear();
+    aheadAt = 0;
     if (handle != platform::invalidHandleValue) {
         platform::FindClose(handle);
     }
@@ -115,6 +118,9 @@ const platform::FindData* FileSearch::next() {
     if (handle == platform::invalidHandleValue || pattern.empty()) {
         return nullptr;
     }
+    if (readingAhead) {
+        return nextAhead();
+    }
     if (pending) {
         pending = false;
         return &findData;
@@ -125,6 +131,34 @@ const platform::FindData* FileSearch::next() {
         }
     }
     return nullptr;
+}
+
+std::vector<std::u16string_view> FileSearch::readAhead() {
+    if (!readingAhead && handle != platform::invalidHandleValue && pending) {
+        pending = false;
+        for (const platform::FindData* entry = &findData; entry != nullptr; entry = next()) {
+            ahead.push_back({entry->dwFileAttributes, entry->cFileName});
+        }
+        readingAhead = true;
+        pending = true;
+    }
+    std::vector<std::u16string_view> names;
+    for (const Ahead& entry : ahead) {
+        names.emplace_back(entry.name);
+    }
+    return names;
+}
+
+const platform::FindData* FileSearch::nextAhead() {
+    if (aheadAt == ahead.size()) {
+        return nullptr;
+    }
+    pending = false;
+    const Ahead& entry = ahead[aheadAt++];
+    findData.dwFileAttributes = entry.attributes;
+    std::copy(entry.name.begin(), entry.name.end(), findData.cFileName);
+    findData.cFileName[entry.name.size()] = u'\0';
+    return &findData;
 }
 
 const platform::FindData* FileSearch::current() const {

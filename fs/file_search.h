@@ -3,6 +3,8 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -36,6 +38,11 @@ public:
     // The next entry, or null when the listing is over. The first call after
     // a successful open hands out the entry that open found.
     const platform::FindData* next();
+    // Reads the whole listing at once, right after open, for a caller that
+    // must know every name of the directory before it renames the first:
+    // gives their names, and next then hands the entries out from memory.
+    // The views last until the next open or close.
+    std::vector<std::u16string_view> readAhead();
     // The entry that next handed out last, or null before it handed out one.
     const platform::FindData* current() const;
     // The current entry's path: the directory given to open, a separator and
@@ -55,8 +62,18 @@ private:
     // Lists the directory listed, whose path (with its separator) is path.
     const platform::FindData* start(std::shared_ptr<const Directory> listed, std::u16string& path);
 
+    // An entry read ahead of next.
+    struct Ahead {
+        platform::Dword attributes = 0;
+        std::u16string name;
+    };
+    const platform::FindData* nextAhead();
+
     platform::Handle handle = platform::invalidHandleValue;
     platform::FindData findData;
+    std::vector<Ahead> ahead;
+    std::size_t aheadAt = 0;
+    bool readingAhead = false;
     std::shared_ptr<const Directory> directory;
     std::u16string pattern;
     bool pending = true;

@@ -7,9 +7,10 @@ namespace kestrel {
 
 namespace {
 
-bool unitMatches(char16_t patternUnit, char16_t nameUnit) {
-    return patternUnit == u'?' ||
-           platform::CharLowerW(patternUnit) == platform::CharLowerW(nameUnit);
+bool unitMatches(char16_t patternUnit, char16_t nameUnit, LetterCase letterCase) {
+    return patternUnit == u'?' || patternUnit == nameUnit ||
+           (letterCase == LetterCase::ignored &&
+            platform::CharLowerW(patternUnit) == platform::CharLowerW(nameUnit));
 }
 
 }  // namespace
@@ -18,7 +19,7 @@ bool unitMatches(char16_t patternUnit, char16_t nameUnit) {
 // "a*a*a*a*b". Only the last '*' seen ever needs to be retried: whatever an
 // earlier one could absorb, the later one can absorb just as well. So one
 // resume point is kept, and the match costs at most name x pattern steps.
-bool matchWildcard(std::u16string_view name, std::u16string_view pattern) {
+bool matchWildcard(std::u16string_view name, std::u16string_view pattern, LetterCase letterCase) {
     // A walk lists every directory with "*" and asks this for each entry.
     if (pattern == u"*") {
         return true;
@@ -32,7 +33,7 @@ bool matchWildcard(std::u16string_view name, std::u16string_view pattern) {
         if (p < pattern.size() && pattern[p] == u'*') {
             starAt = p++;
             resumeAt = n;
-        } else if (p < pattern.size() && unitMatches(pattern[p], name[n])) {
+        } else if (p < pattern.size() && unitMatches(pattern[p], name[n], letterCase)) {
             ++p;
             ++n;
         } else if (starAt != none) {

@@ -16,18 +16,35 @@ struct MatchCase {
     std::u16string name;
     std::u16string pattern;
     bool matches;
+    LetterCase letterCase = LetterCase::ignored;
 };
 
 TEST(MatchWildcard, Table) {
-    const MatchCase cases[] = {
-        {u"abc", u"*", true},     {u"abc", u"a*", true},     {u"abc", u"*c", true},
-        {u"abc", u"a?c", true},   {u"abc", u"a*b*c", true},  {u"abc", u"ABC", true},
-        {u"", u"*", true},        {u"", u"", true},          {u"abc", u"*b", false},
-        {u"abc", u"ab", false},   {u"abc", u"abcd", false},  {u"ac", u"a?c", false},
-        {u"", u"?", false},       {u"abc", u"*.*", false},   {u"a.txt", u"*.*", true},
-        {u"abcbc", u"*bc", true}, {u"abcbd", u"*bc", false}, {u"README.TXT", u"*.txt", true}};
+    const MatchCase cases[] = {{u"abc", u"*", true},
+                               {u"abc", u"a*", true},
+                               {u"abc", u"*c", true},
+                               {u"abc", u"a?c", true},
+                               {u"abc", u"a*b*c", true},
+                               {u"abc", u"ABC", true},
+                               {u"", u"*", true},
+                               {u"", u"", true},
+                               {u"abc", u"*b", false},
+                               {u"abc", u"ab", false},
+                               {u"abc", u"abcd", false},
+                               {u"ac", u"a?c", false},
+                               {u"", u"?", false},
+                               {u"abc", u"*.*", false},
+                               {u"a.txt", u"*.*", true},
+                               {u"abcbc", u"*bc", true},
+                               {u"abcbd", u"*bc", false},
+                               {u"README.TXT", u"*.txt", true},
+                               {u"abc", u"ABC", false, LetterCase::exact},
+                               {u"README.TXT", u"*.txt", false, LetterCase::exact},
+                               {u".git", u".git", true, LetterCase::exact},
+                               {u"a\u00C9c", u"a?c", true, LetterCase::exact},
+                               {u"x.txt", u"*.t?t", true, LetterCase::exact}};
     for (const MatchCase& c : cases) {
-        EXPECT_EQ(matchWildcard(c.name, c.pattern), c.matches)
+        EXPECT_EQ(matchWildcard(c.name, c.pattern, c.letterCase), c.matches)
             << ::testing::PrintToString(c.name) << " against "
             << ::testing::PrintToString(c.pattern);
     }

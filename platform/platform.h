@@ -138,6 +138,11 @@ constexpr bool namesHaveDriveDesignators() {
 constexpr const char16_t* optionMarkers() {
     return systemIsWindows ? u"-/:" : u"-:";
 }
+// Whether the system's own volumes take names that differ only in letter
+// case for one name: Windows' do, Linux file systems tell them apart.
+constexpr bool namesIgnoreCase() {
+    return systemIsWindows;
+}
 
 // --- Strings and code pages ----------------------------------------------
 
@@ -147,12 +152,18 @@ int lstrlenW(const char16_t* text);
 int lstrcmpW(const char16_t* a, const char16_t* b);
 // Lower case of one UTF-16 unit (the single-character form of CharLowerW).
 char16_t CharLowerW(char16_t c);
+// Upper case of one UTF-16 unit (the single-character form of CharUpperW):
+// the mapping under which Windows volumes take two names for one.
+char16_t CharUpperW(char16_t c);
 int WideCharToMultiByte(unsigned codePage, Dword flags, const char16_t* text, int length, char* out,
                         int outSize, const char* defaultChar, Bool* usedDefault);
 int MultiByteToWideChar(unsigned codePage, Dword flags, const char* bytes, int length,
                         char16_t* out, int outSize);
 // The code page that cpAcp stands for.
 unsigned GetACP();
+// Whether the system can convert through the code page: on POSIX, those of
+// its tables and UTF-8.
+Bool IsValidCodePage(unsigned codePage);
 // The UTF-8 code page, which takes no default character.
 constexpr unsigned cpUtf8 = 65001;
 

@@ -140,6 +140,34 @@ TEST(CodePageConversion, ExplicitCodePages) {
     EXPECT_EQ(std::u16string(units), u"\u00E9\u20AC");
 }
 
+// The pages that --code-page accepts: those of the POSIX tables and UTF-8
+// on both systems; never cpAcp, which stands for a page without being one.
+TEST(CodePageConversion, ValidCodePages) {
+    const struct {
+        unsigned codePage;
+        bool valid;
+    } rows[] = {{874, true},  {932, true},   {936, true},   {949, true}, {950, true},
+                {1250, true}, {1258, true},  {65001, true}, {0, false},  {1, false},
+                {99, false},  {9999, false}, {65002, false}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(IsValidCodePage(row.codePage) != 0, row.valid) << row.codePage;
+    }
+}
+
+// Upper case as Windows volumes compare names: one unit for one, never
+// following a locale.
+TEST(CaseMapping, UpperCaseOfOneUnit) {
+    const struct {
+        char16_t lower;
+        char16_t upper;
+    } rows[] = {{u'a', u'A'},           {u'Z', u'Z'},           {u'i', u'I'},
+                {u'\u00E9', u'\u00C9'}, {u'\u03B1', u'\u0391'}, {u'\uFF41', u'\uFF21'},
+                {u'\u00DF', u'\u00DF'}, {u'\u3042', u'\u3042'}, {u'1', u'1'}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(CharUpperW(row.lower), row.upper) << static_cast<int>(row.lower);
+    }
+}
+
 // A lone surrogate goes out as U+FFFD in UTF-8, and a byte outside valid
 // UTF-8 reads as one.
 TEST(CodePageConversion, Utf8ReplacesWhatItCannotHold) {

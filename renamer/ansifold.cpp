@@ -10,9 +10,11 @@
 
 #include "console/error_box.h"
 #include "frame/non_copyable.h"
+#include "fs/file_search.h"
 #include "fs/path.h"
 #include "fs/wildcard.h"
 #include "platform/platform.h"
+#include "renamer/caseless_names.h"
 #include "renamer/dry_run.h"
 #include "renamer/messages.h"
 #include "renamer/options.h"
@@ -84,18 +86,59 @@ private:
     platform::Handle handle;
 };
 
+// The names of the directory that holds the arguments, for a run meant for
+// a caseless volume: read once for all the arguments of one directory (the
+// matches of a pattern), and again after the walk of an argument in another,
+// which may have renamed the entries of this one.
+class ParentNames {
+public:
+    explicit ParentNames(const RunMode& mode) : wanted(mode.forCaselessVolume) {}
+
+    CaselessNames* of(const std::u16string& parent) {
+        if (!wanted || parent.empty()) {
+            return nullptr;
+        }
+        if (!known || parent != path) {
+            read(parent);
+        }
+        return &names;
+    }
+
+    void walked(const std::u16string& directory) {
+        known = known && kestrel::parentOf(directory) == path;
+    }
+
+private:
+    void read(const std::u16string& parent) {
+        names = CaselessNames();
+        kestrel::FileSearch search;
+        search.open(parent.c_str());
+        while (const platform::FindData* entry = search.next()) {
+            names.add(entry->cFileName);
+        }
+        path = parent;
+        known = true;
+    }
+
+    const bool wanted;
+    bool known = false;
+    std::u16string path;
+    CaselessNames names;
+};
+
 // Walks and renames the entry of one full path; its own entry is renamed
 // inside its parent, or, for a root, which has none, in the saved directory.
 // A link to a directory that the user names is walked, as asked; the links
 // that its walk meets are not.
 void renameArgument(const std::u16string& fullPath, const std::u16string& saved,
-                    const RunMode& mode) {
+                    const RunMode& mode, ParentNames& parents) {
     const std::u16string parent = kestrel::parentOf(fullPath);
     const HeldDirectory heldParent(parent);
     const platform::Dword attributes = platform::GetFileAttributesW(fullPath.c_str());
     if (attributes != platform::invalidFileAttributes &&
         (attributes & platform::fileAttributeDirectory) != 0) {
         renameTree(fullPath, mode);
+        parents.walked(fullPath);
     }
     if (parent.empty()) {
         const std::u16string trimmed = kestrel::withoutTrailingSeparator(fullPath);
@@ -103,7 +146,7 @@ void renameArgument(const std::u16string& fullPath, const std::u16string& saved,
         renameEntry(root.c_str(), saved.c_str(), mode);
         return;
     }
-    renameEntry(kestrel::fileNameOf(fullPath).c_str(), parent.c_str(), mode);
+    renameEntry(kestrel::fileNameOf(fullPath).c_str(), parent.c_str(), mode, parents.of(parent));
 }
 
 // Whether the entry of a full path is there, as the run finds it by now: a
@@ -120,7 +163,7 @@ bool exists(const std::u16string& fullPath, const RunMode& mode) {
 // nothing are skipped without a word. Restores the working directory after
 // the argument, or records it as lost when it cannot be made current again.
 void handleArgument(const std::u16string& argument, std::optional<std::u16string>& lost,
-                    const RunMode& mode) {
+                    const RunMode& mode, ParentNames& parents) {
     if (kestrel::holdsWildcard(argument)) {
         return;
     }
@@ -131,11 +174,13 @@ void handleArgument(const std::u16string& argument, std::optional<std::u16string
     if (fullPath && mode.dryRun != nullptr) {
         fullPath = mode.dryRun->parentOnDisk(*fullPath);
     }
-    if (!fullPath || !exists(*fullPath, mode)) {
+    // An excluded name is left alone also where the user names it: a shell's
+    // pattern, or the program's own, names every entry of a folder alike.
+    if (!fullPath || !exists(*fullPath, mode) || mode.excludes(kestrel::fileNameOf(*fullPath))) {
         return;
     }
     const std::u16string saved = lost ? *lost : kestrel::currentDirectory();
-    renameArgument(*fullPath, saved, mode);
+    renameArgument(*fullPath, saved, mode, parents);
     if (platform::SetCurrentDirectoryW(saved.c_str())) {
         lost.reset();
     } else {
@@ -148,8 +193,9 @@ void handleArgument(const std::u16string& argument, std::optional<std::u16string
 bool renameArguments(const kestrel::ArgumentSet& arguments, const RunMode& mode,
                      const std::atomic<bool>& cancelRequested) {
     std::optional<std::u16string> lost;
+    ParentNames parents(mode);
     for (const std::u16string& argument : arguments.files) {
-        handleArgument(argument, lost, mode);
+        handleArgument(argument, lost, mode, parents);
         if (cancelRequested || mode.stopped()) {
             break;
         }
@@ -212,7 +258,7 @@ bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
         return false;
     }
     if (options.help) {
-        printHelp(console);
+        printHelp(console, options.codePage.value_or(platform::GetACP()));
         return true;
     }
     if (options.version) {
@@ -236,6 +282,13 @@ bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
     RunMode mode;
     mode.tally = &tally;
     mode.changesOnly = options.changesOnly;
+    mode.codePage = options.codePage.value_or(platform::cpAcp);
+    // A page given means names for a Windows volume: where this system's
+    // own volumes tell letter case apart, the run compares names as it would.
+    mode.forCaselessVolume = options.codePage && !platform::namesIgnoreCase();
+    if (!options.excluded.empty()) {
+        mode.excluded = &options.excluded;
+    }
     if (options.dryRun) {
         mode.dryRun = &dryRun;
     }

@@ -22,26 +22,35 @@ constexpr const char16_t* usageEnglish = u"Usage: ansifold [options] name...\n";
 
 constexpr const char16_t* helpJapanese =
     u"名前のファイルとディレクトリ (ディレクトリはその下のすべても) の名前を、\n"
-    u"ANSI コードページ (%d) で表せる名前に変えます。既存の項目は置き換えません。\n"
+    u"コードページ %d で表せる名前に変えます。既存の項目は置き換えません。\n"
     u"\n"
     u"オプション (名前の前にも後にも置けます。-- より後はすべて名前です):\n"
     u"  --dry-run     実行したときの表示だけを出し、何も名前を変えません\n"
     u"  --changes     名前が変わる項目と、変えられなかった項目だけを表示します\n"
     u"  --log=FILE    名前を変えた項目ごとに、元と新しいフルパスを FILE に追記します\n"
     u"  --undo=FILE   FILE に記録された変更を、最後のものから元に戻します\n"
+    u"  --code-page=N システムの ANSI コードページの代わりに、コードページ N で\n"
+    u"                表せる名前にします\n"
+    u"  --exclude=PATTERN\n"
+    u"                名前が PATTERN (* と ? が使えます) に合う項目は、名前を変えず、\n"
+    u"                その下にも入りません (何度でも指定できます。例: --exclude=.git)\n"
     u"  --help        この説明を表示します (Windows では /? も)\n"
     u"  --version     バージョンを表示します\n";
 
 constexpr const char16_t* helpEnglish =
     u"Renames each named file or directory, and everything below a named\n"
-    u"directory, so that every name fits the ANSI code page (%d). An existing\n"
-    u"entry is never replaced.\n"
+    u"directory, so that every name fits code page %d. An existing entry is\n"
+    u"never replaced.\n"
     u"\n"
     u"Options (before or after the names; everything after -- is a name):\n"
     u"  --dry-run     print what a run would print, and rename nothing\n"
     u"  --changes     print only the entries whose name changes or fails to\n"
     u"  --log=FILE    append the old and new full path of each rename to FILE\n"
     u"  --undo=FILE   rename back what FILE records, the last rename first\n"
+    u"  --code-page=N fold for code page N, not the system's ANSI code page\n"
+    u"  --exclude=PATTERN\n"
+    u"                leave alone, and do not walk into, each entry whose name\n"
+    u"                matches PATTERN (* and ?); may be repeated: --exclude=.git\n"
     u"  --help        print this text (also /? on Windows)\n"
     u"  --version     print the version\n";
 
@@ -111,9 +120,9 @@ int printable(std::size_t count) {
 
 }  // namespace
 
-void printHelp(kestrel::Console& console) {
+void printHelp(kestrel::Console& console, unsigned codePage) {
     console.print(inJapanese() ? usageJapanese : usageEnglish);
-    console.print(inJapanese() ? helpJapanese : helpEnglish, static_cast<int>(platform::GetACP()));
+    console.print(inJapanese() ? helpJapanese : helpEnglish, static_cast<int>(codePage));
 }
 
 void printVersion(kestrel::Console& console) {
@@ -167,6 +176,11 @@ void reportRefusal(const Refusal& refusal) {
                                   : u"ansifold: %s needs a value (%s=%s)\n",
                          std::u16string(refusal.name).c_str(), std::u16string(refusal.name).c_str(),
                          std::u16string(refusal.value).c_str());
+            break;
+        case Refused::valueUnknown:
+            errors.print(japanese ? u"ansifold: %s にこの値は使えません (%s)。\n"
+                                  : u"ansifold: %s does not know this value (%s)\n",
+                         std::u16string(refusal.name).c_str(), refusal.token.c_str());
             break;
     }
     errors.print(japanese ? usageJapanese : usageEnglish);

@@ -12,9 +12,10 @@ namespace ansifold {
 // The version, as the program's version record gives it.
 constexpr const char16_t* version = u"1.00";
 
-// The usage text on standard output: Japanese where the ANSI code page is
-// 932, English elsewhere.
-void printHelp(kestrel::Console& console);
+// The usage text on standard output, naming the code page that names are
+// folded for: Japanese where the system's ANSI code page is 932, English
+// elsewhere, whichever page the run folds for.
+void printHelp(kestrel::Console& console, unsigned codePage);
 void printVersion(kestrel::Console& console);
 
 // The one line that asks for a key before the console window closes, in the

@@ -1,17 +1,41 @@
 // Reading the options from the option tokens of the command line.
 #include "renamer/options.h"
 
+#include "platform/platform.h"
+
 namespace ansifold {
 
 namespace {
 
 // A long option: its name, "--" included; the name of the value it takes,
-// empty for one that takes none; and what it asks of the run.
+// empty for one that takes none; what it asks of the run; and, for an option
+// that knows only some values, which it takes.
 struct LongOption {
     std::u16string_view name;
     std::u16string_view value;
     void (*apply)(RunOptions& options, std::u16string_view value);
+    bool (*knows)(std::u16string_view value) = nullptr;
 };
+
+// A code page's number in decimal digits alone; the longest has five.
+std::optional<unsigned> numberOf(std::u16string_view digits) {
+    if (digits.empty() || digits.size() > 5) {
+        return std::nullopt;
+    }
+    unsigned number = 0;
+    for (const char16_t c : digits) {
+        if (c < u'0' || c > u'9') {
+            return std::nullopt;
+        }
+        number = number * 10 + static_cast<unsigned>(c - u'0');
+    }
+    return number;
+}
+
+bool isCodePage(std::u16string_view value) {
+    const std::optional<unsigned> number = numberOf(value);
+    return number && platform::IsValidCodePage(*number) != 0;
+}
 
 // Every long option that the program knows.
 constexpr LongOption longOptions[] = {
@@ -24,6 +48,13 @@ constexpr LongOption longOptions[] = {
      [](RunOptions& options, std::u16string_view file) { options.log = std::u16string(file); }},
     {u"--undo", u"FILE",
      [](RunOptions& options, std::u16string_view file) { options.undo = std::u16string(file); }},
+    {u"--code-page", u"N",
+     [](RunOptions& options, std::u16string_view page) { options.codePage = numberOf(page); },
+     isCodePage},
+    {u"--exclude", u"PATTERN",
+     [](RunOptions& options, std::u16string_view pattern) {
+         options.excluded.emplace_back(pattern);
+     }},
 };
 
 const LongOption* findLongOption(std::u16string_view name) {
@@ -54,6 +85,10 @@ bool readLongOption(const std::u16string& token, RunOptions& options, Refusal& r
     }
     if (!option->value.empty() && value.empty()) {
         refusal.reason = Refused::valueMissing;
+        return false;
+    }
+    if (option->knows != nullptr && !option->knows(value)) {
+        refusal.reason = Refused::valueUnknown;
         return false;
     }
     option->apply(options, value);

@@ -6,7 +6,9 @@
 #include <string_view>
 
 #include "console/console.h"
+#include "fs/wildcard.h"
 #include "platform/platform.h"
+#include "renamer/caseless_names.h"
 #include "renamer/dry_run.h"
 #include "renamer/fold_name.h"
 #include "renamer/plain_name.h"
@@ -112,10 +114,22 @@ bool RunMode::stopped() const {
     return log != nullptr && log->failed();
 }
 
+bool RunMode::matchesExcluded(std::u16string_view name) const {
+    const kestrel::LetterCase letterCase =
+        platform::namesIgnoreCase() ? kestrel::LetterCase::ignored : kestrel::LetterCase::exact;
+    for (const std::u16string& pattern : *excluded) {
+        if (kestrel::matchWildcard(name, pattern, letterCase)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The move uses names relative to the entry's directory. When that directory
 // cannot be made current, the relative names would address another
 // directory's entries, so the entry is reported as not renamed instead.
-bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode& mode) {
+bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode& mode,
+                 CaselessNames* names) {
     if (mode.stopped()) {
         return false;
     }
@@ -123,12 +137,17 @@ bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode&
     kestrel::Console console;
     printNameBeforeMove(console, name, mode);
     std::u16string folded;
-    if (!foldName(&folded, name)) {
+    if (!foldNameThrough(mode.codePage, &folded, name)) {
         reportFoldFailure(console, name, mode);
         return false;
     }
-    return reportMove(console, inDirectory && isSafeFold(name, folded), name, folded.c_str(),
-                      directory, mode);
+    const bool allowed = inDirectory && isSafeFold(name, folded) &&
+                         (names == nullptr || !names->heldByAnother(name, folded));
+    const bool moved = reportMove(console, allowed, name, folded.c_str(), directory, mode);
+    if (moved && names != nullptr) {
+        names->moved(name, folded);
+    }
+    return moved;
 }
 
 bool restoreEntry(const char16_t* name, const char16_t* restored, const char16_t* directory,

@@ -6,6 +6,7 @@
 
 #include "fs/file_search.h"
 #include "fs/path.h"
+#include "renamer/caseless_names.h"
 
 namespace ansifold {
 
@@ -18,7 +19,21 @@ namespace {
 struct Level {
     kestrel::FileSearch search;
     std::size_t directoryLength = 0;
+    // The directory's names, for a run meant for a caseless volume: each
+    // fold is checked against all of them, so the listing is read whole
+    // before the first entry is renamed.
+    CaselessNames names;
+    CaselessNames* caselessNames = nullptr;
 };
+
+// Makes a level of a search that has just been opened.
+void startLevel(Level& level, std::size_t directoryLength, const RunMode& mode) {
+    level.directoryLength = directoryLength;
+    if (mode.forCaselessVolume) {
+        level.names.add(level.search.readAhead());
+        level.caselessNames = &level.names;
+    }
+}
 
 }  // namespace
 
@@ -36,17 +51,21 @@ bool renameTree(const std::u16string& directory, const RunMode& mode) {
     std::vector<std::unique_ptr<Level>> levels;
     levels.push_back(std::make_unique<Level>());
     levels.back()->search.open(path.c_str());
-    levels.back()->directoryLength = path.size();
+    startLevel(*levels.back(), path.size(), mode);
     while (!levels.empty() && !mode.stopped()) {
         Level& level = *levels.back();
         const platform::FindData* entry = level.search.next();
+        if (entry != nullptr && mode.excludes(entry->cFileName)) {
+            continue;
+        }
         if (entry == nullptr) {
             levels.pop_back();
             if (!levels.empty()) {
                 // The directory just walked is the entry its parent handed out last.
                 Level& parent = *levels.back();
                 path.resize(parent.directoryLength);
-                renameEntry(parent.search.current()->cFileName, path.c_str(), mode);
+                renameEntry(parent.search.current()->cFileName, path.c_str(), mode,
+                            parent.caselessNames);
             }
             continue;
         }
@@ -61,10 +80,10 @@ bool renameTree(const std::u16string& directory, const RunMode& mode) {
             path += entry->cFileName;
             levels.push_back(std::make_unique<Level>());
             levels.back()->search.openCurrentOf(level.search);
-            levels.back()->directoryLength = path.size();
+            startLevel(*levels.back(), path.size(), mode);
             continue;
         }
-        renameEntry(entry->cFileName, path.c_str(), mode);
+        renameEntry(entry->cFileName, path.c_str(), mode, level.caselessNames);
     }
     // A stopped walk closes its levels deepest first, as one that ends does:
     // each level's path then goes with it rather than all in one recursion.

@@ -212,6 +212,18 @@ char16_t CharLowerW(char16_t c) {
     return lower <= 0xFFFF ? static_cast<char16_t>(lower) : c;
 }
 
+char16_t CharUpperW(char16_t c) {
+    if (c < 0x80) {
+        return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+    }
+    const locale_t locale = posix::caseLocale();
+    if (posix::isSurrogate(c) || locale == static_cast<locale_t>(0)) {
+        return c;
+    }
+    const wint_t upper = towupper_l(c, locale);
+    return upper <= 0xFFFF ? static_cast<char16_t>(upper) : c;
+}
+
 int WideCharToMultiByte(unsigned codePage, Dword, const char16_t* text, int length, char* out,
                         int outSize, const char* defaultChar, Bool* usedDefault) {
     if (!posix::validArguments(text, length, out, outSize)) {
@@ -321,6 +333,11 @@ Bool GetStringTypeW(Dword infoType, const char16_t* text, int length, Word* type
 
 unsigned GetACP() {
     return posix::ansiCodePage();
+}
+
+// cpAcp names no page of its own: Windows refuses it here too.
+Bool IsValidCodePage(unsigned codePage) {
+    return codePage == cpUtf8 || posix::TableCodePage::find(codePage) != nullptr;
 }
 
 }  // namespace platform

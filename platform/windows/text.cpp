@@ -32,6 +32,11 @@ char16_t CharLowerW(char16_t c) {
     return static_cast<char16_t>(LOWORD(reinterpret_cast<ULONG_PTR>(::CharLowerW(single))));
 }
 
+char16_t CharUpperW(char16_t c) {
+    const auto single = reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(c));
+    return static_cast<char16_t>(LOWORD(reinterpret_cast<ULONG_PTR>(::CharUpperW(single))));
+}
+
 int WideCharToMultiByte(unsigned codePage, Dword flags, const char16_t* text, int length, char* out,
                         int outSize, const char* defaultChar, Bool* usedDefault) {
     return ::WideCharToMultiByte(codePage, flags, wide(text), length, out, outSize, defaultChar,
@@ -45,6 +50,10 @@ int MultiByteToWideChar(unsigned codePage, Dword flags, const char* bytes, int l
 
 unsigned GetACP() {
     return ::GetACP();
+}
+
+Bool IsValidCodePage(unsigned codePage) {
+    return ::IsValidCodePage(codePage);
 }
 
 int NormalizeString(int form, const char16_t* text, int length, char16_t* out, int outSize) {

@@ -11,7 +11,7 @@ import sys
 import unittest
 
 import harness
-from harness import MISSING_ARGUMENT, Dir, File, TreeTestCase, build, moved, read_tree
+from harness import MISSING_ARGUMENT, Dir, File, TreeTestCase, build, failed, moved, read_tree
 
 native_only = unittest.skipIf(harness.under_wine(), "Linux build only")
 
@@ -117,6 +117,10 @@ class Refusals(TreeTestCase):
             (["--dry-run", "a😀", "--log"], "--log"),
             (["--help", "--help=me"], "--help=me"),
             (["--version=2"], "--version=2"),
+            (["--code-page=99", "a😀"], "--code-page=99"),
+            (["--code-page=0x3a4", "a😀"], "--code-page=0x3a4"),
+            (["a😀", "--code-page"], "--code-page"),
+            (["--exclude=", "a😀"], "--exclude"),
         ]
         for arguments, named in cases:
             with self.subTest(arguments=arguments):
@@ -215,6 +219,60 @@ class CutShort(TreeTestCase):
                 self.assertFalse([r for r in undo.records if r[1][0] != "moved"])
                 os.remove(os.path.join(cwd, "run.log"))
                 self.assertTree(cwd, before)
+
+
+class CodePage(TreeTestCase):
+    def test_names_fold_for_the_page_given_whatever_the_systems(self):
+        for page, kana, accented in [("932", "あ__", "e__"), ("1252", "___", "é__"),
+                                     ("65001", "あ😀", "é😀")]:
+            with self.subTest(page=page):
+                cwd = self.folder(page)
+                build(cwd, [File("あ😀"), File("é😀")])
+                result = self.run_program([f"--code-page={page}", "あ😀", "é😀"], cwd=cwd)
+                self.assertOutput(result, f"あ😀\n->{kana}\né😀\n->{accented}\n")
+
+    def test_a_fold_onto_another_entrys_name_in_another_case_fails(self):
+        # The page given means a Windows volume, which takes such names for
+        # one: on Linux too, and in the dry run. f😀 takes its fold first.
+        walked = Dir("d", File("Ａ.txt", failed("A.txt")), File("a.txt"),
+                     File("B😀", failed("B__")), File("b__"))
+        named = [File("Ｅ.txt", failed("E.txt")), File("e.txt"), File("f😀", moved("f__")),
+                 File("F😁", failed("F__"))]
+        build(self.root, [walked] + named)
+        arguments = ["--code-page=1252", "d"] + [node.name for node in named]
+        preview = self.run_program(["--dry-run"] + arguments)
+        self.assertWalk(preview, [[walked]] + [[node] for node in named], code=2)
+        self.assertOutput(self.run_program(arguments), preview.text, code=2)
+
+    def test_help_names_the_page_in_the_systems_language(self):
+        result = self.run_program(["--help", "--code-page=936"])
+        usage = "使い方: ansifold" if harness.code_page() == 932 else "Usage: ansifold"
+        self.assertTrue(result.text.startswith(usage), result.describe())
+        self.assertIn(" 936", result.text, result.describe())
+
+
+class Exclude(TreeTestCase):
+    def test_excluded_entries_are_neither_renamed_nor_walked_nor_printed(self):
+        # Named on the command line too. Names match as the system compares
+        # them: b😀.TMP is left alone only on Windows.
+        build(self.root, [Dir("t😀", Dir(".git", File("ü😀")), File("a😀.tmp"),
+                              File("b😀.TMP"), File("c😀")),
+                          Dir(".git", File("ü😀")), File("a😀.tmp")])
+        before = read_tree(self.root)
+        upper = [] if harness.under_wine() else [File("b😀.TMP", moved("b__.TMP"))]
+        walked = Dir("t😀", File("c😀", moved("c__")), *upper, outcome=moved("t__"))
+        arguments = ["--exclude=.git", "t😀", ".git", "--exclude=*.tmp", "a😀.tmp"]
+
+        preview = self.run_program(["--dry-run"] + arguments)
+        self.assertWalk(preview, [[walked]])
+        self.assertOutput(self.run_program(arguments), preview.text)
+
+        after = dict(before, t__=before["t😀"])
+        del after["t😀"]
+        after["t__"]["c__"] = after["t__"].pop("c😀")
+        if upper:
+            after["t__"]["b__.TMP"] = after["t__"].pop("b😀.TMP")
+        self.assertTree(self.root, after)
 
 
 class HelpAndVersion(TreeTestCase):
