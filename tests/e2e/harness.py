@@ -309,13 +309,14 @@ def who_ended(stderr):
     return "the program's own" if not under_wine() else "the program's own; Wine said nothing"
 
 
-def execute(command_line, cwd, env, stdin=None):
+def execute(command_line, cwd, env, stdin=None, limit=None):
     """Runs a command to its end; stdin is None (/dev/null), bytes, or a file
     path. Returns (exit code, stdout, stderr). The output goes to files, not
     pipes: a wine server that starts along with a Windows program inherits its
     handles and would keep a pipe open for as long as it lasts."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        options = dict(cwd=cwd, env=env, stdout=out, stderr=err, timeout=timeout())
+        options = dict(cwd=cwd, env=env, stdout=out, stderr=err,
+                       timeout=limit or timeout())
         if stdin is None:
             completed = subprocess.run(command_line, stdin=subprocess.DEVNULL, **options)
         elif isinstance(stdin, bytes):
