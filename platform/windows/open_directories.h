@@ -158,10 +158,16 @@ DWORD attributesOf(HANDLE handle);
 // The current directory: the one that SetCurrentDirectoryW made current, held
 // by its handle. Null before the first.
 HANDLE currentHandle();
+// Whether a link that a path's last component names is followed.
+enum class Following { links, none };
+
 // CreateFileW and CloseHandle on a directory: held until released, as
-// posix/open_directories.h says.
-HANDLE holdDirectory(const char16_t* path);
+// posix/open_directories.h says; below a held directory, Following::none
+// opens the name as a walk would, never through a link.
+HANDLE holdDirectory(const char16_t* path, Following following);
 bool isHeldDirectory(HANDLE handle);
+// The system's handle behind a handle of CreateFileW: a held directory's own.
+HANDLE systemHandleOf(HANDLE handle);
 void releaseDirectory(HANDLE held);
 
 // The open search whose directory is current, or null.
