@@ -371,6 +371,8 @@ struct Identity {
     Dword volume = 0;
     Dword high = 0;
     Dword low = 0;
+    Dword createdHigh = 0;
+    Dword createdLow = 0;
     bool operator==(const Identity&) const = default;
 };
 
@@ -378,8 +380,11 @@ Identity identityOf(platform::Handle handle) {
     platform::ByHandleFileInformation information;
     EXPECT_TRUE(platform::GetFileInformationByHandle(handle, &information));
     return {information.dwFileAttributes & platform::fileAttributeDirectory,
-            information.dwVolumeSerialNumber, information.nFileIndexHigh,
-            information.nFileIndexLow};
+            information.dwVolumeSerialNumber,
+            information.nFileIndexHigh,
+            information.nFileIndexLow,
+            information.ftCreationTime.dwHighDateTime,
+            information.ftCreationTime.dwLowDateTime};
 }
 
 // What path names, opened only to be told apart.
@@ -410,6 +415,12 @@ TEST(PlatformFileIdentity, GoesWithTheEntryWhateverItsName) {
     EXPECT_NE(identityOf(tree.text(u"b")), a);
     ASSERT_TRUE(platform::MoveFileW(tree.text(u"a").c_str(), tree.text(u"c").c_str()));
     EXPECT_EQ(identityOf(tree.text(u"c")), a);
+    // Made anew where another was, it is another entry, even where the
+    // system gives it the index that the one before had.
+    const Identity b = identityOf(tree.text(u"b"));
+    fs::remove(tree / u"b");
+    tree.file(u"b", "b again");
+    EXPECT_NE(identityOf(tree.text(u"b")), b);
     const Identity d = identityOf(tree.text(u"d"));
     EXPECT_EQ(d.attributes, platform::fileAttributeDirectory);
     const platform::Handle held = hold(tree.text(u"d"));

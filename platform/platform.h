@@ -212,11 +212,20 @@ Handle CreateFileW(const char16_t* path, Dword access, Dword shareMode, Dword di
 Bool ReadFile(Handle file, void* bytes, Dword size, Dword* read);
 Bool CloseHandle(Handle object);
 
+// Stands in for FILETIME: 100-nanosecond intervals since January 1, 1601 (UTC).
+struct FileTime {
+    Dword dwLowDateTime = 0;
+    Dword dwHighDateTime = 0;
+};
+
 // Stands in for BY_HANDLE_FILE_INFORMATION: what tells one entry from every
-// other, while it exists: the volume's serial number and the file index
-// (POSIX: the device and the inode), whatever its name.
+// other, whatever its name: the volume's serial number and the file index
+// (POSIX: the device and the inode) while it exists, and when it was
+// created, which tells it from an entry made later under the same index
+// (POSIX: its birth time where the file system keeps one, else zero).
 struct ByHandleFileInformation {
     Dword dwFileAttributes = 0;
+    FileTime ftCreationTime;
     Dword dwVolumeSerialNumber = 0;
     Dword nNumberOfLinks = 0;
     Dword nFileIndexHigh = 0;
@@ -255,11 +264,6 @@ Bool UnlockFileEx(Handle file, Dword bytesLow, Dword bytesHigh, Overlapped* rang
 // --- Process ------------------------------------------------------------------
 
 Dword GetCurrentProcessId();
-// Stands in for FILETIME: 100-nanosecond intervals since January 1, 1601 (UTC).
-struct FileTime {
-    Dword dwLowDateTime = 0;
-    Dword dwHighDateTime = 0;
-};
 void GetSystemTimeAsFileTime(FileTime* time);
 
 // --- C run-time library -----------------------------------------------------

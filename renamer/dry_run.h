@@ -1,12 +1,17 @@
 // What a dry run knows of the moves that it reports but does not make.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
 namespace ansifold {
+
+// The form under which the system finds a name: Windows finds "A.TXT" under
+// "a.txt".
+std::u16string nameKey(std::u16string_view name);
 
 // The moves of a dry run, kept per directory so that each later move meets
 // what it would meet in a real run: a name that an earlier entry would have
@@ -31,6 +36,12 @@ public:
     // A full path with its directory part as pathOnDisk gives it and its own
     // name as it is.
     std::u16string parentOnDisk(std::u16string_view fullPath) const;
+
+    // The name on disk of the entry that the dry run's moves would have
+    // named name in directory (a path on disk); nothing when they would
+    // have moved it away.
+    std::optional<std::u16string> nameOnDisk(std::u16string_view directory,
+                                             std::u16string_view name) const;
 
 private:
     struct Directory {

@@ -17,12 +17,14 @@ void printVersion(kestrel::Console& console);
 
 // What keeps an option from being carried out.
 enum class Problem {
-    logNotOpened,   // the log file cannot be opened or written
-    logForeign,     // the log file holds something else
-    logNotWritten,  // a record could not be written: the run stops
-    undoNotRead,    // the file to undo cannot be read
-    undoDamaged,    // the file to undo is no log, or is damaged at a line
-    undoWithNames,  // names were given to --undo
+    logNotOpened,     // the log file cannot be opened or written
+    logForeign,       // the log file holds something else
+    logNotWritten,    // a record could not be written: the run stops
+    undoNotRead,      // the file to undo cannot be read
+    undoDamaged,      // the file to undo is no log, or is damaged at a line
+    undoWithNames,    // names were given to --undo
+    logNotAFile,      // the log, or the file to undo, is a link, a device, a FIFO or a directory
+    logOlderVersion,  // the log, or the file to undo, is a log of an earlier version
 };
 
 // Prints the problem with the file it concerns, and a system error code or

@@ -6,6 +6,7 @@
 
 #include "fs/file_search.h"
 #include "fs/path.h"
+#include "renamer/rename_log.h"
 
 namespace ansifold {
 
@@ -19,6 +20,15 @@ struct Level {
     kestrel::FileSearch search;
     std::size_t directoryLength = 0;
 };
+
+// A log tells each directory apart as the walk opens it, while the walk
+// still holds it open: past the limit on open files, the walk lets go of
+// the levels above.
+void enter(const std::u16string& directory, const RunMode& mode) {
+    if (mode.log != nullptr) {
+        mode.log->enter(directory);
+    }
+}
 
 }  // namespace
 
@@ -37,6 +47,7 @@ bool renameTree(const std::u16string& directory, const RunMode& mode) {
     levels.push_back(std::make_unique<Level>());
     levels.back()->search.open(path.c_str());
     levels.back()->directoryLength = path.size();
+    enter(path, mode);
     while (!levels.empty() && !mode.stopped()) {
         Level& level = *levels.back();
         const platform::FindData* entry = level.search.next();
@@ -62,6 +73,7 @@ bool renameTree(const std::u16string& directory, const RunMode& mode) {
             levels.push_back(std::make_unique<Level>());
             levels.back()->search.openCurrentOf(level.search);
             levels.back()->directoryLength = path.size();
+            enter(path, mode);
             continue;
         }
         renameEntry(entry->cFileName, path.c_str(), mode);

@@ -135,6 +135,26 @@ bool statusOf(Handle handle, struct stat& status) {
     return true;
 }
 
+// The birth time as a FILETIME counts it, or zero where the file system
+// keeps none.
+FileTime creationTimeOf(Handle handle) {
+    FileTime time;
+#ifdef STATX_BTIME
+    struct statx extended {};
+    if (::statx(descriptorOf(handle), "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_BTIME,
+                &extended) == 0 &&
+        (extended.stx_mask & STATX_BTIME) != 0) {
+        constexpr std::uint64_t epochGap = 11644473600;  // seconds from 1601 to 1970
+        const std::uint64_t ticks =
+            (static_cast<std::uint64_t>(extended.stx_btime.tv_sec) + epochGap) * 10000000 +
+            extended.stx_btime.tv_nsec / 100;
+        time.dwLowDateTime = static_cast<Dword>(ticks);
+        time.dwHighDateTime = static_cast<Dword>(ticks >> 32);
+    }
+#endif
+    return time;
+}
+
 bool lockRange(Handle handle, short type, int command, Dword bytesLow, Dword bytesHigh,
                const Overlapped* range) {
     const int fd = descriptorOf(handle);
@@ -252,6 +272,7 @@ Bool GetFileInformationByHandle(Handle file, ByHandleFileInformation* informatio
         return 0;
     }
     information->dwFileAttributes = posix::handleAttributes(status.st_mode);
+    information->ftCreationTime = posix::creationTimeOf(file);
     information->dwVolumeSerialNumber = posix::volumeSerialOf(status.st_dev);
     information->nNumberOfLinks = static_cast<Dword>(status.st_nlink);
     const auto index = static_cast<std::uint64_t>(status.st_ino);

@@ -86,6 +86,8 @@ Bool GetFileInformationByHandle(Handle file, ByHandleFileInformation* informatio
     const DWORD attributes = windows::attributesOf(handle);
     information->dwFileAttributes =
         attributes != INVALID_FILE_ATTRIBUTES ? attributes : system.dwFileAttributes;
+    information->ftCreationTime = {system.ftCreationTime.dwLowDateTime,
+                                   system.ftCreationTime.dwHighDateTime};
     information->dwVolumeSerialNumber = system.dwVolumeSerialNumber;
     information->nNumberOfLinks = system.nNumberOfLinks;
     information->nFileIndexHigh = system.nFileIndexHigh;
