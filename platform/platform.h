@@ -222,7 +222,8 @@ struct FileTime {
 // other, whatever its name: the volume's serial number and the file index
 // (POSIX: the device and the inode) while it exists, and when it was
 // created, which tells it from an entry made later under the same index
-// (POSIX: its birth time where the file system keeps one, else zero).
+// (POSIX: its birth time where the file system keeps one; under Wine, which
+// keeps none, and else, zero).
 struct ByHandleFileInformation {
     Dword dwFileAttributes = 0;
     FileTime ftCreationTime;

@@ -13,6 +13,7 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/platform.h"
@@ -460,6 +461,28 @@ TEST(PosixOpenAsItself, ALinkIsOpenedAsItselfAndNeverHeldAsADirectory) {
     EXPECT_EQ(platform::CreateFileW(tree.in(u"link").c_str(), platform::genericRead, all,
                                     platform::openExisting, platform::fileFlagOpenReparsePoint),
               platform::invalidHandleValue);
+}
+
+// The system gives a removed file's inode to the next file it makes; the
+// birth time tells the two apart.
+TEST(PosixOpenAsItself, AFileMadeWhereAnotherWasRemovedIsAnotherEntry) {
+    ByteTree tree;
+    tree.file("b", "b");
+    auto identity = [&] {
+        const platform::Handle file =
+            platform::CreateFileW(tree.in(u"b").c_str(), platform::fileReadAttributes, 0,
+                                  platform::openExisting, platform::fileFlagOpenReparsePoint);
+        platform::ByHandleFileInformation information;
+        EXPECT_TRUE(platform::GetFileInformationByHandle(file, &information));
+        platform::CloseHandle(file);
+        return std::tuple(information.nFileIndexLow, information.nFileIndexHigh,
+                          information.ftCreationTime.dwLowDateTime,
+                          information.ftCreationTime.dwHighDateTime);
+    };
+    const auto before = identity();
+    fs::remove(tree.path() / "b");
+    tree.file("b", "b again");
+    EXPECT_NE(identity(), before);
 }
 
 }  // namespace

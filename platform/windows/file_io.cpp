@@ -86,8 +86,13 @@ Bool GetFileInformationByHandle(Handle file, ByHandleFileInformation* informatio
     const DWORD attributes = windows::attributesOf(handle);
     information->dwFileAttributes =
         attributes != INVALID_FILE_ATTRIBUTES ? attributes : system.dwFileAttributes;
-    information->ftCreationTime = {system.ftCreationTime.dwLowDateTime,
-                                   system.ftCreationTime.dwHighDateTime};
+    // Wine makes a creation time up from the host's times, which change with
+    // what is written to a file and renamed in a directory: there it tells
+    // nothing apart, and none is given.
+    if (!windows::underWine()) {
+        information->ftCreationTime = {system.ftCreationTime.dwLowDateTime,
+                                       system.ftCreationTime.dwHighDateTime};
+    }
     information->dwVolumeSerialNumber = system.dwVolumeSerialNumber;
     information->nNumberOfLinks = system.nNumberOfLinks;
     information->nFileIndexHigh = system.nFileIndexHigh;
