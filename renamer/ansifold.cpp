@@ -83,6 +83,8 @@ private:
 // inside its parent, or, for a root, which has none, in the saved directory.
 // A link to a directory that the user names is walked, as asked; the links
 // that its walk meets are not.
+// A dry run walks the directory on disk that the run would walk by the
+// argument's name, which the dry run's moves may have given it.
 void renameArgument(const std::u16string& fullPath, const std::u16string& saved,
                     const RunMode& mode) {
     const std::u16string parent = kestrel::parentOf(fullPath);
@@ -90,10 +92,12 @@ void renameArgument(const std::u16string& fullPath, const std::u16string& saved,
     if (mode.log != nullptr) {
         mode.log->anchorAt(parent.empty() ? fullPath : parent);
     }
-    const platform::Dword attributes = platform::GetFileAttributesW(fullPath.c_str());
+    const std::u16string walked =
+        mode.dryRun != nullptr ? mode.dryRun->pathOnDisk(fullPath).value_or(fullPath) : fullPath;
+    const platform::Dword attributes = platform::GetFileAttributesW(walked.c_str());
     if (attributes != platform::invalidFileAttributes &&
         (attributes & platform::fileAttributeDirectory) != 0) {
-        renameTree(fullPath, mode);
+        renameTree(walked, mode);
     }
     if (parent.empty()) {
         const std::u16string trimmed = kestrel::withoutTrailingSeparator(fullPath);

@@ -50,36 +50,50 @@ bool DryRun::move(std::u16string_view directory, std::u16string_view name,
     } else {
         moves.left.insert(from);
     }
+    moves.renamed.insert_or_assign(nameKey(onDisk), std::u16string(target));
     moves.arrived.insert_or_assign(to, std::move(onDisk));
     return true;
 }
 
-std::u16string DryRun::pathOnDisk(std::u16string_view fullPath) const {
-    if (directories.empty()) {
-        return std::u16string(fullPath);
-    }
+std::optional<std::u16string> DryRun::pathOnDisk(std::u16string_view fullPath) const {
     const std::u16string parent = kestrel::parentOf(fullPath);
-    if (parent.empty()) {
+    if (directories.empty() || parent.empty()) {
         return std::u16string(fullPath);
     }
-    const std::u16string parentPath = pathOnDisk(parent);
-    const std::u16string name = kestrel::fileNameOf(fullPath);
-    const auto found = directories.find(nameKey(kestrel::withoutTrailingSeparator(parentPath)));
-    if (found != directories.end()) {
-        if (const auto moved = found->second.arrived.find(nameKey(name));
-            moved != found->second.arrived.end()) {
-            return kestrel::withTrailingSeparator(parentPath) + moved->second;
-        }
+    const std::optional<std::u16string> parentPath = pathOnDisk(parent);
+    if (!parentPath) {
+        return std::nullopt;
     }
-    return kestrel::withTrailingSeparator(parentPath) + name;
+    const std::optional<std::u16string> name =
+        nameOnDisk(*parentPath, kestrel::fileNameOf(fullPath));
+    if (!name) {
+        return std::nullopt;
+    }
+    return kestrel::withTrailingSeparator(*parentPath) + *name;
 }
 
-std::u16string DryRun::parentOnDisk(std::u16string_view fullPath) const {
+std::optional<std::u16string> DryRun::parentOnDisk(std::u16string_view fullPath) const {
     const std::u16string parent = kestrel::parentOf(fullPath);
     if (parent.empty() || directories.empty()) {
         return std::u16string(fullPath);
     }
-    return kestrel::withTrailingSeparator(pathOnDisk(parent)) + kestrel::fileNameOf(fullPath);
+    const std::optional<std::u16string> parentPath = pathOnDisk(parent);
+    if (!parentPath) {
+        return std::nullopt;
+    }
+    return kestrel::withTrailingSeparator(*parentPath) + kestrel::fileNameOf(fullPath);
+}
+
+std::u16string_view DryRun::nameNow(std::u16string_view directory, std::u16string_view name) const {
+    if (directories.empty()) {
+        return name;
+    }
+    const auto found = directories.find(nameKey(kestrel::withoutTrailingSeparator(directory)));
+    if (found == directories.end()) {
+        return name;
+    }
+    const auto moved = found->second.renamed.find(nameKey(name));
+    return moved != found->second.renamed.end() ? std::u16string_view(moved->second) : name;
 }
 
 bool DryRun::exists(std::u16string_view fullPath) {

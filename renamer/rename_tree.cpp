@@ -6,6 +6,7 @@
 
 #include "fs/file_search.h"
 #include "fs/path.h"
+#include "renamer/dry_run.h"
 #include "renamer/rename_log.h"
 
 namespace ansifold {
@@ -30,6 +31,18 @@ void enter(const std::u16string& directory, const RunMode& mode) {
     }
 }
 
+// The name that the run meets an entry by: a dry run lists the disk as it
+// is, and an entry that it would have renamed already (an argument given
+// twice, or one below another) goes by the name it would have by now.
+const char16_t* shownName(const char16_t* listed, const std::u16string& directory,
+                          const RunMode& mode, std::u16string& shown) {
+    if (mode.dryRun == nullptr) {
+        return listed;
+    }
+    shown = mode.dryRun->nameNow(directory, listed);
+    return shown.c_str();
+}
+
 }  // namespace
 
 bool isWalkedDirectory(platform::Dword attributes) {
@@ -44,6 +57,7 @@ bool renameTree(const std::u16string& directory, const RunMode& mode) {
     std::u16string path = directory;
     const char16_t separator = kestrel::separatorOf(directory);
     std::vector<std::unique_ptr<Level>> levels;
+    std::u16string shown;
     levels.push_back(std::make_unique<Level>());
     levels.back()->search.open(path.c_str());
     levels.back()->directoryLength = path.size();
@@ -57,7 +71,8 @@ bool renameTree(const std::u16string& directory, const RunMode& mode) {
                 // The directory just walked is the entry its parent handed out last.
                 Level& parent = *levels.back();
                 path.resize(parent.directoryLength);
-                renameEntry(parent.search.current()->cFileName, path.c_str(), mode);
+                renameEntry(shownName(parent.search.current()->cFileName, path, mode, shown),
+                            path.c_str(), mode);
             }
             continue;
         }
@@ -76,7 +91,7 @@ bool renameTree(const std::u16string& directory, const RunMode& mode) {
             enter(path, mode);
             continue;
         }
-        renameEntry(entry->cFileName, path.c_str(), mode);
+        renameEntry(shownName(entry->cFileName, path, mode, shown), path.c_str(), mode);
     }
     // A stopped walk closes its levels deepest first, as one that ends does:
     // each level's path then goes with it rather than all in one recursion.

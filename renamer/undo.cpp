@@ -124,8 +124,10 @@ private:
         const LogDirectory& recorded = directories[directory];
         platform::Handle held = platform::invalidHandleValue;
         if (recorded.parent == LogDirectory::none) {
-            chainPath = dryRun != nullptr ? dryRun->pathOnDisk(recorded.name) : recorded.name;
-            held = holdFromRoot(chainPath);
+            const std::optional<std::u16string> path =
+                dryRun != nullptr ? dryRun->pathOnDisk(recorded.name) : recorded.name;
+            chainPath = path.value_or(recorded.name);
+            held = path ? holdFromRoot(chainPath) : platform::invalidHandleValue;
         } else if (levels.back().handle != platform::invalidHandleValue) {
             const std::optional<std::u16string> name =
                 dryRun != nullptr ? dryRun->nameOnDisk(chainPath, recorded.name) : recorded.name;
