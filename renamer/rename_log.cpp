@@ -14,12 +14,28 @@ namespace {
 constexpr platform::Dword shareAll =
     platform::fileShareRead | platform::fileShareWrite | platform::fileShareDelete;
 
-// Far beyond any data a log will hold: runs take turns there to see whether
-// the file still needs its first line, and never keep each other from
-// appending records meanwhile, which Windows would.
-platform::Overlapped headerTurn() {
-    return {0xFFFFFFFE, 0x7FFFFFFF};
-}
+// Runs that share a log take turns to see whether the file still needs its
+// first line, and to append: under Wine an append is a seek to the end and
+// a write, and another process's append can fall between the two. A file
+// system that cannot lock is written without turns. The range lies beyond
+// any data a log will hold, so that no run keeps another from reading it,
+// which a Windows lock would.
+class Turn : private kestrel::misc::NonCopyable<Turn> {
+public:
+    explicit Turn(platform::Handle file)
+        : file(file),
+          taken(platform::LockFileEx(file, platform::lockfileExclusiveLock, 1, 0, &range) != 0) {}
+    ~Turn() {
+        if (taken) {
+            platform::UnlockFileEx(file, 1, 0, &range);
+        }
+    }
+
+private:
+    platform::Handle file;
+    platform::Overlapped range{0xFFFFFFFE, 0x7FFFFFFF};
+    bool taken;
+};
 
 class OwnedFile : private kestrel::misc::NonCopyable<OwnedFile> {
 public:
@@ -157,21 +173,17 @@ RenameLog::Opened RenameLog::open(const std::u16string& path) {
     if (!knowFile(path)) {
         return Opened::cannotOpen;
     }
-    platform::Overlapped turn = headerTurn();
-    if (!platform::LockFileEx(file, platform::lockfileExclusiveLock, 1, 0, &turn)) {
-        return Opened::cannotOpen;
-    }
+    const Turn turn(file);
     std::array<char, logFirstLine.size()> head{};
     platform::Dword read = 0;
     Opened opened = Opened::cannotOpen;
     if (platform::ReadFile(file, head.data(), static_cast<platform::Dword>(head.size()), &read)) {
         const std::string_view text(head.data(), read);
-        opened = read == 0                   ? (write(logFirstLine) ? Opened::yes : opened)
+        opened = read == 0                   ? (writeWhole(logFirstLine) ? Opened::yes : opened)
                  : text == logFirstLine      ? Opened::yes
                  : text == olderLogFirstLine ? Opened::olderVersion
                                              : Opened::foreign;
     }
-    platform::UnlockFileEx(file, 1, 0, &turn);
     run = runName();
     return opened;
 }
@@ -327,6 +339,11 @@ void RenameLog::writeDown(std::string& lines) {
 }
 
 bool RenameLog::write(std::string_view bytes) {
+    const Turn turn(file);
+    return writeWhole(bytes);
+}
+
+bool RenameLog::writeWhole(std::string_view bytes) {
     platform::Dword written = 0;
     if (platform::WriteFile(file, bytes.data(), static_cast<platform::Dword>(bytes.size()),
                             &written) &&

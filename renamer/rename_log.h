@@ -71,7 +71,9 @@ private:
     bool reach(std::u16string_view directory);
     bool anchor(std::u16string_view directory);
     void writeDown(std::string& lines);
+    // In its turn.
     bool write(std::string_view bytes);
+    bool writeWhole(std::string_view bytes);
 
     platform::Handle file = platform::invalidHandleValue;
     std::u16string fileName;  // as the system finds it
