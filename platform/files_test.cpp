@@ -446,6 +446,7 @@ TEST(PlatformFileIdentity, EntriesBelowAHeldDirectoryAreOpenedInIt) {
     tree.file(u"d/x", "swapped in");
     tree.directory(u"d/sub");
 
+    EXPECT_EQ(identityOf(tree.text(u"d")), identityOf(held));
     EXPECT_EQ(identityOf(tree.text(u"d/x")), x);
     EXPECT_NE(identityOf(tree.text(u"d/x"), platform::fileFlagBackupSemantics), x);
     const platform::Handle below = hold(tree.text(u"d/sub"), platform::fileFlagOpenReparsePoint);

@@ -61,14 +61,6 @@ bool identify(platform::Handle handle, EntryIdentity& identity) {
     return true;
 }
 
-// A directory's identity, from the directory that the walk holds under its
-// path.
-bool identifyDirectory(const std::u16string& path, EntryIdentity& identity) {
-    const OwnedFile held(platform::CreateFileW(path.c_str(), platform::fileListDirectory, shareAll,
-                                               platform::openExisting));
-    return held && identify(held.get(), identity);
-}
-
 // Only a file of a file system's own is a log: neither a link, which would
 // lead elsewhere, nor a device, a FIFO or a directory.
 bool isPlainFile(platform::Handle handle) {
@@ -286,7 +278,7 @@ bool RenameLog::reach(std::u16string_view directory) {
         }
         chainPath.assign(directory.substr(0, end));
         Level level{0, {}, end};
-        if (!identifyDirectory(chainPath, level.identity)) {
+        if (!identify(chainPath, level.identity)) {
             chainPath.resize(chain.back().length);
             return false;
         }

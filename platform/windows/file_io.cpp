@@ -16,8 +16,9 @@ using windows::wide;
 
 namespace {
 
-// An existing entry below an open directory, opened relative to it; an
-// empty handle where no open directory holds it.
+// An existing entry below an open directory, or the directory itself (an
+// empty name), opened relative to it; an empty handle where no open
+// directory holds it.
 windows::OwnedHandle openInOpenDirectory(const char16_t* path, Dword access, Dword flags,
                                          bool& anchored) {
     anchored = false;
@@ -27,7 +28,7 @@ windows::OwnedHandle openInOpenDirectory(const char16_t* path, Dword access, Dwo
     const std::u16string full = windows::resolvedAgainstCurrent(path);
     std::u16string_view name;
     const windows::OpenDirectory* const anchor = windows::anchorOf(full, name);
-    if (anchor == nullptr || name.empty()) {
+    if (anchor == nullptr) {
         return {};
     }
     anchored = true;
