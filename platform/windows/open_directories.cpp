@@ -8,6 +8,7 @@
 
 #include "platform/path_text.h"
 #include "platform/windows/reparse.h"
+#include "platform/windows/search.h"
 #include "platform/windows/wide.h"
 
 namespace platform::windows {
@@ -221,6 +222,24 @@ bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, HAN
     return false;
 }
 
+// Wine opens through a host's link even with FILE_OPEN_REPARSE_POINT; only
+// a listing shows its links as links, and what it opened must be the entry
+// that the listing shows.
+bool isListedAsItself(HANDLE directory, std::u16string_view name, HANDLE opened) {
+    if (!underWine()) {
+        return true;
+    }
+    ListedEntry listed;
+    if (!listedEntryOf(directory, name, listed)) {
+        return false;
+    }
+    if ((listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || listed.id != indexOf(opened)) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return true;
+}
+
 bool pathLeadsTo(const std::u16string& path, HANDLE entry) {
     const OwnedHandle byPath(::CreateFileW(
         forLimitedCall(path.c_str()).c_str(), FILE_READ_ATTRIBUTES,
@@ -325,6 +344,9 @@ HANDLE holdDirectory(const char16_t* path, Following following) {
             // that one is, by its name below the directory that holds it.
             held->handle = walkedDirectoryOnly(
                 openBelow(anchor->handle.get(), name, listingAccess, FILE_DIRECTORY_FILE));
+            if (held->handle && !isListedAsItself(anchor->handle.get(), name, held->handle.get())) {
+                held->handle.reset();
+            }
             held->parent = const_cast<OpenDirectory*>(anchor);
             held->name = name;
             held->length = withoutTrailingSeparators(full).size();

@@ -136,6 +136,12 @@ OwnedHandle openBelow(HANDLE directory, std::u16string_view name, ACCESS_MASK ac
 // with the last error set.
 bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, HANDLE opened);
 
+// Whether what was opened as name in directory, never through a link, is
+// the entry that directory lists under that name: false only under Wine
+// (the design notes), where a link, or an entry other than the one listed,
+// was opened, with the last error set.
+bool isListedAsItself(HANDLE directory, std::u16string_view name, HANDLE opened);
+
 // Whether path leads, now, to the entry that was opened: Wine renames an
 // entry by the path it was opened under, whatever that path leads to by
 // then (the design notes). False with the last error set otherwise.

@@ -211,4 +211,20 @@ void closeSearch(Search* search) {
     delete search;
 }
 
+// A handle of its own: the mask of a directory handle's first listing holds
+// for every later one.
+bool listedEntryOf(HANDLE directory, std::u16string_view name, ListedEntry& entry) {
+    const OwnedHandle own = openBelow(directory, u"", FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE);
+    Listing listing;
+    if (!own || !listing.read(own.get(), name)) {
+        return false;
+    }
+    if (!listing.next(entry)) {
+        ::SetLastError(ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    entry.name = {};
+    return true;
+}
+
 }  // namespace platform::windows

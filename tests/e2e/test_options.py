@@ -13,7 +13,7 @@ import threading
 import unittest
 
 import harness
-from harness import MISSING_ARGUMENT, Dir, File, TreeTestCase, build, moved, read_tree
+from harness import MISSING_ARGUMENT, Dir, File, TreeTestCase, build, failed, moved, read_tree
 
 native_only = unittest.skipIf(harness.under_wine(), "Linux build only")
 
@@ -141,29 +141,30 @@ class Anchored(TreeTestCase):
     directories that the run renamed in."""
 
     def test_directories_swapped_after_the_run_lead_the_undo_nowhere(self):
-        # A renamed directory swapped for a link to a folder outside, and the
-        # argument's parent swapped for another directory: each holds
-        # entries by the names that the run gave.
-        for swap in ("link below", "parent"):
+        # The directory s moved outside and a link to it put in its place;
+        # and the argument's parent swapped for a directory of the names
+        # that the log holds, with a hard link to the renamed file: the
+        # entries are the ones the run renamed, but no longer where it did.
+        for swap in ("link", "parent"):
             with self.subTest(swap=swap):
                 root = self.folder(swap)
-                build(root, [Dir("p", Dir("t😀", Dir("s😀", File("f😀")), File("g😀"))),
-                             Dir("outside", File("f__"))])
+                build(root, [Dir("p", Dir("t😀", Dir("s", File("f😀")))), Dir("outside")])
                 self.assertExit(self.run_program(["--log=run.log", "p/t😀"], cwd=root), 0)
-                if swap == "link below":
-                    os.rename(os.path.join(root, "p/t__/s__"), os.path.join(root, "s.real"))
-                    os.symlink(os.path.join(root, "outside"), os.path.join(root, "p/t__/s__"))
+                if swap == "link":
+                    os.rename(os.path.join(root, "p/t__/s"), os.path.join(root, "outside/s"))
+                    os.symlink(os.path.join(root, "outside/s"), os.path.join(root, "p/t__/s"))
                 else:
                     os.rename(os.path.join(root, "p"), os.path.join(root, "p.real"))
-                    build(root, [Dir("p", Dir("t__", Dir("s__", File("f__")), File("g__")))])
-                swapped = read_tree(root)
-                kept = ["outside"] if swap == "link below" else ["outside", "p"]
+                    build(root, [Dir("p", Dir("t😀", Dir("s")))])
+                    os.link(os.path.join(root, "p.real/t__/s/f__"),
+                            os.path.join(root, "p/t😀/s/f__"))
+                kept = "outside" if swap == "link" else "p"
+                swapped = read_tree(os.path.join(root, kept))
 
                 result = self.run_program(["--undo=run.log"], cwd=root)
 
-                self.assertNotIn(("f__", moved("f😀")), result.records, result.describe())
-                after = read_tree(root)
-                self.assertEqual([after[name] for name in kept], [swapped[name] for name in kept])
+                self.assertIn(("f__", failed("f😀")), result.records, result.describe())
+                self.assertEqual(read_tree(os.path.join(root, kept)), swapped)
 
     @native_only
     def test_a_tree_deeper_than_any_path_is_undone_from_a_log_that_grows_with_it(self):
