@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -374,6 +377,155 @@ TEST_F(PlatformMove, FailsOnMissingSourceOrTargetDirectory) {
         EXPECT_EQ(platform::GetLastError(), c.error) << testing::PrintToString(c.from);
     }
     EXPECT_TRUE(tree.exists(u"present"));
+}
+
+// --- Telling entries apart and holding directories -------------------------
+
+constexpr Dword shareAll =
+    platform::fileShareRead | platform::fileShareWrite | platform::fileShareDelete;
+constexpr Dword asItself = platform::fileFlagOpenReparsePoint | platform::fileFlagBackupSemantics;
+
+struct Identity {
+    Dword attributes = 0;
+    Dword volume = 0;
+    Dword high = 0;
+    Dword low = 0;
+    Dword createdHigh = 0;
+    Dword createdLow = 0;
+    bool operator==(const Identity&) const = default;
+};
+
+Identity identityOf(platform::Handle handle) {
+    platform::ByHandleFileInformation information;
+    EXPECT_TRUE(platform::GetFileInformationByHandle(handle, &information));
+    return {information.dwFileAttributes & platform::fileAttributeDirectory,
+            information.dwVolumeSerialNumber,
+            information.nFileIndexHigh,
+            information.nFileIndexLow,
+            information.ftCreationTime.dwHighDateTime,
+            information.ftCreationTime.dwLowDateTime};
+}
+
+// What path names, opened only to be told apart.
+Identity identityOf(const std::u16string& path, Dword flags = asItself) {
+    const platform::Handle handle = platform::CreateFileW(
+        path.c_str(), platform::fileReadAttributes, shareAll, platform::openExisting, flags);
+    EXPECT_NE(handle, platform::invalidHandleValue) << testing::PrintToString(path);
+    if (handle == platform::invalidHandleValue) {
+        return {};
+    }
+    const Identity identity = identityOf(handle);
+    platform::CloseHandle(handle);
+    return identity;
+}
+
+platform::Handle hold(const std::u16string& path, Dword flags = 0) {
+    return platform::CreateFileW(path.c_str(), platform::fileListDirectory, shareAll,
+                                 platform::openExisting, flags);
+}
+
+TEST(PlatformFileIdentity, GoesWithTheEntryWhateverItsName) {
+    TempDir tree;
+    tree.file(u"a", "a");
+    tree.file(u"b", "b");
+    tree.directory(u"d");
+    const Identity a = identityOf(tree.text(u"a"));
+    EXPECT_EQ(identityOf(tree.text(u"a")), a);
+    EXPECT_NE(identityOf(tree.text(u"b")), a);
+    ASSERT_TRUE(platform::MoveFileW(tree.text(u"a").c_str(), tree.text(u"c").c_str()));
+    EXPECT_EQ(identityOf(tree.text(u"c")), a);
+    const Identity d = identityOf(tree.text(u"d"));
+    EXPECT_EQ(d.attributes, platform::fileAttributeDirectory);
+    // What changes inside a directory leaves the directory what it is.
+    tree.file(u"d/new");
+    ASSERT_TRUE(platform::MoveFileW(tree.text(u"d/new").c_str(), tree.text(u"d/newer").c_str()));
+    const platform::Handle held = hold(tree.text(u"d"));
+    ASSERT_NE(held, platform::invalidHandleValue);
+    EXPECT_EQ(identityOf(held), d);
+    EXPECT_EQ(platform::GetFileType(held), platform::fileTypeDisk);
+    platform::CloseHandle(held);
+}
+
+// A directory swapped for another under its name: what is opened without
+// following a link below it is opened in the directory that was held.
+TEST(PlatformFileIdentity, EntriesBelowAHeldDirectoryAreOpenedInIt) {
+    TempDir tree;
+    tree.file(u"d/x", "held");
+    tree.directory(u"d/sub");
+    const Identity x = identityOf(tree.text(u"d/x"));
+    const Identity sub = identityOf(tree.text(u"d/sub"));
+    const platform::Handle held = hold(tree.text(u"d"));
+    ASSERT_NE(held, platform::invalidHandleValue);
+    std::u16string path(0x8000, u'\0');
+    path.resize(
+        platform::GetFinalPathNameByHandleW(held, path.data(), static_cast<Dword>(path.size())));
+    EXPECT_TRUE(withSlashes(path).ends_with(withSlashes(tree.text(u"d"))))
+        << testing::PrintToString(path);
+    fs::rename(tree / u"d", tree / u"moved");
+    tree.file(u"d/x", "swapped in");
+    tree.directory(u"d/sub");
+
+    EXPECT_EQ(identityOf(tree.text(u"d")), identityOf(held));
+    EXPECT_EQ(identityOf(tree.text(u"d/x")), x);
+    EXPECT_NE(identityOf(tree.text(u"d/x"), platform::fileFlagBackupSemantics), x);
+    const platform::Handle below = hold(tree.text(u"d/sub"), platform::fileFlagOpenReparsePoint);
+    ASSERT_NE(below, platform::invalidHandleValue);
+    EXPECT_EQ(identityOf(below), sub);
+    platform::CloseHandle(below);
+    platform::CloseHandle(held);
+}
+
+TEST(PlatformFileType, TellsFilesFromDevices) {
+    TempDir tree;
+    tree.file(u"f");
+    const struct {
+        std::u16string path;
+        Dword type;
+    } cases[] = {
+        {tree.text(u"f"), platform::fileTypeDisk},
+        {platform::systemIsWindows ? u"NUL" : u"/dev/null", platform::fileTypeChar},
+    };
+    for (const auto& c : cases) {
+        const platform::Handle file = platform::CreateFileW(c.path.c_str(), platform::genericRead,
+                                                            shareAll, platform::openExisting);
+        ASSERT_NE(file, platform::invalidHandleValue) << testing::PrintToString(c.path);
+        EXPECT_EQ(platform::GetFileType(file), c.type) << testing::PrintToString(c.path);
+        platform::CloseHandle(file);
+    }
+}
+
+// Runs that append to one log take turns with a range that no data reaches.
+TEST(PlatformFileLock, AnExclusiveLockWaitsUntilTheOtherHandleLetsGo) {
+    TempDir tree;
+    tree.file(u"log", "text");
+    auto open = [&] {
+        return platform::CreateFileW(
+            tree.text(u"log").c_str(), platform::genericRead | platform::fileAppendData,
+            platform::fileShareRead | platform::fileShareWrite, platform::openExisting);
+    };
+    const platform::Handle first = open();
+    const platform::Handle second = open();
+    ASSERT_NE(first, platform::invalidHandleValue);
+    ASSERT_NE(second, platform::invalidHandleValue);
+    platform::Overlapped range{0xFFFFFFFE, 0x7FFFFFFF};
+    ASSERT_TRUE(platform::LockFileEx(first, platform::lockfileExclusiveLock, 1, 0, &range));
+    std::atomic<bool> taken = false;
+    std::thread other([&] {
+        platform::Overlapped same = range;
+        taken = platform::LockFileEx(second, platform::lockfileExclusiveLock, 1, 0, &same) != 0;
+        platform::UnlockFileEx(second, 1, 0, &same);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(taken);
+    EXPECT_TRUE(platform::UnlockFileEx(first, 1, 0, &range));
+    other.join();
+    EXPECT_TRUE(taken);
+    char text[8] = {};
+    Dword read = 0;
+    EXPECT_TRUE(platform::ReadFile(first, text, sizeof text, &read));
+    EXPECT_EQ(std::string(text, read), "text");
+    platform::CloseHandle(first);
+    platform::CloseHandle(second);
 }
 
 }  // namespace

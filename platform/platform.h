@@ -216,23 +216,89 @@ Dword FormatMessageW(Dword code, char16_t* buffer, Dword size);
 // the end of the file, whatever else writes there. A directory opened with
 // fileListDirectory and openExisting is held until CloseHandle: meanwhile the
 // file services resolve its path, and a name below it, against the directory
-// that was opened, whatever took its place.
+// that was opened, whatever took its place. A handle with fileReadAttributes
+// alone only tells what it holds (GetFileInformationByHandle).
 constexpr Dword genericRead = 0x80000000;
 constexpr Dword fileAppendData = 0x4;
 constexpr Dword fileListDirectory = 0x1;
+constexpr Dword fileReadAttributes = 0x80;
 constexpr Dword fileShareRead = 0x1;
 constexpr Dword fileShareWrite = 0x2;
 constexpr Dword fileShareDelete = 0x4;
 // CreateFileW dispositions.
 constexpr Dword openExisting = 3;
 constexpr Dword openAlways = 4;
+// CreateFileW flags. fileFlagOpenReparsePoint: a link that the path's last
+// component names is not followed. A link is then opened as itself, or, for
+// a directory to hold, refused; and an existing entry below a held
+// directory is opened relative to it (openExisting), as the walk opens the
+// entries of the directories it lists. fileFlagBackupSemantics: a directory
+// may be opened as a file, to tell what it is.
+constexpr Dword fileFlagBackupSemantics = 0x02000000;
+constexpr Dword fileFlagOpenReparsePoint = 0x00200000;
 
 // CreateFileW with no security attributes and no template;
 // invalidHandleValue on failure, with the last error set.
-Handle CreateFileW(const char16_t* path, Dword access, Dword shareMode, Dword disposition);
+Handle CreateFileW(const char16_t* path, Dword access, Dword shareMode, Dword disposition,
+                   Dword flags = 0);
 // ReadFile without an overlapped structure: 0 bytes read at the end of the file.
 Bool ReadFile(Handle file, void* bytes, Dword size, Dword* read);
 Bool CloseHandle(Handle object);
+
+// Stands in for FILETIME: 100-nanosecond intervals since January 1, 1601 (UTC).
+struct FileTime {
+    Dword dwLowDateTime = 0;
+    Dword dwHighDateTime = 0;
+};
+
+// Stands in for BY_HANDLE_FILE_INFORMATION: what tells one entry from every
+// other, whatever its name: the volume's serial number and the file index
+// (POSIX: the device and the inode) while it exists, and when it was
+// created, which tells it from an entry made later under the same index
+// (POSIX: its birth time where the file system keeps one; under Wine, which
+// keeps none, and else, zero).
+struct ByHandleFileInformation {
+    Dword dwFileAttributes = 0;
+    FileTime ftCreationTime;
+    Dword dwVolumeSerialNumber = 0;
+    Dword nNumberOfLinks = 0;
+    Dword nFileIndexHigh = 0;
+    Dword nFileIndexLow = 0;
+};
+Bool GetFileInformationByHandle(Handle file, ByHandleFileInformation* information);
+
+// GetFileType: what a handle holds. An entry of a file system, a file or a
+// directory, is fileTypeDisk; a device such as a console or a terminal is
+// fileTypeChar; a pipe, a FIFO or a socket is fileTypePipe.
+constexpr Dword fileTypeUnknown = 0;
+constexpr Dword fileTypeDisk = 1;
+constexpr Dword fileTypeChar = 2;
+constexpr Dword fileTypePipe = 3;
+Dword GetFileType(Handle file);
+
+// GetFinalPathNameByHandleW with FILE_NAME_NORMALIZED and VOLUME_NAME_DOS, for
+// a held directory: its full path as the system knows it, with no link on
+// the way. On Windows it starts with "\\?\". The length written, or the size
+// that would fit it with its terminator, or 0 with the last error set.
+Dword GetFinalPathNameByHandleW(Handle file, char16_t* buffer, Dword size);
+
+// LockFileEx and UnlockFileEx with the range given by an overlapped
+// structure's offsets: lockfileExclusiveLock waits until no other handle
+// holds any part of the range. Only the program's own handles lock each
+// other out; on Windows a locked range is also closed to reads and writes,
+// so a range beyond any data the file will hold serves as a mutex.
+struct Overlapped {
+    Dword Offset = 0;
+    Dword OffsetHigh = 0;
+};
+constexpr Dword lockfileExclusiveLock = 0x2;
+Bool LockFileEx(Handle file, Dword flags, Dword bytesLow, Dword bytesHigh, Overlapped* range);
+Bool UnlockFileEx(Handle file, Dword bytesLow, Dword bytesHigh, Overlapped* range);
+
+// --- Process ------------------------------------------------------------------
+
+Dword GetCurrentProcessId();
+void GetSystemTimeAsFileTime(FileTime* time);
 
 // --- C run-time library -----------------------------------------------------
 

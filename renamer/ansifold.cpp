@@ -21,6 +21,7 @@
 #include "renamer/rename_entry.h"
 #include "renamer/rename_log.h"
 #include "renamer/rename_tree.h"
+#include "renamer/undo.h"
 
 namespace ansifold {
 
@@ -130,14 +131,21 @@ private:
 // inside its parent, or, for a root, which has none, in the saved directory.
 // A link to a directory that the user names is walked, as asked; the links
 // that its walk meets are not.
+// A dry run walks the directory on disk that the run would walk by the
+// argument's name, which the dry run's moves may have given it.
 void renameArgument(const std::u16string& fullPath, const std::u16string& saved,
                     const RunMode& mode, ParentNames& parents) {
     const std::u16string parent = kestrel::parentOf(fullPath);
     const HeldDirectory heldParent(parent);
-    const platform::Dword attributes = platform::GetFileAttributesW(fullPath.c_str());
+    if (mode.log != nullptr) {
+        mode.log->anchorAt(parent.empty() ? fullPath : parent);
+    }
+    const std::u16string walked =
+        mode.dryRun != nullptr ? mode.dryRun->pathOnDisk(fullPath).value_or(fullPath) : fullPath;
+    const platform::Dword attributes = platform::GetFileAttributesW(walked.c_str());
     if (attributes != platform::invalidFileAttributes &&
         (attributes & platform::fileAttributeDirectory) != 0) {
-        renameTree(fullPath, mode);
+        renameTree(walked, mode);
         parents.walked(fullPath);
     }
     if (parent.empty()) {
@@ -203,49 +211,34 @@ bool renameArguments(const kestrel::ArgumentSet& arguments, const RunMode& mode,
     return true;
 }
 
-// Opens the log that options ask for, before anything is renamed.
+// Opens the log that options ask for, before anything is renamed. A dry run
+// only looks for it, to leave it alone as the run will.
 bool openLog(const RunOptions& options, RenameLog& log, RunMode& mode) {
-    if (!options.log || options.dryRun) {
+    if (!options.log) {
+        return true;
+    }
+    mode.log = &log;
+    if (options.dryRun) {
+        log.watch(*options.log);
         return true;
     }
     switch (log.open(*options.log)) {
         case RenameLog::Opened::yes:
-            mode.log = &log;
             return true;
         case RenameLog::Opened::foreign:
             reportProblem(Problem::logForeign, *options.log);
+            return false;
+        case RenameLog::Opened::notAFile:
+            reportProblem(Problem::logNotAFile, *options.log);
+            return false;
+        case RenameLog::Opened::olderVersion:
+            reportProblem(Problem::logOlderVersion, *options.log);
             return false;
         case RenameLog::Opened::cannotOpen:
             break;
     }
     reportProblem(Problem::logNotOpened, *options.log, platform::GetLastError());
     return false;
-}
-
-// Renames back what a log records, the last rename first. The whole log is
-// read and checked before the first entry moves.
-bool undo(const std::u16string& file, const RunMode& mode) {
-    std::string text;
-    if (!readWholeFile(file, text)) {
-        reportProblem(Problem::undoNotRead, file, platform::GetLastError());
-        return false;
-    }
-    std::vector<LogRecord> records;
-    std::size_t damagedLine = 0;
-    if (!parseLog(text, records, damagedLine)) {
-        reportProblem(Problem::undoDamaged, file, static_cast<unsigned>(damagedLine));
-        return false;
-    }
-    const std::u16string saved = kestrel::currentDirectory();
-    for (auto record = records.rbegin(); record != records.rend() && !mode.stopped(); ++record) {
-        const std::u16string directory = kestrel::parentOf(record->to);
-        restoreEntry(
-            kestrel::fileNameOf(record->to).c_str(), kestrel::fileNameOf(record->from).c_str(),
-            mode.dryRun != nullptr ? mode.dryRun->pathOnDisk(directory).c_str() : directory.c_str(),
-            mode);
-    }
-    platform::SetCurrentDirectoryW(saved.c_str());
-    return true;
 }
 
 }  // namespace
@@ -295,7 +288,7 @@ bool Ansifold::run(const kestrel::ArgumentSet& arguments) {
     if (!openLog(options, log, mode)) {
         return false;
     }
-    const bool done = options.undo ? undo(*options.undo, mode)
+    const bool done = options.undo ? undoLog(*options.undo, mode)
                                    : renameArguments(arguments, mode, cancelRequested);
     if (!done) {
         return false;

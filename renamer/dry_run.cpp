@@ -7,11 +7,7 @@
 
 namespace ansifold {
 
-namespace {
-
-// The form under which the system finds a name: Windows finds "A.TXT" under
-// "a.txt".
-std::u16string keyOf(std::u16string_view name) {
+std::u16string nameKey(std::u16string_view name) {
     std::u16string key(name);
     if constexpr (platform::systemIsWindows) {
         for (char16_t& c : key) {
@@ -20,8 +16,6 @@ std::u16string keyOf(std::u16string_view name) {
     }
     return key;
 }
-
-}  // namespace
 
 bool DryRun::holds(const Directory& directory, const std::u16string& key,
                    std::u16string_view name) {
@@ -35,12 +29,12 @@ bool DryRun::holds(const Directory& directory, const std::u16string& key,
 
 bool DryRun::move(std::u16string_view directory, std::u16string_view name,
                   std::u16string_view target) {
-    Directory& moves = directories[keyOf(kestrel::withoutTrailingSeparator(directory))];
-    const std::u16string from = keyOf(name);
+    Directory& moves = directories[nameKey(kestrel::withoutTrailingSeparator(directory))];
+    const std::u16string from = nameKey(name);
     if (!holds(moves, from, name)) {
         return false;
     }
-    const std::u16string to = keyOf(target);
+    const std::u16string to = nameKey(target);
     if (to == from) {
         // The entry's own name, perhaps in another case, which Windows
         // takes as a change of case.
@@ -56,43 +50,57 @@ bool DryRun::move(std::u16string_view directory, std::u16string_view name,
     } else {
         moves.left.insert(from);
     }
+    moves.renamed.insert_or_assign(nameKey(onDisk), std::u16string(target));
     moves.arrived.insert_or_assign(to, std::move(onDisk));
     return true;
 }
 
-std::u16string DryRun::pathOnDisk(std::u16string_view fullPath) const {
-    if (directories.empty()) {
-        return std::u16string(fullPath);
-    }
+std::optional<std::u16string> DryRun::pathOnDisk(std::u16string_view fullPath) const {
     const std::u16string parent = kestrel::parentOf(fullPath);
-    if (parent.empty()) {
+    if (directories.empty() || parent.empty()) {
         return std::u16string(fullPath);
     }
-    const std::u16string parentPath = pathOnDisk(parent);
-    const std::u16string name = kestrel::fileNameOf(fullPath);
-    const auto found = directories.find(keyOf(kestrel::withoutTrailingSeparator(parentPath)));
-    if (found != directories.end()) {
-        if (const auto moved = found->second.arrived.find(keyOf(name));
-            moved != found->second.arrived.end()) {
-            return kestrel::withTrailingSeparator(parentPath) + moved->second;
-        }
+    const std::optional<std::u16string> parentPath = pathOnDisk(parent);
+    if (!parentPath) {
+        return std::nullopt;
     }
-    return kestrel::withTrailingSeparator(parentPath) + name;
+    const std::optional<std::u16string> name =
+        nameOnDisk(*parentPath, kestrel::fileNameOf(fullPath));
+    if (!name) {
+        return std::nullopt;
+    }
+    return kestrel::withTrailingSeparator(*parentPath) + *name;
 }
 
-std::u16string DryRun::parentOnDisk(std::u16string_view fullPath) const {
+std::optional<std::u16string> DryRun::parentOnDisk(std::u16string_view fullPath) const {
     const std::u16string parent = kestrel::parentOf(fullPath);
     if (parent.empty() || directories.empty()) {
         return std::u16string(fullPath);
     }
-    return kestrel::withTrailingSeparator(pathOnDisk(parent)) + kestrel::fileNameOf(fullPath);
+    const std::optional<std::u16string> parentPath = pathOnDisk(parent);
+    if (!parentPath) {
+        return std::nullopt;
+    }
+    return kestrel::withTrailingSeparator(*parentPath) + kestrel::fileNameOf(fullPath);
+}
+
+std::u16string_view DryRun::nameNow(std::u16string_view directory, std::u16string_view name) const {
+    if (directories.empty()) {
+        return name;
+    }
+    const auto found = directories.find(nameKey(kestrel::withoutTrailingSeparator(directory)));
+    if (found == directories.end()) {
+        return name;
+    }
+    const auto moved = found->second.renamed.find(nameKey(name));
+    return moved != found->second.renamed.end() ? std::u16string_view(moved->second) : name;
 }
 
 bool DryRun::exists(std::u16string_view fullPath) {
     const auto found =
-        directories.find(keyOf(kestrel::withoutTrailingSeparator(kestrel::parentOf(fullPath))));
+        directories.find(nameKey(kestrel::withoutTrailingSeparator(kestrel::parentOf(fullPath))));
     if (found != directories.end()) {
-        const std::u16string key = keyOf(kestrel::fileNameOf(fullPath));
+        const std::u16string key = nameKey(kestrel::fileNameOf(fullPath));
         if (found->second.arrived.contains(key)) {
             return true;
         }
@@ -102,6 +110,22 @@ bool DryRun::exists(std::u16string_view fullPath) {
     }
     return platform::GetFileAttributesW(std::u16string(fullPath).c_str()) !=
            platform::invalidFileAttributes;
+}
+
+std::optional<std::u16string> DryRun::nameOnDisk(std::u16string_view directory,
+                                                 std::u16string_view name) const {
+    const auto found = directories.find(nameKey(kestrel::withoutTrailingSeparator(directory)));
+    if (found == directories.end()) {
+        return std::u16string(name);
+    }
+    const std::u16string key = nameKey(name);
+    if (const auto moved = found->second.arrived.find(key); moved != found->second.arrived.end()) {
+        return moved->second;
+    }
+    if (found->second.left.contains(key)) {
+        return std::nullopt;
+    }
+    return std::u16string(name);
 }
 
 }  // namespace ansifold

@@ -1,12 +1,17 @@
 // What a dry run knows of the moves that it reports but does not make.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
 namespace ansifold {
+
+// The form under which the system finds a name: Windows finds "A.TXT" under
+// "a.txt".
+std::u16string nameKey(std::u16string_view name);
 
 // The moves of a dry run, kept per directory so that each later move meets
 // what it would meet in a real run: a name that an earlier entry would have
@@ -24,19 +29,32 @@ public:
     // Whether the entry of a full path would still be there.
     bool exists(std::u16string_view fullPath);
 
-    // The path on disk of the directory that a full path names by the names
-    // that the dry run's moves would have given.
-    std::u16string pathOnDisk(std::u16string_view fullPath) const;
+    // The path on disk of the entry that a full path names by the names that
+    // the dry run's moves would have given; nothing when they would have
+    // moved an entry on the way away, so that the run would not find it.
+    std::optional<std::u16string> pathOnDisk(std::u16string_view fullPath) const;
 
     // A full path with its directory part as pathOnDisk gives it and its own
     // name as it is.
-    std::u16string parentOnDisk(std::u16string_view fullPath) const;
+    std::optional<std::u16string> parentOnDisk(std::u16string_view fullPath) const;
+
+    // The name that the dry run's moves would have given the entry name
+    // (its name on disk) of directory (a path on disk): what the run would
+    // list there by now. The text stays valid until the next move.
+    std::u16string_view nameNow(std::u16string_view directory, std::u16string_view name) const;
+
+    // The name on disk of the entry that the dry run's moves would have
+    // named name in directory (a path on disk); nothing when they would
+    // have moved it away.
+    std::optional<std::u16string> nameOnDisk(std::u16string_view directory,
+                                             std::u16string_view name) const;
 
 private:
     struct Directory {
         // By the name that it would have, the name on disk of each entry
-        // that would have moved here.
+        // that would have moved here; and the other way round.
         std::unordered_map<std::u16string, std::u16string> arrived;
+        std::unordered_map<std::u16string, std::u16string> renamed;
         std::unordered_set<std::u16string> left;
     };
 

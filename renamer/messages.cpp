@@ -79,6 +79,18 @@ Text textOf(Problem problem) {
                 u"何も名前を変えていません。\n",
                 u"ansifold: %s is not a log of ansifold, or its line %d is damaged; "
                 u"nothing was renamed\n"};
+        case Problem::logNotAFile:
+            return {
+                u"ansifold: %s はリンク、デバイス、FIFO またはディレクトリで、ログのファイルでは"
+                u"ありません。何も名前を変えていません。\n",
+                u"ansifold: %s is a link, a device, a FIFO or a directory, not a log file; "
+                u"nothing was renamed\n"};
+        case Problem::logOlderVersion:
+            return {
+                u"ansifold: %s は以前の版の ansifold のログで、この版では追記も元に戻すことも"
+                u"できません。何も名前を変えていません。\n",
+                u"ansifold: %s is a log of an earlier version of ansifold, which this version "
+                u"neither appends to nor undoes; nothing was renamed\n"};
         case Problem::undoWithNames:
             break;
     }

@@ -24,12 +24,14 @@ const char16_t* closingPrompt();
 
 // What keeps an option from being carried out.
 enum class Problem {
-    logNotOpened,   // the log file cannot be opened or written
-    logForeign,     // the log file holds something else
-    logNotWritten,  // a record could not be written: the run stops
-    undoNotRead,    // the file to undo cannot be read
-    undoDamaged,    // the file to undo is no log, or is damaged at a line
-    undoWithNames,  // names were given to --undo of the file
+    logNotOpened,     // the log file cannot be opened or written
+    logForeign,       // the log file holds something else
+    logNotWritten,    // a record could not be written: the run stops
+    undoNotRead,      // the file to undo cannot be read
+    undoDamaged,      // the file to undo is no log, or is damaged at a line
+    undoWithNames,    // names were given to --undo of the file
+    logNotAFile,      // the log, or the file to undo, is a link, a device, a FIFO or a directory
+    logOlderVersion,  // the log, or the file to undo, is a log of an earlier version
 };
 
 // Prints how many entries the run renamed, left as they were and failed to

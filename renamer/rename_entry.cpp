@@ -127,10 +127,12 @@ bool RunMode::matchesExcluded(std::u16string_view name) const {
 
 // The move uses names relative to the entry's directory. When that directory
 // cannot be made current, the relative names would address another
-// directory's entries, so the entry is reported as not renamed instead.
+// directory's entries, so the entry is reported as not renamed instead. The
+// run's own log is left alone without a word, as if it were not there, so
+// that a dry run, which may not find it yet, reports what the run does.
 bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode& mode,
                  CaselessNames* names) {
-    if (mode.stopped()) {
+    if (mode.stopped() || (mode.log != nullptr && mode.log->isItself(directory, name))) {
         return false;
     }
     const bool inDirectory = platform::SetCurrentDirectoryW(directory) != 0;
@@ -151,11 +153,11 @@ bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode&
 }
 
 bool restoreEntry(const char16_t* name, const char16_t* restored, const char16_t* directory,
-                  const RunMode& mode) {
+                  bool recognised, const RunMode& mode) {
     if (mode.stopped()) {
         return false;
     }
-    const bool inDirectory = platform::SetCurrentDirectoryW(directory) != 0;
+    const bool inDirectory = recognised && platform::SetCurrentDirectoryW(directory) != 0;
     kestrel::Console console;
     printNameBeforeMove(console, name, mode);
     return reportMove(console, inDirectory, name, restored, directory, mode);

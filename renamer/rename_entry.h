@@ -62,8 +62,10 @@ bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode&
                  CaselessNames* names = nullptr);
 
 // Moves the entry name of directory back to restored, never replacing an
-// entry, and prints the same lines as renameEntry.
+// entry, and prints the same lines as renameEntry. An entry that is not
+// recognised as the one that was renamed keeps its name, with the failure
+// line.
 bool restoreEntry(const char16_t* name, const char16_t* restored, const char16_t* directory,
-                  const RunMode& mode);
+                  bool recognised, const RunMode& mode);
 
 }  // namespace ansifold

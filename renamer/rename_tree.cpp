@@ -7,6 +7,8 @@
 #include "fs/file_search.h"
 #include "fs/path.h"
 #include "renamer/caseless_names.h"
+#include "renamer/dry_run.h"
+#include "renamer/rename_log.h"
 
 namespace ansifold {
 
@@ -35,6 +37,27 @@ void startLevel(Level& level, std::size_t directoryLength, const RunMode& mode) 
     }
 }
 
+// A log tells each directory apart as the walk opens it, while the walk
+// still holds it open: past the limit on open files, the walk lets go of
+// the levels above.
+void enter(const std::u16string& directory, const RunMode& mode) {
+    if (mode.log != nullptr) {
+        mode.log->enter(directory);
+    }
+}
+
+// The name that the run meets an entry by: a dry run lists the disk as it
+// is, and an entry that it would have renamed already (an argument given
+// twice, or one below another) goes by the name it would have by now.
+const char16_t* shownName(const char16_t* listed, const std::u16string& directory,
+                          const RunMode& mode, std::u16string& shown) {
+    if (mode.dryRun == nullptr) {
+        return listed;
+    }
+    shown = mode.dryRun->nameNow(directory, listed);
+    return shown.c_str();
+}
+
 }  // namespace
 
 bool isWalkedDirectory(platform::Dword attributes) {
@@ -49,9 +72,11 @@ bool renameTree(const std::u16string& directory, const RunMode& mode) {
     std::u16string path = directory;
     const char16_t separator = kestrel::separatorOf(directory);
     std::vector<std::unique_ptr<Level>> levels;
+    std::u16string shown;
     levels.push_back(std::make_unique<Level>());
     levels.back()->search.open(path.c_str());
     startLevel(*levels.back(), path.size(), mode);
+    enter(path, mode);
     while (!levels.empty() && !mode.stopped()) {
         Level& level = *levels.back();
         const platform::FindData* entry = level.search.next();
@@ -64,8 +89,8 @@ bool renameTree(const std::u16string& directory, const RunMode& mode) {
                 // The directory just walked is the entry its parent handed out last.
                 Level& parent = *levels.back();
                 path.resize(parent.directoryLength);
-                renameEntry(parent.search.current()->cFileName, path.c_str(), mode,
-                            parent.caselessNames);
+                renameEntry(shownName(parent.search.current()->cFileName, path, mode, shown),
+                            path.c_str(), mode, parent.caselessNames);
             }
             continue;
         }
@@ -81,9 +106,11 @@ bool renameTree(const std::u16string& directory, const RunMode& mode) {
             levels.push_back(std::make_unique<Level>());
             levels.back()->search.openCurrentOf(level.search);
             startLevel(*levels.back(), path.size(), mode);
+            enter(path, mode);
             continue;
         }
-        renameEntry(entry->cFileName, path.c_str(), mode, level.caselessNames);
+        renameEntry(shownName(entry->cFileName, path, mode, shown), path.c_str(), mode,
+                    level.caselessNames);
     }
     // A stopped walk closes its levels deepest first, as one that ends does:
     // each level's path then goes with it rather than all in one recursion.

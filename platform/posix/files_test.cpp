@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/platform.h"
@@ -416,6 +418,71 @@ TEST(PosixFind, ThousandsOfSearchesStayOpenAtOnce) {
     for (platform::Handle search : searches) {
         platform::FindClose(search);
     }
+}
+
+// --- Files opened as themselves ------------------------------------------------
+
+TEST(PosixOpenAsItself, ALinkIsOpenedAsItselfAndNeverHeldAsADirectory) {
+    ByteTree tree;
+    tree.directory("target");
+    fs::create_directory_symlink("target", tree.path() / "link");
+    ASSERT_EQ(::mkfifo((tree.path() / "fifo").c_str(), 0600), 0);
+    const Dword all = platform::fileShareRead | platform::fileShareWrite;
+    auto attributesOf = [&](const std::u16string& name, Dword flags) {
+        const platform::Handle file =
+            platform::CreateFileW(tree.in(name).c_str(), platform::fileReadAttributes, all,
+                                  platform::openExisting, flags);
+        platform::ByHandleFileInformation information;
+        const bool told = platform::GetFileInformationByHandle(file, &information);
+        platform::CloseHandle(file);
+        return told ? information.dwFileAttributes : platform::invalidFileAttributes;
+    };
+    EXPECT_EQ(attributesOf(u"link", platform::fileFlagOpenReparsePoint), reparsePoint);
+    EXPECT_EQ(attributesOf(u"link", platform::fileFlagBackupSemantics), directory);
+
+    const platform::Handle parent = platform::CreateFileW(
+        tree.text().c_str(), platform::fileListDirectory, all, platform::openExisting);
+    ASSERT_NE(parent, platform::invalidHandleValue);
+    auto holds = [&](Dword flags) {
+        const platform::Handle held =
+            platform::CreateFileW(tree.in(u"link").c_str(), platform::fileListDirectory, all,
+                                  platform::openExisting, flags);
+        platform::CloseHandle(held);
+        return held != platform::invalidHandleValue;
+    };
+    EXPECT_FALSE(holds(platform::fileFlagOpenReparsePoint));
+    EXPECT_TRUE(holds(0));
+    platform::CloseHandle(parent);
+
+    const platform::Handle fifo = platform::CreateFileW(
+        tree.in(u"fifo").c_str(), platform::genericRead, all, platform::openExisting);
+    EXPECT_EQ(platform::GetFileType(fifo), platform::fileTypePipe);
+    platform::CloseHandle(fifo);
+    EXPECT_EQ(platform::CreateFileW(tree.in(u"link").c_str(), platform::genericRead, all,
+                                    platform::openExisting, platform::fileFlagOpenReparsePoint),
+              platform::invalidHandleValue);
+}
+
+// The system gives a removed file's inode to the next file it makes; the
+// birth time tells the two apart.
+TEST(PosixOpenAsItself, AFileMadeWhereAnotherWasRemovedIsAnotherEntry) {
+    ByteTree tree;
+    tree.file("b", "b");
+    auto identity = [&] {
+        const platform::Handle file =
+            platform::CreateFileW(tree.in(u"b").c_str(), platform::fileReadAttributes, 0,
+                                  platform::openExisting, platform::fileFlagOpenReparsePoint);
+        platform::ByHandleFileInformation information;
+        EXPECT_TRUE(platform::GetFileInformationByHandle(file, &information));
+        platform::CloseHandle(file);
+        return std::tuple(information.nFileIndexLow, information.nFileIndexHigh,
+                          information.ftCreationTime.dwLowDateTime,
+                          information.ftCreationTime.dwHighDateTime);
+    };
+    const auto before = identity();
+    fs::remove(tree.path() / "b");
+    tree.file("b", "b again");
+    EXPECT_NE(identity(), before);
 }
 
 }  // namespace

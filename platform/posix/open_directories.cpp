@@ -56,17 +56,17 @@ OpenDirectory& openDirectoryOf(DirectoryPath* known) {
 }
 
 // Makes room for one more descriptor: closes that of the shallowest level
-// of a walk whose next level is open below it, which can open it again.
+// of a walk, or of a chain of held directories, whose next level is open
+// below it, which can open it again.
 bool closeAShallowLevel() {
-    // The levels above the last one closed were closed before it, or are
-    // held: the search starts there.
+    // The levels above the last one closed were closed before it: the
+    // search starts there.
     const std::vector<DirectoryPath*>& levels = openDirectories.inOrder();
     const std::size_t count = levels.size();
     for (std::size_t step = 0; step + 1 < count; ++step) {
         const std::size_t i = (std::min(closeHint, count - 1) + step) % (count - 1);
         OpenDirectory& level = openDirectoryOf(levels[i]);
-        if (level.descriptor && !level.held && &level != currentDirectory &&
-            levels[i + 1]->parent == &level) {
+        if (level.descriptor && &level != currentDirectory && levels[i + 1]->parent == &level) {
             level.descriptor.reset();
             --descriptorsInUse;
             closeHint = i;
@@ -109,8 +109,8 @@ bool takeOpened(OwnedDescriptor fd, OpenDirectory& opened, Status& status) {
 
 // The argument that a walk starts from, and any path outside the open
 // directories: its last component may be a link, or a mount point, that the
-// user named.
-bool openByPath(std::u16string_view path, OpenDirectory& opened) {
+// user named, unless a link is not to be followed.
+bool openByPath(std::u16string_view path, OpenDirectory& opened, Following following) {
     std::string encoded;
     if (!encodeForSystem(path.empty() ? u"." : path, encoded)) {
         return false;
@@ -118,21 +118,25 @@ bool openByPath(std::u16string_view path, OpenDirectory& opened) {
     opened.parent = nullptr;
     opened.name = path;
     Status status;
-    return takeOpened(OwnedDescriptor(openAtMakingRoom(AT_FDCWD, encoded.c_str(),
-                                                       O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
-                      opened, status);
+    const int flags =
+        O_RDONLY | O_DIRECTORY | O_CLOEXEC | (following == Following::links ? 0 : O_NOFOLLOW);
+    return takeOpened(OwnedDescriptor(openAtMakingRoom(AT_FDCWD, encoded.c_str(), flags)), opened,
+                      status);
 }
 
 // Opens the entry name of parent (the parent itself when name is empty),
 // never through a link and never onto another file system, whatever took
 // the entry's place since it was listed; below a held directory, the name
-// is the user's, and is opened as the system finds it.
-bool openBelow(OpenDirectory& parent, std::u16string_view name, OpenDirectory& opened) {
+// is the user's, and is opened as the system finds it, a link followed
+// where it may be.
+bool openBelow(OpenDirectory& parent, std::u16string_view name, OpenDirectory& opened,
+               Following following = Following::links) {
     std::string encoded;
     if (!encodeForSystem(name.empty() ? u"." : name, encoded)) {
         return false;
     }
-    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (parent.held ? 0 : O_NOFOLLOW);
+    const bool follows = parent.held && following == Following::links;
+    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follows ? 0 : O_NOFOLLOW);
     Status status;
     if (!takeOpened(
             OwnedDescriptor(openAtMakingRoom(parent.descriptor.get(), encoded.c_str(), flags)),
@@ -228,10 +232,10 @@ bool openDirectory(std::u16string_view path, OpenDirectory& opened) {
     if (OpenDirectory* anchor = anchorOf(path, name)) {
         return openBelow(*anchor, name, opened);
     }
-    return openByPath(withoutTrailingSeparators(path), opened);
+    return openByPath(withoutTrailingSeparators(path), opened, Following::links);
 }
 
-Handle holdDirectory(const char16_t* path) {
+Handle holdDirectory(const char16_t* path, Following following) {
     std::u16string full;
     if (!resolveLexically(path, full)) {
         return invalidHandleValue;
@@ -241,8 +245,8 @@ Handle holdDirectory(const char16_t* path) {
     OpenDirectory* const anchor = anchorOf(full, name);
     // A relative path is opened as given: the current directory is the one
     // that is held, where its full path may name another by now.
-    const bool opened = anchor != nullptr ? openBelow(*anchor, name, *held)
-                                          : openByPath(std::u16string_view(path), *held);
+    const bool opened = anchor != nullptr ? openBelow(*anchor, name, *held, following)
+                                          : openByPath(std::u16string_view(path), *held, following);
     if (!opened) {
         return invalidHandleValue;
     }
@@ -259,6 +263,22 @@ Handle holdDirectory(const char16_t* path) {
 bool isHeldDirectory(Handle handle) {
     const auto* const open = static_cast<const OpenDirectory*>(handle);
     return openDirectories.contains(open) && open->held;
+}
+
+const OpenDirectory* heldDirectoryOf(Handle handle) {
+    return isHeldDirectory(handle) ? static_cast<const OpenDirectory*>(handle) : nullptr;
+}
+
+int openInOpenDirectory(std::u16string_view fullPath, int flags, bool& anchored) {
+    std::u16string_view name;
+    const OpenDirectory* const anchor = anchorOf(fullPath, name);
+    anchored = anchor != nullptr;
+    std::string encoded;
+    if (!anchored || !encodeForSystem(name.empty() ? u"." : name, encoded)) {
+        errno = EINVAL;
+        return -1;
+    }
+    return openAtMakingRoom(anchor->descriptor.get(), encoded.c_str(), flags);
 }
 
 bool releaseDirectory(Handle handle) {

@@ -127,9 +127,22 @@ bool isOtherFileSystem(const Status& status, dev_t parentDevice);
 // the last error set.
 bool openDirectory(std::u16string_view path, OpenDirectory& opened);
 
-// CreateFileW and CloseHandle on a directory: held until released.
-Handle holdDirectory(const char16_t* path);
+// Whether a link that a path's last component names is followed.
+enum class Following { links, none };
+
+// CreateFileW and CloseHandle on a directory: held until released. Below a
+// held directory, Following::none opens the name as a walk would: never
+// through a link, but onto another file system where the user's tree goes.
+Handle holdDirectory(const char16_t* path, Following following);
 bool isHeldDirectory(Handle handle);
+// The held directory that a handle stands for, or null for any other handle.
+const OpenDirectory* heldDirectoryOf(Handle handle);
+
+// Opens what a full path names relative to the open directory that holds
+// it (or that it names), with open's flags, so that no path is resolved
+// again; -1 with errno set. anchored is false, and nothing is opened, where
+// no open directory holds it.
+int openInOpenDirectory(std::u16string_view fullPath, int flags, bool& anchored);
 bool releaseDirectory(Handle held);
 
 // Whether the current directory is that of this open directory, which

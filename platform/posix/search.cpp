@@ -12,10 +12,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/path_text.h"
 #include "platform/platform.h"
@@ -116,6 +116,12 @@ private:
 // after it was opened, and the walk renames the entries while it lists them.
 // Each entry is its type and its name, packed into one buffer: memory grows
 // with the largest directory, a few bytes beyond the names.
+//
+// They are handed out in the order of their inodes, which no rename
+// changes, where a directory's own order follows the names: a directory
+// listed again after its entries were renamed (an argument given twice, or
+// one below another) comes in the order it came in before, which a dry
+// run, which renames nothing, can then tell.
 class Listing {
 public:
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 30))
@@ -140,7 +146,7 @@ public:
             }
             for (ssize_t at = 0; at < size;) {
                 const auto* entry = reinterpret_cast<const dirent64*>(chunk + at);
-                add(entry->d_type, entry->d_name);
+                add(entry->d_type, entry->d_ino, entry->d_name);
                 at += entry->d_reclen;
             }
         }
@@ -165,7 +171,7 @@ public:
             if (entry == nullptr) {
                 break;
             }
-            add(typeOf(*entry), entry->d_name);
+            add(typeOf(*entry), entry->d_ino, entry->d_name);
         }
         readErrno = errno;
         ::closedir(stream);
@@ -173,14 +179,19 @@ public:
     }
 #endif
 
+    void sortByInode() {
+        std::stable_sort(order.begin(), order.end(),
+                         [](const Entry& a, const Entry& b) { return a.inode < b.inode; });
+    }
+
     // The next entry's type and name, or false once all were handed out.
     bool next(unsigned char& type, const char*& name) {
-        if (position >= packed.size()) {
+        if (position >= order.size()) {
             return false;
         }
-        type = static_cast<unsigned char>(packed[position]);
-        name = packed.c_str() + position + 1;
-        position += 2 + std::strlen(name);
+        const std::size_t at = order[position++].at;
+        type = static_cast<unsigned char>(packed[at]);
+        name = packed.c_str() + at + 1;
         return true;
     }
 
@@ -190,7 +201,13 @@ public:
     }
 
 private:
-    void add(unsigned char type, const char* name) {
+    struct Entry {
+        ino_t inode;
+        std::size_t at;  // in packed
+    };
+
+    void add(unsigned char type, ino_t inode, const char* name) {
+        order.push_back({inode, packed.size()});
         packed.push_back(static_cast<char>(type));
         packed.append(name);
         packed.push_back('\0');
@@ -205,6 +222,7 @@ private:
     }
 
     std::string packed;
+    std::vector<Entry> order;
     std::size_t position = 0;
     int readErrno = 0;
 };
@@ -223,7 +241,13 @@ public:
     Search(const Search&) = delete;
     Search& operator=(const Search&) = delete;
 
-    bool read() { return listing.read(directory.descriptor.get()); }
+    bool read() {
+        if (!listing.read(directory.descriptor.get())) {
+            return false;
+        }
+        listing.sortByInode();
+        return true;
+    }
 
     // The next entry whose name matches, or false with errorNoMoreFiles (or
     // the error of the read) as the last error.

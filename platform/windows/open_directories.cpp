@@ -8,6 +8,7 @@
 
 #include "platform/path_text.h"
 #include "platform/windows/reparse.h"
+#include "platform/windows/search.h"
 #include "platform/windows/wide.h"
 
 namespace platform::windows {
@@ -109,18 +110,21 @@ OwnedHandle copyOf(HANDLE handle) {
 }
 
 // The argument that a walk starts from, and any path outside the open
-// searches: its last component may be a link that the user named.
-OwnedHandle openByPath(std::u16string_view path) {
+// searches: its last component may be a link that the user named, unless a
+// link is not to be followed.
+OwnedHandle openByPath(std::u16string_view path, Following following = Following::links) {
     // The process's own current directory is the current one, but where its
     // path was too long for the process to follow.
     if (path.empty() && !currentLong.empty()) {
         return copyOf(currentHandle());
     }
     const std::u16string text(path.empty() ? u"." : path);
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS |
+                        (following == Following::links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
     const HANDLE handle =
         ::CreateFileW(forLimitedCall(text.c_str()).c_str(), listingAccess | SYNCHRONIZE,
                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                      OPEN_EXISTING, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         // Windows reports a missing directory as a missing path even where
         // its last component is all that is missing.
@@ -130,6 +134,9 @@ OwnedHandle openByPath(std::u16string_view path) {
         return {};
     }
     OwnedHandle opened(handle);
+    if (following == Following::none) {
+        return walkedDirectoryOnly(std::move(opened));
+    }
     const DWORD attributes = attributesOf(opened.get());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return {};
@@ -214,6 +221,24 @@ bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, LON
     }
     ::SetLastError(ERROR_ACCESS_DENIED);
     return false;
+}
+
+// Wine opens through a host's link even with FILE_OPEN_REPARSE_POINT; only
+// a listing shows its links as links, and what it opened must be the entry
+// that the listing shows.
+bool isListedAsItself(HANDLE directory, std::u16string_view name, HANDLE opened) {
+    if (!underWine()) {
+        return true;
+    }
+    ListedEntry listed;
+    if (!listedEntryOf(directory, name, listed)) {
+        return false;
+    }
+    if ((listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || listed.id != indexOf(opened)) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return true;
 }
 
 namespace {
@@ -352,7 +377,7 @@ DWORD attributesOf(HANDLE handle) {
     return linkAttributes(tag.FileAttributes, tag.ReparseTag);
 }
 
-HANDLE holdDirectory(const char16_t* path) {
+HANDLE holdDirectory(const char16_t* path, Following following) {
     auto held = std::make_unique<OpenDirectory>();
     held->held = true;
     if (std::u16string_view(path) == u"." && currentHandle() != nullptr) {
@@ -378,8 +403,19 @@ HANDLE holdDirectory(const char16_t* path) {
         const OpenDirectory* const anchor = anchorOf(full, name);
         if (anchor != nullptr && name.empty()) {
             openDirectory(full, *held);
+        } else if (anchor != nullptr && following == Following::none) {
+            // Opened as a walk opens a directory it listed, and known, as
+            // that one is, by its name below the directory that holds it.
+            held->handle = walkedDirectoryOnly(
+                openBelow(anchor->handle.get(), name, listingAccess, FILE_DIRECTORY_FILE));
+            if (held->handle && !isListedAsItself(anchor->handle.get(), name, held->handle.get())) {
+                held->handle.reset();
+            }
+            held->parent = const_cast<OpenDirectory*>(anchor);
+            held->name = name;
+            held->length = withoutTrailingSeparators(full).size();
         } else {
-            held->handle = openByPath(full);
+            held->handle = openByPath(full, following);
             held->name = withoutTrailingSeparators(full);
             held->length = held->name.size();
         }
@@ -395,6 +431,11 @@ HANDLE holdDirectory(const char16_t* path) {
 bool isHeldDirectory(HANDLE handle) {
     const auto* const open = static_cast<const OpenDirectory*>(handle);
     return openDirectories.contains(open) && open->held;
+}
+
+HANDLE systemHandleOf(HANDLE handle) {
+    return isHeldDirectory(handle) ? static_cast<const OpenDirectory*>(handle)->handle.get()
+                                   : handle;
 }
 
 void releaseDirectory(HANDLE handle) {

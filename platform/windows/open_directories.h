@@ -160,6 +160,12 @@ bool isOpenedAsItself(HANDLE entry, std::u16string_view name);
 // between the two. False with the last error set otherwise.
 bool pathLeadsTo(const std::wstring& path, LONGLONG index, OwnedHandle& byPath);
 
+// Whether what was opened as name in directory, never through a link, is
+// the entry that directory lists under that name: false only under Wine
+// (the design notes), where a link, or an entry other than the one listed,
+// was opened, with the last error set.
+bool isListedAsItself(HANDLE directory, std::u16string_view name, HANDLE opened);
+
 // The attributes of name in directory, not followed through a link, with the
 // reparse-point bit for links only (reparse.h); INVALID_FILE_ATTRIBUTES with
 // the last error set when there is none.
@@ -177,10 +183,16 @@ DWORD attributesOf(HANDLE handle);
 // The current directory: the one that SetCurrentDirectoryW made current, held
 // by its handle. Null before the first.
 HANDLE currentHandle();
+// Whether a link that a path's last component names is followed.
+enum class Following { links, none };
+
 // CreateFileW and CloseHandle on a directory: held until released, as
-// posix/open_directories.h says.
-HANDLE holdDirectory(const char16_t* path);
+// posix/open_directories.h says; below a held directory, Following::none
+// opens the name as a walk would, never through a link.
+HANDLE holdDirectory(const char16_t* path, Following following);
 bool isHeldDirectory(HANDLE handle);
+// The system's handle behind a handle of CreateFileW: a held directory's own.
+HANDLE systemHandleOf(HANDLE handle);
 void releaseDirectory(HANDLE held);
 
 // The open search whose directory is current, or null.

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/path_text.h"
 #include "platform/windows/open_directories.h"
@@ -38,7 +39,8 @@ bool matchesEverything(std::u16string_view mask) {
 
 // The entries of one directory, read whole: each is its attributes, its file
 // id and its name, packed into one buffer, so memory grows with the largest
-// directory, a few units beyond the names.
+// directory, a few units beyond the names. They are handed out in the order
+// of their file ids, which no rename changes, as posix/search.cpp says.
 class Listing {
 public:
     bool read(HANDLE directory, std::u16string_view mask) {
@@ -68,12 +70,17 @@ public:
         }
     }
 
+    void sortById() {
+        std::stable_sort(order.begin(), order.end(),
+                         [](const Entry& a, const Entry& b) { return a.id < b.id; });
+    }
+
     // The next entry, or false once all were handed out.
     bool next(ListedEntry& entry) {
-        if (position >= packed.size()) {
+        if (position >= order.size()) {
             return false;
         }
-        const char16_t* const header = packed.data() + position;
+        const char16_t* const header = packed.data() + order[position++].at;
         entry.attributes = header[0] | DWORD{header[1]} << 16;
         std::uint64_t id = 0;
         for (int i = 5; i >= 2; --i) {
@@ -82,7 +89,6 @@ public:
         entry.id = static_cast<LONGLONG>(id);
         const std::size_t length = header[6];
         entry.name = std::u16string_view(header + headerUnits, length);
-        position += headerUnits + length;
         return true;
     }
 
@@ -97,6 +103,8 @@ private:
             const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFORMATION*>(chunk + at);
             const std::size_t length = entry->FileNameLength / sizeof(char16_t);
             if (length < maxPath) {
+                order.push_back(
+                    {static_cast<std::uint64_t>(entry->FileId.QuadPart), packed.size()});
                 const DWORD attributes = linkAttributes(entry->FileAttributes, entry->EaSize);
                 packed.push_back(static_cast<char16_t>(attributes & 0xFFFF));
                 packed.push_back(static_cast<char16_t>(attributes >> 16));
@@ -117,7 +125,13 @@ private:
     // Attributes, file id and name length ahead of each name.
     static constexpr std::size_t headerUnits = 7;
 
+    struct Entry {
+        std::uint64_t id;
+        std::size_t at;  // in packed
+    };
+
     std::u16string packed;
+    std::vector<Entry> order;
     std::size_t position = 0;
     DWORD readErrorCode = 0;
 };
@@ -141,7 +155,13 @@ public:
         return true;
     }
 
-    bool read(std::u16string_view mask) { return listing.read(directory.handle.get(), mask); }
+    bool read(std::u16string_view mask) {
+        if (!listing.read(directory.handle.get(), mask)) {
+            return false;
+        }
+        listing.sortById();
+        return true;
+    }
 
     bool next(FindData& found) {
         ListedEntry& entry = directory.listed;
@@ -189,6 +209,22 @@ bool nextEntry(Search& search, FindData& found) {
 
 void closeSearch(Search* search) {
     delete search;
+}
+
+// A handle of its own: the mask of a directory handle's first listing holds
+// for every later one.
+bool listedEntryOf(HANDLE directory, std::u16string_view name, ListedEntry& entry) {
+    const OwnedHandle own = openBelow(directory, u"", FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE);
+    Listing listing;
+    if (!own || !listing.read(own.get(), name)) {
+        return false;
+    }
+    if (!listing.next(entry)) {
+        ::SetLastError(ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    entry.name = {};
+    return true;
 }
 
 }  // namespace platform::windows

@@ -5,6 +5,8 @@
 // entries whole when it opens.
 #pragma once
 
+#include <windows.h>
+
 #include <string_view>
 
 #include "platform/platform.h"
@@ -23,5 +25,12 @@ Search* openSearch(std::u16string_view pattern);
 bool nextEntry(Search& search, FindData& found);
 
 void closeSearch(Search* search);
+
+struct ListedEntry;
+
+// The entry name of directory (an open handle) as a listing of it shows
+// it, without a path: its attributes, links as reparse points, and its file
+// id. False with the last error set when the listing has none.
+bool listedEntryOf(HANDLE directory, std::u16string_view name, ListedEntry& entry);
 
 }  // namespace platform::windows

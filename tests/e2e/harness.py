@@ -527,11 +527,15 @@ def build(root, nodes):
             os.symlink(node.target, path)
 
 
-def read_tree(root):
+def read_tree(root, skip=None):
     """The tree on disk: name -> file bytes, a dict for a directory, or
-    ("link", target) for a symbolic link, which is not followed."""
+    ("link", target) for a symbolic link, which is not followed; the entry
+    skip of root (such as a folder of FIFOs, which would block a read) is
+    left out."""
     tree = {}
     for name in os.listdir(root):
+        if name == skip:
+            continue
         path = os.path.join(root, name)
         if os.path.islink(path):
             tree[name] = ("link", os.readlink(path))

@@ -1,13 +1,17 @@
 """The options that change a run: a dry run reports exactly what the run
 will do and renames nothing, a log lets an undo bring the tree back byte for
-byte, and --help and --version rename nothing."""
+byte, and --help and --version rename nothing. The undo renames back only
+the entries that the run renamed, where it renamed them, whatever took
+their place or the place of a directory on the way."""
 
 import errno
 import os
+import random
 import resource
 import signal
 import subprocess
 import sys
+import threading
 import unittest
 
 import harness
@@ -23,6 +27,15 @@ def strerror(number):
               "print(os.strerror(int(sys.argv[1])), end='')")
     return subprocess.run([sys.executable, "-c", script, str(number)], check=True, text=True,
                           env=harness.program_environment(), capture_output=True).stdout
+
+
+def limited_run(arguments, cwd, limits):
+    """Runs the program with limits set (in the child, before it starts)."""
+    completed = subprocess.run(
+        harness.command(arguments), cwd=cwd, env=harness.program_environment(),
+        stdin=subprocess.DEVNULL, capture_output=True, preexec_fn=limits,
+        timeout=harness.timeout())
+    return harness.Result(arguments, completed.returncode, completed.stdout, completed.stderr)
 
 
 def sample():
@@ -73,25 +86,124 @@ class PreviewRunUndo(TreeTestCase):
         self.assertEqual(undo.records, renamed[::-1])
         self.assertTree(self.root, dict(before, **{"run.log": log}))
 
-    def test_undo_never_replaces_and_reports_what_is_gone(self):
-        # d__ is a link by now: renamed as itself, or under Wine, which would
-        # move its target, kept with the failure line.
-        build(self.root, [File("a😀"), File("b😀"), File("c😀"), File("d😀"), File("kept")])
-        self.assertExit(self.run_program(["--log=run.log", "a😀", "b😀", "c😀", "d😀"]), 0)
-        os.rename(os.path.join(self.root, "b__"), os.path.join(self.root, "elsewhere"))
-        with open(os.path.join(self.root, "c😀"), "wb") as f:
-            f.write(b"new")
-        os.remove(os.path.join(self.root, "d__"))
-        os.symlink("kept", os.path.join(self.root, "d__"))
+    def test_undo_renames_back_only_the_entries_that_the_run_renamed(self):
+        # By the undo, b__ is gone, c😀 taken, d__ another file, e__ a link
+        # (which Wine would move the target of), and on Linux f__ a file made
+        # after f__ was removed, which the system gives the same inode: only
+        # a__ is renamed back.
+        names = ["a😀", "b😀", "c😀", "d😀", "e😀"] + ([] if harness.under_wine() else ["f😀"])
+        build(self.root, [File(name) for name in names] + [File("kept")])
+        self.assertExit(self.run_program(["--log=run.log"] + names), 0)
+        os.rename(self.path("b__"), self.path("elsewhere"))
+        self.write("c😀", b"new")
+        os.rename(self.path("d__"), self.path("d.kept"))
+        self.write("d__", b"other")
+        os.remove(self.path("e__"))
+        os.symlink("kept", self.path("e__"))
+        if not harness.under_wine():
+            os.remove(self.path("f__"))
+            self.write("f__", b"made again")
 
         result = self.run_program(["--undo=run.log"])
 
         failed = harness.FAILED_PREFIX
-        link = (f"d__\n{failed}d😀\n", "d__") if harness.under_wine() else ("d__\n->d😀\n", "d😀")
-        self.assertOutput(result, f"{link[0]}c__\n{failed}c😀\nb__\n{failed}b😀\na__\n->a😀\n", code=2)
+        self.assertOutput(result, "".join(f"{name[0]}__\n{failed}{name}\n" for name in names[:0:-1])
+                          + "a__\n->a😀\n", code=2)
         tree = read_tree(self.root)
-        self.assertEqual(tree["c😀"], b"new")
-        self.assertEqual((tree[link[1]], tree["kept"]), (("link", "kept"), b"kept"))
+        self.assertEqual((tree["c😀"], tree["d__"], tree["e__"], tree["kept"]),
+                         (b"new", b"other", ("link", "kept"), b"kept"))
+
+    def test_logs_with_nothing_to_undo(self):
+        # A log killed before its first line is empty.
+        build(self.root, [File("empty.log", data=b""),
+                          File("header.log", data=b"ansifold log 2\n"),
+                          File("cut.log", data=b"ansifold log 2\n\nR\t0000")])
+        for log in ("empty.log", "header.log", "cut.log"):
+            with self.subTest(log=log):
+                self.assertOutput(self.run_program([f"--undo={log}"]), "")
+
+    def test_the_run_leaves_its_own_log_alone(self):
+        # Wherever the log is, the run neither renames it nor reports it, so
+        # that a dry run, before the log is there, says what the run does.
+        build(self.root, [Dir("t😀", File("a😀"), File("ログ😀.log", data=b""))])
+        before = read_tree(self.root)
+        for directory in ("t😀", "t__"):
+            with self.subTest(directory=directory):
+                arguments = [f"--log={directory}/ログ😀.log", directory]
+                preview = self.run_program(["--dry-run"] + arguments)
+                self.assertExit(preview, 0)
+                self.assertOutput(self.run_program(arguments), preview.text)
+                self.assertNotIn("ログ", preview.text)
+        undo = self.run_program(["--undo=t__/ログ😀.log"])
+        self.assertExit(undo, 0)
+        log = read_tree(self.root)["t😀"]["ログ😀.log"]
+        self.assertEqual(read_tree(self.root), {"t😀": dict(before["t😀"], **{"ログ😀.log": log})})
+
+    def path(self, name):
+        return os.path.join(self.root, name)
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+
+
+class Anchored(TreeTestCase):
+    """The undo reaches every directory from where the run resolved its
+    names, one name at a time, never through a link, and only the
+    directories that the run renamed in."""
+
+    def test_directories_swapped_after_the_run_lead_the_undo_nowhere(self):
+        # The directory s moved outside and a link to it put in its place;
+        # and the argument's parent swapped for a directory of the names
+        # that the log holds, with a hard link to the renamed file: the
+        # entries are the ones the run renamed, but no longer where it did.
+        for swap in ("link", "parent"):
+            with self.subTest(swap=swap):
+                root = self.folder(swap)
+                build(root, [Dir("p", Dir("t😀", Dir("s", File("f😀")))), Dir("outside")])
+                self.assertExit(self.run_program(["--log=run.log", "p/t😀"], cwd=root), 0)
+                if swap == "link":
+                    os.rename(os.path.join(root, "p/t__/s"), os.path.join(root, "outside/s"))
+                    os.symlink(os.path.join(root, "outside/s"), os.path.join(root, "p/t__/s"))
+                else:
+                    os.rename(os.path.join(root, "p"), os.path.join(root, "p.real"))
+                    build(root, [Dir("p", Dir("t😀", Dir("s")))])
+                    os.link(os.path.join(root, "p.real/t__/s/f__"),
+                            os.path.join(root, "p/t😀/s/f__"))
+                kept = "outside" if swap == "link" else "p"
+                swapped = read_tree(os.path.join(root, kept))
+
+                result = self.run_program(["--undo=run.log"], cwd=root)
+
+                self.assertIn(("f__", failed("f😀")), result.records, result.describe())
+                self.assertEqual(read_tree(os.path.join(root, kept)), swapped)
+
+    @native_only
+    def test_a_tree_deeper_than_any_path_is_undone_from_a_log_that_grows_with_it(self):
+        # 300 levels: paths of some 9,000 bytes, and few open files allowed.
+        levels = [f"{i:03}😀" + "x" * 20 for i in range(300)]
+        self.addCleanup(subprocess.run, ["rm", "-rf", "--", self.root])
+        descriptor = os.open(self.root, os.O_RDONLY)
+        for name in levels:
+            os.mkdir(name, dir_fd=descriptor)
+            below = os.open(name, os.O_RDONLY, dir_fd=descriptor)
+            os.close(descriptor)
+            descriptor = below
+        os.close(os.open("f😀", os.O_CREAT | os.O_WRONLY, 0o600, dir_fd=descriptor))
+        os.close(descriptor)
+        few = lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (64, 64))
+
+        run = limited_run(["--log=run.log", levels[0]], self.root, few)
+        self.assertExit(run, 0)
+        self.assertEqual([outcome[0] for _, outcome in run.records], ["moved"] * 301)
+        # Each directory once: quadratic growth would take megabytes.
+        self.assertLess(os.path.getsize(os.path.join(self.root, "run.log")), 301 * 300)
+        undo = limited_run(["--undo=run.log"], self.root, few)
+
+        self.assertExit(undo, 0)
+        self.assertEqual([outcome for _, outcome in undo.records],
+                         [moved(name) for name in levels] + [moved("f😀")], undo.describe())
+
 
 
 class Refusals(TreeTestCase):
@@ -132,12 +244,25 @@ class Refusals(TreeTestCase):
                 self.assertTree(self.root, before)
 
     def test_unusable_logs_and_undo_files(self):
-        build(self.root, [File("a😀"), File("b😀"), File("foreign.txt", data=b"some text\n"),
-                          File("damaged.log", data=b"ansifold log 1\nno tab here\n"),
-                          File("moving.log", data=b"ansifold log 1\n/x/a\t/y/a\n"),
-                          File("withdrawn.log", data=b"ansifold log 1\nfailed\n")])
-        self.assertExit(self.run_program(["--log=good.log", "b😀"]), 0)
-        before = read_tree(self.root)
+        # A log of an earlier version; records that this version's writer
+        # would not write (a relative path, a name with a NUL); what is no
+        # file of its own (a directory, and on Linux a link, a FIFO and a
+        # device).
+        anchor = b"\nA\t00000001.0000000000000001\t1\t0000fe01:0000000000000010:0000000000000001\t"
+        root = b"C:\\\\d" if harness.under_wine() else b"/d"
+        build(self.root, [File("a😀"), File("foreign.txt", data=b"some text\n"),
+                          File("older.log", data=b"ansifold log 1\n/x/a\t/x/b\n"),
+                          File("relative.log", data=b"ansifold log 2\n" + anchor + b"d/e\n"),
+                          File("nul.log", data=b"ansifold log 2\n" + anchor + root + b"\n"
+                               b"\nR\t00000001.0000000000000001\t1\t1\t0000fe01:0000000000000011:"
+                               b"0000000000000001\ta\\u0000b\tc\n"),
+                          File("good.log", data=b"ansifold log 2\n"), Dir("folder")])
+        unusable = ["older.log", "relative.log", "nul.log", "folder"]
+        if not harness.under_wine():
+            os.symlink("good.log", os.path.join(self.root, "link.log"))
+            os.mkfifo(os.path.join(self.folder("special"), "fifo"))  # which read_tree would read
+            unusable += ["link.log", "special/fifo", "/dev/null"]
+        before = read_tree(self.root, skip="special")
         # The message names the file; where the system refused it, it gives
         # the system's reason in words (natively strerror's).
         cases = [
@@ -145,13 +270,11 @@ class Refusals(TreeTestCase):
             (["--log=foreign.txt", "a😀"], "foreign.txt", None),
             (["--undo=missing.log"], "missing.log", errno.ENOENT),
             (["--undo=foreign.txt"], "foreign.txt", None),
-            (["--undo=damaged.log"], "damaged.log", None),
-            (["--undo=moving.log"], "moving.log", None),
-            (["--undo=withdrawn.log"], "withdrawn.log", None),
-            (["--undo=damaged.log", "a😀"], "damaged.log", None),
             (["--undo=good.log", "a😀"], "good.log", None),
             (["a😀", "--undo=good.log"], "good.log", None),
-        ]
+        ] + [([option + name] + (["a😀"] if option == "--log=" else []), name, None)
+             for name in unusable for option in ("--log=", "--undo=")
+             if not (option == "--log=" and name in ("relative.log", "nul.log"))]
         for arguments, file, reason in cases:
             with self.subTest(arguments=arguments):
                 result = self.run_program(arguments)
@@ -159,27 +282,22 @@ class Refusals(TreeTestCase):
                 self.assertIn(file, result.errors, result.describe())
                 if reason is not None and not harness.under_wine():
                     self.assertIn(strerror(reason), result.errors, result.describe())
-                self.assertTree(self.root, before)
+                self.assertEqual(read_tree(self.root, skip="special"), before)
 
     @native_only
-    def test_a_log_that_cannot_be_written_stops_the_run_and_still_undoes_it(self):
+    def test_a_log_cut_short_is_appended_to_and_still_undoes_both_runs(self):
         # The file size limit cuts the log's fourth record short: its rename
-        # is never made, and the undo leaves it out.
-        build(self.root, [Dir("d", *[File(f"f{i:02}😀") for i in range(10)])])
+        # is never made, and the undo leaves it out. A later run appends a
+        # record of its own after it, which the cut record does not take in.
+        build(self.root, [Dir("d", *[File(f"f{i:02}😀") for i in range(10)]), File("e😀")])
         before = read_tree(self.root)
-        header = len("ansifold log 1\n")
-        record = len(f"{self.root}/d/f00😀\t{self.root}/d/f00__\n".encode())
-        limit = header + 3 * record + record // 2
+        limit = self.size_before_fourth_rename(["--log=run.log", "d"]) + 40
 
         def limited():
             signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
             resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
 
-        completed = subprocess.run(
-            harness.command(["--log=run.log", "d"]), cwd=self.root,
-            env=harness.program_environment(), stdin=subprocess.DEVNULL,
-            capture_output=True, preexec_fn=limited, timeout=harness.timeout())
-        result = harness.Result([], completed.returncode, completed.stdout, completed.stderr)
+        result = limited_run(["--log=run.log", "d"], self.root, limited)
 
         self.assertExit(result, 1)
         self.assertIn("run.log", result.errors, result.describe())
@@ -187,9 +305,107 @@ class Refusals(TreeTestCase):
         self.assertEqual([outcome[0] for _, outcome in result.records],
                          ["moved"] * 3 + ["failed"], result.describe())
         self.assertEqual(os.path.getsize(os.path.join(self.root, "run.log")), limit)
+        self.assertExit(self.run_program(["--log=run.log", "e😀"]), 0)
         self.assertExit(self.run_program(["--undo=run.log"]), 0)
         os.remove(os.path.join(self.root, "run.log"))
         self.assertTree(self.root, before)
+
+    def size_before_fourth_rename(self, arguments):
+        """Where a run's fourth record would start in a new log: the run is
+        made, and undone."""
+        self.assertExit(self.run_program(arguments), 0)
+        self.assertExit(self.run_program(["--undo=run.log"]), 0)
+        with open(os.path.join(self.root, "run.log"), "rb") as f:
+            log = f.read()
+        os.remove(os.path.join(self.root, "run.log"))
+        position = -1
+        for _ in range(4):
+            position = log.index(b"\nR\t", position + 1)
+        return position
+
+
+class DryRunEqualsRun(TreeTestCase):
+    """Differential: over random trees and random arguments, repeated and
+    overlapping ones too ("t t", "t/s t", "ā ā/x", a name and what it folds
+    to), the dry run prints what the run prints, byte for byte, and the undo
+    of the run's log puts the tree back as it was."""
+
+    # Names that fold alike, onto one another, or not at all.
+    NAMES = ["a", "ā", "Ａ", "b😀", "b😁", "b__", "c", "ē", "e", "d😀x", "d_x"]
+    ROUNDS = 6 if harness.emulated() else 30 if harness.under_wine() else 100
+
+    def test_random_trees(self):
+        for number in range(self.ROUNDS):
+            with self.subTest(round=number):
+                generator = random.Random(number)
+                root = self.folder(f"r{number}")
+                nodes = self.random_nodes(generator, 3)
+                build(root, nodes)
+                before = read_tree(root)
+                arguments = self.random_arguments(generator, nodes)
+
+                preview = self.run_program(["--dry-run", "--log=run.log"] + arguments, cwd=root)
+                self.assertTree(root, before)
+                run = self.run_program(["--log=run.log"] + arguments, cwd=root)
+                self.assertEqual(run.stdout, preview.stdout,
+                                 f"{arguments}\n{preview.describe()}\n{run.describe()}")
+                undo = self.run_program(["--undo=run.log"], cwd=root)
+                self.assertExit(undo, 0)
+                os.remove(os.path.join(root, "run.log"))
+                self.assertTree(root, before)
+
+    def random_nodes(self, generator, depth):
+        names = generator.sample(self.NAMES, generator.randint(0, 4))
+        return [Dir(name, *self.random_nodes(generator, depth - 1))
+                if depth > 1 and generator.random() < 0.4 else File(name) for name in names]
+
+    def random_arguments(self, generator, nodes):
+        """Paths of entries and of what they may fold to, top level or
+        below, each perhaps twice."""
+        paths = []
+
+        def collect(prefix, level):
+            for node in level:
+                path = prefix + node.name
+                paths.extend([path, path.replace("😀", "__").replace("ā", "a")])
+                if node.kind == "dir":
+                    collect(path + "/", node.children)
+
+        collect("", nodes)
+        chosen = generator.choices(paths, k=generator.randint(1, 4)) if paths else ["a"]
+        return chosen + generator.sample(chosen, generator.randint(0, len(chosen)))
+
+
+class SharedLog(TreeTestCase):
+    def test_runs_that_append_at_once_are_each_undone(self):
+        # Pairs that fold alike: one of each pair fails, and withdraws its
+        # own record, whatever the other run wrote meanwhile.
+        count = 10 if harness.emulated() else 300
+        for tree in ("one", "two"):
+            build(self.folder(tree), [Dir(f"d{k}😀", *[
+                File(f"{tree}{k}-{i:03}{face}") for i in range(count) for face in "😀😁"])
+                for k in range(2)])
+        before = read_tree(self.root)
+        processes = [harness.start(["--log=shared.log", tree], self.root) for tree in ("one", "two")]
+        outputs = [None, None]
+
+        def finish(index):
+            outputs[index] = processes[index].communicate(timeout=harness.timeout())
+
+        threads = [threading.Thread(target=finish, args=(index,)) for index in (0, 1)]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+
+        self.assertEqual([process.returncode for process in processes], [0, 0], outputs)
+        with open(os.path.join(self.root, "shared.log"), "rb") as f:
+            log = f.read()
+        self.assertEqual(log.count(b"ansifold log"), 1)
+        undo = self.run_program(["--undo=shared.log"])
+        self.assertExit(undo, 0)
+        self.assertFalse([r for r in undo.records if r[1][0] != "moved"], undo.describe())
+        self.assertTree(self.root, dict(before, **{"shared.log": log}))
 
 
 @native_only
