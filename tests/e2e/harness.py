@@ -339,7 +339,18 @@ def execute(command_line, cwd, env, stdin=None, limit=None):
 
 def run(arguments, cwd, stdin=None):
     """Runs the program; stdin as for execute."""
-    return Result(arguments, *execute(command(arguments), cwd, program_environment(), stdin))
+    result = Result(arguments, *execute(command(arguments), cwd, program_environment(), stdin))
+    if not_started(result):
+        result = Result(arguments, *execute(command(arguments), cwd, program_environment(), stdin))
+    return result
+
+
+def not_started(result):
+    """Whether Wine ended a start with 1 before the program wrote a byte, as it
+    does under load about once in several thousand starts. The program itself
+    never ends with 1 without saying why, so a start that does so twice in a
+    row still fails its test."""
+    return under_wine() and result.code == 1 and not result.stdout and not result.stderr
 
 
 def start(arguments, cwd):
