@@ -29,7 +29,7 @@ bool isDotOrDotDot(const char16_t* name) {
 
 namespace {
 
-bool isListableDirectory(const char16_t* path) {
+bool isListableDirectory(platform::PathText path) {
     const platform::Dword attributes = platform::GetFileAttributesW(path);
     return attributes != platform::invalidFileAttributes &&
            (attributes & platform::fileAttributeDirectory) != 0;
@@ -80,7 +80,7 @@ const platform::FindData* FileSearch::openCurrentOf(const FileSearch& parent) {
     }
     pathOwner.reset();
     path.pop_back();
-    if (!isListableDirectory(path.c_str())) {
+    if (!isListableDirectory(path)) {
         return nullptr;
     }
     path += listed->text.back();
@@ -101,7 +101,7 @@ const platform::FindData* FileSearch::start(std::shared_ptr<const Directory> lis
     directory = std::move(listed);
     pattern.assign(1, u'*');
     path += u'*';
-    handle = platform::FindFirstFileExW(path.c_str(), &findData);
+    handle = platform::FindFirstFileExW(path, &findData);
     if (handle == platform::invalidHandleValue) {
         return nullptr;
     }

@@ -15,6 +15,8 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -182,17 +184,37 @@ Bool GetStringTypeW(Dword infoType, const char16_t* text, int length, Word* type
 
 // --- File system -----------------------------------------------------------
 
+// A path or pattern that a walk hands the file services: terminated as the
+// Windows calls take it, and with its length, which a caller that holds it
+// in a string knows already. A walk's paths grow with its depth: counted
+// again at each call, the walk's time would grow with the square of it.
+// Its conversions are implicit, so that a call reads as the Windows one does.
+class PathText {
+public:
+    PathText(const char16_t* text)
+        : text(text), length(text != nullptr ? std::char_traits<char16_t>::length(text) : 0) {}
+    PathText(const std::u16string& text) : text(text.c_str()), length(text.size()) {}
+
+    bool isNull() const { return text == nullptr; }
+    const char16_t* c_str() const { return text; }
+    operator std::u16string_view() const { return {text, length}; }
+
+private:
+    const char16_t* text;
+    std::size_t length;
+};
+
 // FindFirstFileW: enumerates the entries that a pattern matches.
-Handle FindFirstFileW(const char16_t* pattern, FindData* found);
+Handle FindFirstFileW(PathText pattern, FindData* found);
 // FindFirstFileExW with FindExInfoStandard, FindExSearchNameMatch, no search
 // filter and no flags.
-Handle FindFirstFileExW(const char16_t* pattern, FindData* found);
+Handle FindFirstFileExW(PathText pattern, FindData* found);
 Bool FindNextFileW(Handle search, FindData* found);
 Bool FindClose(Handle search);
-Dword GetFileAttributesW(const char16_t* path);
+Dword GetFileAttributesW(PathText path);
 Dword GetFullPathNameW(const char16_t* path, Dword size, char16_t* buffer, char16_t** filePart);
 Dword GetCurrentDirectoryW(Dword size, char16_t* buffer);
-Bool SetCurrentDirectoryW(const char16_t* path);
+Bool SetCurrentDirectoryW(PathText path);
 // Never replaces an existing entry; succeeds when source and target are the
 // same existing name.
 Bool MoveFileW(const char16_t* from, const char16_t* to);

@@ -53,7 +53,7 @@ void printShown(kestrel::Console& console, const char16_t* format, const char16_
 // point, even between the two, leaves no rename that the log does not hold;
 // a move that fails withdraws its record. A record that cannot be written
 // stops the run before its move.
-bool moveEntry(const char16_t* name, const char16_t* target, const char16_t* directory,
+bool moveEntry(const char16_t* name, const char16_t* target, std::u16string_view directory,
                const RunMode& mode) {
     if (mode.dryRun != nullptr) {
         return mode.dryRun->move(directory, name, target);
@@ -94,7 +94,7 @@ void reportFoldFailure(kestrel::Console& console, const char16_t* name, const Ru
 }
 
 bool reportMove(kestrel::Console& console, bool allowed, const char16_t* name,
-                const char16_t* target, const char16_t* directory, const RunMode& mode) {
+                const char16_t* target, std::u16string_view directory, const RunMode& mode) {
     const bool moved = allowed && moveEntry(name, target, directory, mode);
     const bool sameName = std::u16string_view(name) == target;
     count(mode, moved, sameName);
@@ -130,7 +130,7 @@ bool RunMode::matchesExcluded(std::u16string_view name) const {
 // directory's entries, so the entry is reported as not renamed instead. The
 // run's own log is left alone without a word, as if it were not there, so
 // that a dry run, which may not find it yet, reports what the run does.
-bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode& mode,
+bool renameEntry(const char16_t* name, platform::PathText directory, const RunMode& mode,
                  CaselessNames* names) {
     if (mode.stopped() || (mode.log != nullptr && mode.log->isItself(directory, name))) {
         return false;
@@ -152,7 +152,7 @@ bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode&
     return moved;
 }
 
-bool restoreEntry(const char16_t* name, const char16_t* restored, const char16_t* directory,
+bool restoreEntry(const char16_t* name, const char16_t* restored, platform::PathText directory,
                   bool recognised, const RunMode& mode) {
     if (mode.stopped()) {
         return false;

@@ -58,14 +58,14 @@ struct RunMode {
 // directory's names as a Windows volume compares them (a Linux run for one),
 // a fold onto another entry's name there fails as it would there, and a move
 // is recorded in them.
-bool renameEntry(const char16_t* name, const char16_t* directory, const RunMode& mode = {},
+bool renameEntry(const char16_t* name, platform::PathText directory, const RunMode& mode = {},
                  CaselessNames* names = nullptr);
 
 // Moves the entry name of directory back to restored, never replacing an
 // entry, and prints the same lines as renameEntry. An entry that is not
 // recognised as the one that was renamed keeps its name, with the failure
 // line.
-bool restoreEntry(const char16_t* name, const char16_t* restored, const char16_t* directory,
+bool restoreEntry(const char16_t* name, const char16_t* restored, platform::PathText directory,
                   bool recognised, const RunMode& mode);
 
 }  // namespace ansifold

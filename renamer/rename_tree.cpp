@@ -89,8 +89,8 @@ bool renameTree(const std::u16string& directory, const RunMode& mode) {
                 // The directory just walked is the entry its parent handed out last.
                 Level& parent = *levels.back();
                 path.resize(parent.directoryLength);
-                renameEntry(shownName(parent.search.current()->cFileName, path, mode, shown),
-                            path.c_str(), mode, parent.caselessNames);
+                renameEntry(shownName(parent.search.current()->cFileName, path, mode, shown), path,
+                            mode, parent.caselessNames);
             }
             continue;
         }
@@ -109,7 +109,7 @@ bool renameTree(const std::u16string& directory, const RunMode& mode) {
             enter(path, mode);
             continue;
         }
-        renameEntry(shownName(entry->cFileName, path, mode, shown), path.c_str(), mode,
+        renameEntry(shownName(entry->cFileName, path, mode, shown), path, mode,
                     level.caselessNames);
     }
     // A stopped walk closes its levels deepest first, as one that ends does:

@@ -217,7 +217,7 @@ bool undoLog(const std::u16string& file, const RunMode& mode) {
                 anchor = held.anchor();
                 mode.log->anchorAt(held.anchorPath());
             }
-            restoreEntry(record->to.c_str(), record->from.c_str(), held.path().c_str(),
+            restoreEntry(record->to.c_str(), record->from.c_str(), held.path(),
                          reached && isRecordedEntry(*record, held, mode.dryRun), mode);
         }
     }

@@ -57,9 +57,9 @@ Dword copyOut(std::u16string_view text, Dword size, char16_t* buffer) {
 
 namespace platform {
 
-Handle FindFirstFileW(const char16_t* pattern, FindData* found) {
+Handle FindFirstFileW(PathText pattern, FindData* found) {
     posix::endIfTerminating();
-    if (pattern == nullptr || found == nullptr) {
+    if (pattern.isNull() || found == nullptr) {
         posix::setLastError(errorInvalidParameter);
         return invalidHandleValue;
     }
@@ -77,7 +77,7 @@ Handle FindFirstFileW(const char16_t* pattern, FindData* found) {
     return search;
 }
 
-Handle FindFirstFileExW(const char16_t* pattern, FindData* found) {
+Handle FindFirstFileExW(PathText pattern, FindData* found) {
     return FindFirstFileW(pattern, found);
 }
 
@@ -101,9 +101,9 @@ Bool FindClose(Handle search) {
     return open != nullptr ? 1 : 0;
 }
 
-Dword GetFileAttributesW(const char16_t* path) {
+Dword GetFileAttributesW(PathText path) {
     posix::endIfTerminating();
-    if (path == nullptr) {
+    if (path.isNull()) {
         posix::setLastError(errorInvalidParameter);
         return invalidFileAttributes;
     }
@@ -140,9 +140,9 @@ Dword GetCurrentDirectoryW(Dword size, char16_t* buffer) {
     return posix::copyOut(current, size, buffer);
 }
 
-Bool SetCurrentDirectoryW(const char16_t* path) {
+Bool SetCurrentDirectoryW(PathText path) {
     posix::endIfTerminating();
-    if (path == nullptr) {
+    if (path.isNull()) {
         posix::setLastError(errorInvalidParameter);
         return 0;
     }

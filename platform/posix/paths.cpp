@@ -161,7 +161,7 @@ bool resolveLexically(std::u16string_view path, std::u16string& full) {
     return true;
 }
 
-bool changeDirectoryByPath(const char16_t* path) {
+bool changeDirectoryByPath(std::u16string_view path) {
     std::string encoded;
     if (!encodeForSystem(path, encoded)) {
         return false;

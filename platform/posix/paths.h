@@ -41,7 +41,7 @@ bool readCurrentDirectory(std::u16string& out);
 // followed and the entries need not exist.
 bool resolveLexically(std::u16string_view path, std::u16string& full);
 
-bool changeDirectoryByPath(const char16_t* path);
+bool changeDirectoryByPath(std::u16string_view path);
 
 // Makes current the directory name below an open one (the open one itself
 // when name is empty), without following a link on the way.

@@ -252,15 +252,16 @@ namespace platform {
 
 using windows::wide;
 
-Handle FindFirstFileW(const char16_t* pattern, FindData* found) {
-    if (pattern == nullptr || found == nullptr) {
+Handle FindFirstFileW(PathText pattern, FindData* found) {
+    if (pattern.isNull() || found == nullptr) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return invalidHandleValue;
     }
     // Joined only where it must be: a walk's pattern, a little longer at each
     // level, is not copied.
-    const std::u16string joined =
-        windows::isResolvedAsGiven(pattern) ? u"" : windows::resolvedAgainstCurrent(pattern);
+    const std::u16string joined = windows::isResolvedAsGiven(pattern.c_str())
+                                      ? u""
+                                      : windows::resolvedAgainstCurrent(pattern.c_str());
     windows::Search* const search =
         windows::openSearch(joined.empty() ? std::u16string_view(pattern) : joined);
     if (search == nullptr) {
@@ -276,7 +277,7 @@ Handle FindFirstFileW(const char16_t* pattern, FindData* found) {
     return search;
 }
 
-Handle FindFirstFileExW(const char16_t* pattern, FindData* found) {
+Handle FindFirstFileExW(PathText pattern, FindData* found) {
     return FindFirstFileW(pattern, found);
 }
 
@@ -300,8 +301,8 @@ Bool FindClose(Handle search) {
 
 // A path that ends with a separator asks whether it names a directory: the
 // system answers that as Windows does.
-Dword GetFileAttributesW(const char16_t* path) {
-    if (path == nullptr) {
+Dword GetFileAttributesW(PathText path) {
+    if (path.isNull()) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return invalidFileAttributes;
     }
@@ -309,7 +310,7 @@ Dword GetFileAttributesW(const char16_t* path) {
     const windows::OpenDirectory* const anchor =
         endsWithSeparator(path) ? nullptr : windows::anchorOf(path, name);
     if (anchor == nullptr) {
-        return windows::attributesByPath(path);
+        return windows::attributesByPath(path.c_str());
     }
     return name.empty() ? windows::attributesOf(anchor->handle.get())
                         : windows::attributesBelow(anchor->handle.get(), name);
@@ -333,15 +334,15 @@ Dword GetCurrentDirectoryW(Dword size, char16_t* buffer) {
     return ::GetCurrentDirectoryW(size, wide(buffer));
 }
 
-Bool SetCurrentDirectoryW(const char16_t* path) {
-    if (path == nullptr) {
+Bool SetCurrentDirectoryW(PathText path) {
+    if (path.isNull()) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
     std::u16string_view name;
     const windows::OpenDirectory* const anchor = windows::anchorOf(path, name);
     return anchor != nullptr ? windows::changeDirectoryBelow(*anchor, name)
-                             : windows::changeDirectoryByPath(path);
+                             : windows::changeDirectoryByPath(path.c_str());
 }
 
 Bool MoveFileW(const char16_t* from, const char16_t* to) {
