@@ -1,7 +1,8 @@
 // Handles of files and directories that the program opens, of platform.h: the
-// Windows backend, which forwards each one to kernel32. An existing entry
-// opened without following a link is opened relative to the open directory
-// that holds it, as the walk opens the entries it lists.
+// Windows backend. An existing entry opened without following a link is
+// opened relative to the open directory that holds it (ntdll's open, below a
+// handle), as the walk opens the entries it lists; any other open is
+// kernel32's.
 #include <windows.h>
 
 #include <string>
