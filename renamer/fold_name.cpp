@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/unicode.h"
 
 namespace ansifold {
 
@@ -159,7 +160,7 @@ bool holdsAttachingUnits(unsigned codePage) {
     }
     std::u16string units;
     for (char32_t c = 0x300; c <= 0xFFFF; ++c) {
-        if (c < 0xD800 || c > 0xDFFF) {
+        if (!platform::isSurrogate(c)) {
             units.push_back(static_cast<char16_t>(c));
         }
     }
@@ -188,8 +189,8 @@ bool normalized(int form, std::u16string_view text, std::u16string& out) {
 std::vector<std::u16string_view> codePointsOf(std::u16string_view text) {
     std::vector<std::u16string_view> points;
     for (std::size_t i = 0; i < text.size();) {
-        const bool pair = text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() &&
-                          text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        const bool pair = platform::isHighSurrogate(text[i]) && i + 1 < text.size() &&
+                          platform::isLowSurrogate(text[i + 1]);
         const std::size_t length = pair ? 2 : 1;
         points.push_back(text.substr(i, length));
         i += length;
@@ -320,14 +321,13 @@ bool respell(unsigned codePage, std::u16string_view name, std::u16string& out) {
 // UTF-8 cannot hold a lone surrogate (a unit of a broken name); it folds to
 // the default character, as it does in every other code page.
 bool replaceLoneSurrogates(std::u16string_view name, std::u16string& out) {
-    auto isHigh = [](char16_t c) { return c >= 0xD800 && c <= 0xDBFF; };
-    auto isLow = [](char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; };
     bool replaced = false;
     out.assign(name);
     for (std::size_t i = 0; i < out.size(); ++i) {
-        if (isHigh(out[i]) && i + 1 < out.size() && isLow(out[i + 1])) {
+        if (platform::isHighSurrogate(out[i]) && i + 1 < out.size() &&
+            platform::isLowSurrogate(out[i + 1])) {
             ++i;
-        } else if (isHigh(out[i]) || isLow(out[i])) {
+        } else if (platform::isSurrogate(out[i])) {
             out[i] = u'_';
             replaced = true;
         }

@@ -6,38 +6,13 @@
 #include <unordered_map>
 
 #include "platform/platform.h"
+#include "platform/unicode.h"
 
 namespace ansifold {
 
 namespace {
 
 constexpr std::string_view hexDigits = "0123456789ABCDEF";
-
-bool isHighSurrogate(char32_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-
-bool isLowSurrogate(char32_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
-
-void appendUtf8(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
 
 void appendUnitEscape(char16_t unit, std::string& out) {
     out += "\\u";
@@ -59,58 +34,16 @@ void appendEscaped(std::u16string_view text, std::string& out) {
             out += "\\r";
         } else if (unit < u' ' || unit == u'\x7F') {
             appendUnitEscape(unit, out);
-        } else if (isHighSurrogate(unit) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
-            appendUtf8(0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[i + 1] - 0xDC00), out);
+        } else if (platform::isHighSurrogate(unit) && i + 1 < text.size() &&
+                   platform::isLowSurrogate(text[i + 1])) {
+            platform::appendUtf8(platform::codePointOfPair(unit, text[i + 1]), out);
             ++i;
-        } else if (isHighSurrogate(unit) || isLowSurrogate(unit)) {
+        } else if (platform::isSurrogate(unit)) {
             appendUnitEscape(unit, out);
         } else {
-            appendUtf8(unit, out);
+            platform::appendUtf8(unit, out);
         }
     }
-}
-
-void appendUnit(char32_t c, std::u16string& out) {
-    if (c < 0x10000) {
-        out.push_back(static_cast<char16_t>(c));
-        return;
-    }
-    c -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-}
-
-// Reads one UTF-8 character at text[i], strictly: no overlong forms, no
-// surrogates, nothing past U+10FFFF.
-bool readUtf8(std::string_view text, std::size_t& i, char32_t& c) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-        c = lead;
-        ++i;
-        return true;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, minimum = 0x80, c = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, minimum = 0x800, c = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, minimum = 0x10000, c = lead & 0x07;
-    } else {
-        return false;
-    }
-    if (text.size() - i < length) {
-        return false;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80) {
-            return false;
-        }
-        c = (c << 6) | (next & 0x3F);
-    }
-    i += length;
-    return c >= minimum && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
 }
 
 bool readHexUnit(std::string_view digits, char16_t& unit) {
@@ -172,10 +105,10 @@ bool readPath(std::string_view text, std::u16string& path) {
             continue;
         }
         char32_t c = 0;
-        if (text[i] == '\t' || text[i] == '\r' || !readUtf8(text, i, c)) {
+        if (text[i] == '\t' || text[i] == '\r' || !platform::readUtf8(text, i, c)) {
             return false;
         }
-        appendUnit(c, path);
+        platform::appendUtf16(c, path);
     }
     return !path.empty();
 }

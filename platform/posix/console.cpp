@@ -342,7 +342,7 @@ Bool WriteConsoleW(Handle handle, const char16_t* text, Dword count, Dword* writ
     // Text cut into chunks may end between the two units of a pair; the
     // first one waits for the next call, which begins with it, so that the
     // pair is encoded whole.
-    const Dword taken = count > 1 && posix::isHighSurrogate(text[count - 1]) ? count - 1 : count;
+    const Dword taken = count > 1 && isHighSurrogate(text[count - 1]) ? count - 1 : count;
     std::string bytes;
     posix::encodeForLocale(std::u16string_view(text, taken), bytes);
     posix::flushBefore(*stream);

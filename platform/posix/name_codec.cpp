@@ -7,78 +7,6 @@
 
 namespace platform::posix {
 
-namespace {
-
-bool isContinuation(unsigned char b) {
-    return (b & 0xC0) == 0x80;
-}
-
-// The length of the well-formed UTF-8 sequence that starts at p, or 0 when
-// the bytes there are not one. Overlong forms, encoded surrogates and code
-// points above U+10FFFF are not well formed: they would not survive the way
-// back, since the encoder only ever writes shortest forms.
-std::size_t wellFormedLength(const unsigned char* p, const unsigned char* end) {
-    const unsigned char lead = p[0];
-    const std::size_t available = static_cast<std::size_t>(end - p);
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        return available >= 2 && isContinuation(p[1]) ? 2 : 0;
-    }
-    // The second byte's range narrows for the leads that would otherwise
-    // allow overlong forms (E0, F0), surrogates (ED) or too large values (F4).
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    std::size_t length = 0;
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (available < length || p[1] < low || p[1] > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < length; ++i) {
-        if (!isContinuation(p[i])) {
-            return 0;
-        }
-    }
-    return length;
-}
-
-char32_t codePointOf(const unsigned char* p, std::size_t length) {
-    static constexpr unsigned char leadMask[] = {0, 0, 0x1F, 0x0F, 0x07};
-    char32_t c = p[0] & leadMask[length];
-    for (std::size_t i = 1; i < length; ++i) {
-        c = (c << 6) | (p[i] & 0x3F);
-    }
-    return c;
-}
-
-}  // namespace
-
-// The writers store through a pointer into room made beforehand: a walk
-// passes every name and every directory path through here, and a push_back
-// per unit, with its capacity check, was most of that cost.
-char* putUtf8(char32_t c, char* p) {
-    if (c < 0x800) {
-        *p++ = static_cast<char>(0xC0 | (c >> 6));
-    } else if (c < 0x10000) {
-        *p++ = static_cast<char>(0xE0 | (c >> 12));
-        *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    } else {
-        *p++ = static_cast<char>(0xF0 | (c >> 18));
-        *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    }
-    *p++ = static_cast<char>(0x80 | (c & 0x3F));
-    return p;
-}
-
 // A byte never gives more than one unit.
 void decode(std::string_view bytes, Backslash backslash, std::u16string& out) {
     const char16_t backslashUnit = backslash == Backslash::separator ? u'\\' : escapedBackslash;
@@ -94,13 +22,13 @@ void decode(std::string_view bytes, Backslash backslash, std::u16string& out) {
             ++p;
             continue;
         }
-        const std::size_t length = wellFormedLength(p, end);
+        const std::size_t length = wellFormedUtf8Length(p, end);
         if (length == 0) {
             *q++ = escapeOf(b);
             ++p;
             continue;
         }
-        q = putCodePoint(codePointOf(p, length), q);
+        q = putCodePoint(codePointOfUtf8(p, length), q);
         p += length;
     }
     out.resize(static_cast<std::size_t>(q - out.data()));

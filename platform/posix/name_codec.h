@@ -21,10 +21,6 @@ enum class Backslash { separator, nameCharacter };
 // Appends the UTF-16 form of bytes to out.
 void decode(std::string_view bytes, Backslash backslash, std::u16string& out);
 
-// Stores the UTF-8 form of c, from U+0080 on, at p; returns the position
-// after it.
-char* putUtf8(char32_t c, char* p);
-
 // Appends the bytes of a path to out, '\' and '/' both as '/'. Returns false
 // when the text holds a lone surrogate that stands for no byte (out is then
 // unspecified).

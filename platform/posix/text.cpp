@@ -205,7 +205,7 @@ char16_t CharLowerW(char16_t c) {
         return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
     }
     const locale_t locale = posix::caseLocale();
-    if (posix::isSurrogate(c) || locale == static_cast<locale_t>(0)) {
+    if (isSurrogate(c) || locale == static_cast<locale_t>(0)) {
         return c;
     }
     const wint_t lower = towlower_l(c, locale);
@@ -217,7 +217,7 @@ char16_t CharUpperW(char16_t c) {
         return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
     }
     const locale_t locale = posix::caseLocale();
-    if (posix::isSurrogate(c) || locale == static_cast<locale_t>(0)) {
+    if (isSurrogate(c) || locale == static_cast<locale_t>(0)) {
         return c;
     }
     const wint_t upper = towupper_l(c, locale);
