@@ -219,9 +219,14 @@ Handle CreateFileW(const char16_t* path, Dword access, Dword, Dword disposition,
         return invalidHandleValue;
     }
     if (access == fileListDirectory && disposition == openExisting) {
-        return posix::holdDirectory(path, (flags & fileFlagOpenReparsePoint) != 0
-                                              ? posix::Following::none
-                                              : posix::Following::links);
+        std::u16string full;
+        if (!posix::resolveLexically(path, full)) {
+            return invalidHandleValue;
+        }
+        return posix::holdDirectory(path, full,
+                                    (flags & fileFlagOpenReparsePoint) != 0
+                                        ? posix::Following::none
+                                        : posix::Following::links);
     }
     if (disposition != openExisting && disposition != openAlways) {
         posix::setLastError(errorInvalidParameter);

@@ -16,7 +16,6 @@
 #include "platform/path_text.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
-#include "platform/posix/paths.h"
 
 namespace platform::posix {
 namespace {
@@ -235,18 +234,14 @@ bool openDirectory(std::u16string_view path, OpenDirectory& opened) {
     return openByPath(withoutTrailingSeparators(path), opened, Following::links);
 }
 
-Handle holdDirectory(const char16_t* path, Following following) {
-    std::u16string full;
-    if (!resolveLexically(path, full)) {
-        return invalidHandleValue;
-    }
+Handle holdDirectory(std::u16string_view path, std::u16string_view full, Following following) {
     auto held = std::make_unique<OpenDirectory>();
     std::u16string_view name;
     OpenDirectory* const anchor = anchorOf(full, name);
     // A relative path is opened as given: the current directory is the one
     // that is held, where its full path may name another by now.
     const bool opened = anchor != nullptr ? openBelow(*anchor, name, *held, following)
-                                          : openByPath(std::u16string_view(path), *held, following);
+                                          : openByPath(path, *held, following);
     if (!opened) {
         return invalidHandleValue;
     }

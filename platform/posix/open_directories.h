@@ -130,10 +130,11 @@ bool openDirectory(std::u16string_view path, OpenDirectory& opened);
 // Whether a link that a path's last component names is followed.
 enum class Following { links, none };
 
-// CreateFileW and CloseHandle on a directory: held until released. Below a
-// held directory, Following::none opens the name as a walk would: never
+// CreateFileW and CloseHandle on a directory: held until released. path is
+// as given, full as resolved lexically against the current directory. Below
+// a held directory, Following::none opens the name as a walk would: never
 // through a link, but onto another file system where the user's tree goes.
-Handle holdDirectory(const char16_t* path, Following following);
+Handle holdDirectory(std::u16string_view path, std::u16string_view full, Following following);
 bool isHeldDirectory(Handle handle);
 // The held directory that a handle stands for, or null for any other handle.
 const OpenDirectory* heldDirectoryOf(Handle handle);

@@ -10,9 +10,10 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "platform/posix/open_directories.h"
 
 namespace platform::posix {
+
+struct OpenDirectory;  // open_directories.h, below this file
 
 // Regular files and every other kind of entry that is neither a directory nor
 // a link: POSIX has no archive bit to report.
