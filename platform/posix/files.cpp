@@ -17,8 +17,8 @@
 #include "platform/posix/name_codec.h"
 #include "platform/posix/open_directories.h"
 #include "platform/posix/paths.h"
-#include "platform/posix/search.h"
 #include "platform/posix/signals.h"
+#include "platform/search.h"
 
 namespace platform::posix {
 namespace {
@@ -63,12 +63,12 @@ Handle FindFirstFileW(PathText pattern, FindData* found) {
         posix::setLastError(errorInvalidParameter);
         return invalidHandleValue;
     }
-    posix::Search* const search = posix::openSearch(pattern);
+    Search* const search = openSearch(pattern);
     if (search == nullptr) {
         return invalidHandleValue;
     }
-    if (!posix::nextEntry(*search, *found)) {
-        posix::closeSearch(search);
+    if (!nextEntry(*search, *found)) {
+        closeSearch(search);
         if (GetLastError() == errorNoMoreFiles) {
             posix::setLastError(errorFileNotFound);
         }
@@ -83,7 +83,7 @@ Handle FindFirstFileExW(PathText pattern, FindData* found) {
 
 Bool FindNextFileW(Handle search, FindData* found) {
     posix::endIfTerminating();
-    posix::Search* open = posix::searchOf(search);
+    Search* open = posix::searchOf(search);
     if (open == nullptr) {
         return 0;
     }
@@ -91,13 +91,13 @@ Bool FindNextFileW(Handle search, FindData* found) {
         posix::setLastError(errorInvalidParameter);
         return 0;
     }
-    return posix::nextEntry(*open, *found) ? 1 : 0;
+    return nextEntry(*open, *found) ? 1 : 0;
 }
 
 Bool FindClose(Handle search) {
     posix::endIfTerminating();
-    posix::Search* open = posix::searchOf(search);
-    posix::closeSearch(open);
+    Search* open = posix::searchOf(search);
+    closeSearch(open);
     return open != nullptr ? 1 : 0;
 }
 

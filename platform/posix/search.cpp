@@ -23,7 +23,7 @@
 #include "platform/posix/name_codec.h"
 #include "platform/posix/open_directories.h"
 #include "platform/posix/paths.h"
-#include "platform/posix/search.h"
+#include "platform/search.h"
 
 namespace platform::posix {
 namespace {
@@ -229,6 +229,12 @@ private:
 
 }  // namespace
 
+}  // namespace platform::posix
+
+namespace platform {
+
+using namespace posix;
+
 // One open search: its directory, which anchors the paths below it, the
 // entries read from it, and the buffers that they pass through.
 class Search {
@@ -337,4 +343,4 @@ void closeSearch(Search* search) {
     delete search;
 }
 
-}  // namespace platform::posix
+}  // namespace platform

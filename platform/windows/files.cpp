@@ -14,9 +14,9 @@
 
 #include "platform/path_text.h"
 #include "platform/platform.h"
+#include "platform/search.h"
 #include "platform/windows/open_directories.h"
 #include "platform/windows/reparse.h"
-#include "platform/windows/search.h"
 #include "platform/windows/wide.h"
 
 namespace platform::windows {
@@ -262,13 +262,12 @@ Handle FindFirstFileW(PathText pattern, FindData* found) {
     const std::u16string joined = windows::isResolvedAsGiven(pattern.c_str())
                                       ? u""
                                       : windows::resolvedAgainstCurrent(pattern.c_str());
-    windows::Search* const search =
-        windows::openSearch(joined.empty() ? std::u16string_view(pattern) : joined);
+    Search* const search = openSearch(joined.empty() ? std::u16string_view(pattern) : joined);
     if (search == nullptr) {
         return invalidHandleValue;
     }
-    if (!windows::nextEntry(*search, *found)) {
-        windows::closeSearch(search);
+    if (!nextEntry(*search, *found)) {
+        closeSearch(search);
         if (::GetLastError() == ERROR_NO_MORE_FILES) {
             ::SetLastError(ERROR_FILE_NOT_FOUND);
         }
@@ -282,7 +281,7 @@ Handle FindFirstFileExW(PathText pattern, FindData* found) {
 }
 
 Bool FindNextFileW(Handle search, FindData* found) {
-    windows::Search* const open = windows::searchOf(search);
+    Search* const open = windows::searchOf(search);
     if (open == nullptr) {
         return 0;
     }
@@ -290,12 +289,12 @@ Bool FindNextFileW(Handle search, FindData* found) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    return windows::nextEntry(*open, *found) ? 1 : 0;
+    return nextEntry(*open, *found) ? 1 : 0;
 }
 
 Bool FindClose(Handle search) {
-    windows::Search* const open = windows::searchOf(search);
-    windows::closeSearch(open);
+    Search* const open = windows::searchOf(search);
+    closeSearch(open);
     return open != nullptr ? 1 : 0;
 }
 

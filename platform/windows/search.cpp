@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/path_text.h"
+#include "platform/search.h"
 #include "platform/windows/open_directories.h"
 #include "platform/windows/reparse.h"
 
@@ -138,6 +139,28 @@ private:
 
 }  // namespace
 
+// A handle of its own: the mask of a directory handle's first listing holds
+// for every later one.
+bool listedEntryOf(HANDLE directory, std::u16string_view name, ListedEntry& entry) {
+    const OwnedHandle own = openBelow(directory, u"", FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE);
+    Listing listing;
+    if (!own || !listing.read(own.get(), name)) {
+        return false;
+    }
+    if (!listing.next(entry)) {
+        ::SetLastError(ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    entry.name = {};
+    return true;
+}
+
+}  // namespace platform::windows
+
+namespace platform {
+
+using namespace windows;
+
 // One open search: its directory, which anchors the paths below it, and the
 // entries read from it.
 class Search {
@@ -211,20 +234,4 @@ void closeSearch(Search* search) {
     delete search;
 }
 
-// A handle of its own: the mask of a directory handle's first listing holds
-// for every later one.
-bool listedEntryOf(HANDLE directory, std::u16string_view name, ListedEntry& entry) {
-    const OwnedHandle own = openBelow(directory, u"", FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE);
-    Listing listing;
-    if (!own || !listing.read(own.get(), name)) {
-        return false;
-    }
-    if (!listing.next(entry)) {
-        ::SetLastError(ERROR_FILE_NOT_FOUND);
-        return false;
-    }
-    entry.name = {};
-    return true;
-}
-
-}  // namespace platform::windows
+}  // namespace platform

@@ -1,8 +1,5 @@
-// Windows backend only: directory searches.
-//
-// The searches behind FindFirstFileW: each holds its directory open, which
-// anchors the paths below it (open_directories.h), and reads the directory's
-// entries whole when it opens.
+// Windows backend only: one entry as a listing shows it. The searches
+// themselves are search.h's.
 #pragma once
 
 #include <windows.h>
@@ -12,19 +9,6 @@
 #include "platform/platform.h"
 
 namespace platform::windows {
-
-class Search;
-
-// A search over the directory part of pattern (everything up to its last
-// separator, or the current directory) for the names that its name part
-// matches, positioned before its first entry; null with the last error set.
-Search* openSearch(std::u16string_view pattern);
-
-// The next entry whose name matches, or false with ERROR_NO_MORE_FILES (or
-// the error of the read) as the last error.
-bool nextEntry(Search& search, FindData& found);
-
-void closeSearch(Search* search);
 
 struct ListedEntry;
 

@@ -1,15 +1,14 @@
-// POSIX backend only, to emulate Windows: directory searches.
-//
-// The searches behind FindFirstFileW: each holds its directory open, which
-// anchors the paths below it (open_directories.h), and reads the directory's
-// entries whole when it opens.
+// The searches behind FindFirstFileW, one kind for each backend: each holds
+// its directory open, which anchors the paths below it, and reads the
+// directory's entries whole when it opens. Only platform/ includes this
+// header.
 #pragma once
 
 #include <string_view>
 
 #include "platform/platform.h"
 
-namespace platform::posix {
+namespace platform {
 
 class Search;
 
@@ -18,10 +17,10 @@ class Search;
 // matches, positioned before its first entry; null with the last error set.
 Search* openSearch(std::u16string_view pattern);
 
-// The next entry whose name matches, or false with errorNoMoreFiles (or the
-// error of the read) as the last error.
+// The next entry whose name matches, or false with the system's "no more
+// files" (or the error of the read) as the last error.
 bool nextEntry(Search& search, FindData& found);
 
 void closeSearch(Search* search);
 
-}  // namespace platform::posix
+}  // namespace platform
