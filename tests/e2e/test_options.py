@@ -157,10 +157,12 @@ class Anchored(TreeTestCase):
 
     def test_directories_swapped_after_the_run_lead_the_undo_nowhere(self):
         # The directory s moved outside and a link to it put in its place;
-        # and the argument's parent swapped for a directory of the names
-        # that the log holds, with a hard link to the renamed file: the
-        # entries are the ones the run renamed, but no longer where it did.
-        for swap in ("link", "parent"):
+        # the argument's parent swapped for a directory of the names that
+        # the log holds, with a hard link to the renamed file; and the log's
+        # anchor given as reached through a link to the test's folder, which
+        # the 32-bit runner mounts (Wine shows a mount point as a junction):
+        # the entries are the ones the run renamed, but no longer where it did.
+        for swap in ("link", "parent", "anchor"):
             with self.subTest(swap=swap):
                 root = self.folder(swap)
                 build(root, [Dir("p", Dir("t😀", Dir("s", File("f😀")))), Dir("outside")])
@@ -168,11 +170,18 @@ class Anchored(TreeTestCase):
                 if swap == "link":
                     os.rename(os.path.join(root, "p/t__/s"), os.path.join(root, "outside/s"))
                     os.symlink(os.path.join(root, "outside/s"), os.path.join(root, "p/t__/s"))
-                else:
+                elif swap == "parent":
                     os.rename(os.path.join(root, "p"), os.path.join(root, "p.real"))
                     build(root, [Dir("p", Dir("t😀", Dir("s")))])
                     os.link(os.path.join(root, "p.real/t__/s/f__"),
                             os.path.join(root, "p/t😀/s/f__"))
+                else:
+                    os.symlink(".", os.path.join(self.root, "again"))
+                    with open(os.path.join(root, "run.log"), "rb") as f:
+                        log = f.read()
+                    sep = b"/" if b"/anchor/" in log else b"\\\\"
+                    with open(os.path.join(root, "run.log"), "wb") as f:
+                        f.write(log.replace(sep + b"anchor", sep + b"again" + sep + b"anchor"))
                 kept = "outside" if swap == "link" else "p"
                 swapped = read_tree(os.path.join(root, kept))
 
