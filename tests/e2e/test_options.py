@@ -60,7 +60,6 @@ def arguments_of(nodes):
 
 
 class PreviewRunUndo(TreeTestCase):
-    @harness.undo_in_chroot_fails
     def test_dry_run_then_logged_run_then_undo(self):
         nodes = sample()
         build(self.root, nodes)
@@ -87,7 +86,6 @@ class PreviewRunUndo(TreeTestCase):
         self.assertEqual(undo.records, renamed[::-1])
         self.assertTree(self.root, dict(before, **{"run.log": log}))
 
-    @harness.undo_in_chroot_fails
     def test_undo_renames_back_only_the_entries_that_the_run_renamed(self):
         # By the undo, b__ is gone, c😀 taken, d__ another file, e__ a link
         # (which Wine would move the target of), and on Linux f__ a file made
@@ -124,7 +122,6 @@ class PreviewRunUndo(TreeTestCase):
             with self.subTest(log=log):
                 self.assertOutput(self.run_program([f"--undo={log}"]), "")
 
-    @harness.undo_in_chroot_fails
     def test_the_run_leaves_its_own_log_alone(self):
         # Wherever the log is, the run neither renames it nor reports it, so
         # that a dry run, before the log is there, says what the run does.
@@ -346,7 +343,6 @@ class DryRunEqualsRun(TreeTestCase):
     NAMES = ["a", "ā", "Ａ", "b😀", "b😁", "b__", "c", "ē", "e", "d😀x", "d_x"]
     ROUNDS = 6 if harness.emulated() else 30 if harness.under_wine() else 100
 
-    @harness.undo_in_chroot_fails
     def test_random_trees(self):
         for number in range(self.ROUNDS):
             with self.subTest(round=number):
@@ -390,7 +386,6 @@ class DryRunEqualsRun(TreeTestCase):
 
 
 class SharedLog(TreeTestCase):
-    @harness.undo_in_chroot_fails
     def test_runs_that_append_at_once_are_each_undone(self):
         # Pairs that fold alike: one of each pair fails, and withdraws its
         # own record, whatever the other run wrote meanwhile.
