@@ -287,6 +287,46 @@ bool isNameIn(std::u16string_view path, std::u16string_view directory, std::u16s
     return path == name;
 }
 
+// Wine shows a mount point of the host as a junction: opened as itself it
+// has the reparse-point bit and a mount point's tag, and a listing shows it
+// with that bit, as it shows a link, and with no file id, as it shows every
+// entry on another device than its directory. Opened through a link to it,
+// it looks the same. Only the name that Wine holds the handle under tells
+// the two apart: an open through a link is held under the path that the link
+// leads to. The names are compared exactly: Wine finds a name in any case but
+// holds an entry under its own, so a link "TMP" to "tmp" stays a link.
+bool isHostMountPoint(HANDLE directory, std::u16string_view name, HANDLE opened) {
+    FILE_ATTRIBUTE_TAG_INFORMATION tag{};
+    IO_STATUS_BLOCK io{};
+    constexpr DWORD mountPoint = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    if (!underWine() ||
+        !NT_SUCCESS(
+            ::NtQueryInformationFile(opened, &io, &tag, sizeof tag, FileAttributeTagInformation)) ||
+        (tag.FileAttributes & mountPoint) != mountPoint ||
+        tag.ReparseTag != IO_REPARSE_TAG_MOUNT_POINT) {
+        return false;
+    }
+    std::u16string_view held;
+    if (!wineNameOf(directory, held)) {
+        return false;
+    }
+    const std::u16string parent(held);
+    return wineNameOf(opened, held) && isNameIn(held, parent, name);
+}
+
+// A directory below a held one, opened as a walk opens one that it listed;
+// under Wine, a mount point of the host's too, which is the directory that
+// its path names on the host and no link.
+OwnedHandle heldBelow(HANDLE directory, std::u16string_view name) {
+    OwnedHandle below = openBelow(directory, name, listingAccess, FILE_DIRECTORY_FILE);
+    if (!below || isHostMountPoint(directory, name, below.get())) {
+        return below;
+    }
+    below = walkedDirectoryOnly(std::move(below));
+    return below && isListedAsItself(directory, name, below.get()) ? std::move(below)
+                                                                   : OwnedHandle();
+}
+
 }  // namespace
 
 // A link, whether to a file or to a directory, is held under the path it
@@ -406,11 +446,7 @@ HANDLE holdDirectory(const char16_t* path, Following following) {
         } else if (anchor != nullptr && following == Following::none) {
             // Opened as a walk opens a directory it listed, and known, as
             // that one is, by its name below the directory that holds it.
-            held->handle = walkedDirectoryOnly(
-                openBelow(anchor->handle.get(), name, listingAccess, FILE_DIRECTORY_FILE));
-            if (held->handle && !isListedAsItself(anchor->handle.get(), name, held->handle.get())) {
-                held->handle.reset();
-            }
+            held->handle = heldBelow(anchor->handle.get(), name);
             held->parent = const_cast<OpenDirectory*>(anchor);
             held->name = name;
             held->length = withoutTrailingSeparators(full).size();

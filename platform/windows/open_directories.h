@@ -48,6 +48,9 @@
 //   the directory (Wine resolves every link on the way when it opens an
 //   entry, and renames from what it resolved): so a link to a file, which
 //   Wine's listings show as a plain file, is never moved either;
+// - a mount point of the host's, which Wine shows as a junction, is held
+//   below a held directory (never walked into) only where Wine holds it
+//   under its own name in that directory, not under a link's target;
 // - a move needs the entry's path to lead to the entry that was opened,
 //   checked right before the rename, with nothing between the two: a
 //   directory swapped since fails its remaining moves with the failure line

@@ -61,14 +61,6 @@ def emulated():
     return "wine32" in os.path.basename(emulator())
 
 
-# The 32-bit program's undo renames nothing back inside the 32-bit runner's
-# chroot: holding the log's anchor from the root fails there (error 6), where
-# the x64 program and the Linux build hold it. An open fault.
-undo_in_chroot_fails = unittest.skipIf(
-    "wine32" in os.path.basename(os.environ.get("ANSIFOLD_EMULATOR", "")),
-    "the 32-bit program's undo cannot hold its anchor in the runner's chroot (open)")
-
-
 def lang():
     return os.environ.get("ANSIFOLD_LANG") or os.environ.get("LANG") or "C.UTF-8"
 
