@@ -200,28 +200,30 @@ int lstrcmpW(const char16_t* a, const char16_t* b) {
     return (*a > *b) - (*a < *b);
 }
 
-char16_t CharLowerW(char16_t c) {
+namespace {
+
+// ASCII by itself, whatever the locale; the rest as the locale maps it, and a
+// unit whose mapping would need a surrogate pair as it is.
+char16_t mapCase(char16_t c, char16_t first, char16_t last, wint_t (*map)(wint_t, locale_t)) {
     if (c < 0x80) {
-        return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+        return c >= first && c <= last ? static_cast<char16_t>(c ^ 0x20) : c;
     }
     const locale_t locale = posix::caseLocale();
     if (isSurrogate(c) || locale == static_cast<locale_t>(0)) {
         return c;
     }
-    const wint_t lower = towlower_l(c, locale);
-    return lower <= 0xFFFF ? static_cast<char16_t>(lower) : c;
+    const wint_t mapped = map(c, locale);
+    return mapped <= 0xFFFF ? static_cast<char16_t>(mapped) : c;
+}
+
+}  // namespace
+
+char16_t CharLowerW(char16_t c) {
+    return mapCase(c, u'A', u'Z', towlower_l);
 }
 
 char16_t CharUpperW(char16_t c) {
-    if (c < 0x80) {
-        return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
-    }
-    const locale_t locale = posix::caseLocale();
-    if (isSurrogate(c) || locale == static_cast<locale_t>(0)) {
-        return c;
-    }
-    const wint_t upper = towupper_l(c, locale);
-    return upper <= 0xFFFF ? static_cast<char16_t>(upper) : c;
+    return mapCase(c, u'a', u'z', towupper_l);
 }
 
 int WideCharToMultiByte(unsigned codePage, Dword, const char16_t* text, int length, char* out,
