@@ -132,6 +132,12 @@ OwnedHandle openDirectoryBelow(const OpenDirectory& parent, std::u16string_view 
 // The directory itself again, on a handle of its own.
 OwnedHandle reopenDirectory(const OpenDirectory& directory, Identity& identity);
 
+// The current directory as the file services made it current, on a handle
+// of its own, whatever its path leads to by now, and the full path it was
+// made current under; empty where the system's own current directory is
+// that one.
+OwnedHandle reopenCurrentDirectory(std::u16string& full);
+
 // The parent of below, opened from below (".."), for a level that was
 // closed for want of handles.
 OwnedHandle openParentOf(const OpenDirectory& below, Identity& identity);

@@ -160,7 +160,7 @@ Bool SetCurrentDirectoryW(PathText path) {
         return makeCurrent(*anchor) ? 1 : 0;
     }
     std::u16string full;
-    return os::fullPathOf(path, full) && makeCurrent(full) ? 1 : 0;
+    return os::fullPathOf(path, full) && makeCurrent(path, full) ? 1 : 0;
 }
 
 // A directory opened to be listed is held; an existing entry opened without
@@ -172,8 +172,8 @@ Handle CreateFileW(const char16_t* path, Dword access, Dword shareMode, Dword di
         return os::openFile(path, access, shareMode, disposition, flags);
     }
     if (access == fileListDirectory && disposition == openExisting) {
-        return holdDirectory(path, (flags & fileFlagOpenReparsePoint) != 0 ? Following::none
-                                                                           : Following::links);
+        return holdDirectory(
+            path, (flags & fileFlagOpenReparsePoint) != 0 ? Following::none : Following::links);
     }
     if (disposition == openExisting) {
         bool anchored = false;

@@ -162,19 +162,24 @@ bool openDirectoryToList(std::u16string_view path, OpenDirectory& opened) {
 }
 
 bool openDirectory(std::u16string_view path, OpenDirectory& opened) {
-    const std::u16string_view trimmed = withoutTrailingSeparators(path);
+    return openDirectory(path, path, opened);
+}
+
+// Anchored by its full path; by path, the system resolves path as given.
+bool openDirectory(std::u16string_view path, std::u16string_view full, OpenDirectory& opened) {
+    const std::u16string_view trimmed = withoutTrailingSeparators(full);
     opened.length = trimmed.size();
     std::u16string_view name;
-    if (OpenDirectory* const anchor = anchorOf(path, name)) {
+    if (OpenDirectory* const anchor = anchorOf(full, name)) {
         opened.handle = openAt(*anchor, name, Following::links, opened.identity);
         placeBelow(opened, *anchor, name);
         return static_cast<bool>(opened.handle);
     }
-    return openByPath(trimmed, trimmed, Following::links, opened);
+    return openByPath(withoutTrailingSeparators(path), trimmed, Following::links, opened);
 }
 
-// A relative path is opened as given: the current directory is the one
-// that is held, where its full path may name another by now.
+// A relative path is opened as given, and "." is the current directory
+// that the file services hold, where its full path may name another by now.
 Handle holdDirectory(const char16_t* path, Following following) {
     std::u16string full;
     if (!os::fullPathOf(path, full)) {
@@ -185,6 +190,9 @@ Handle holdDirectory(const char16_t* path, Following following) {
     if (OpenDirectory* const anchor = anchorOf(full, name)) {
         held->handle = openAt(*anchor, name, following, held->identity);
         placeBelow(*held, *anchor, name);
+    } else if (std::u16string_view(path) == u"." &&
+               (held->handle = os::reopenCurrentDirectory(full))) {
+        held->name = withoutTrailingSeparators(full);
     } else {
         openByPath(path, full, following, *held);
     }
@@ -242,13 +250,13 @@ bool isCurrent(const OpenDirectory& directory) {
 
 // Any other directory is opened as a search would open it, and the current
 // directory keeps the handle.
-bool makeCurrent(std::u16string_view full) {
+bool makeCurrent(std::u16string_view path, std::u16string_view full) {
     OpenDirectory opened;
-    if (!openDirectory(full, opened)) {
+    if (!openDirectory(path, full, opened) || !os::enterDirectory(std::move(opened.handle), full)) {
         return false;
     }
     currentDirectory = nullptr;
-    return os::enterDirectory(std::move(opened.handle), full);
+    return true;
 }
 
 }  // namespace platform

@@ -57,6 +57,8 @@ OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& name);
 // Opens the directory that path names for listing: anchored where an open
 // directory allows it, else by path. Fills everything but listed and held.
 bool openDirectory(std::u16string_view path, OpenDirectory& opened);
+// The same, anchored by the full path that path was resolved to.
+bool openDirectory(std::u16string_view path, std::u16string_view full, OpenDirectory& opened);
 // The same for a search, which reports a directory that is not there as a
 // missing path.
 bool openDirectoryToList(std::u16string_view path, OpenDirectory& opened);
@@ -71,10 +73,10 @@ bool releaseDirectory(Handle held);
 // through a link; anchored is false, and nothing is opened, where none does.
 Handle openInOpenDirectory(const char16_t* path, Dword access, Dword flags, bool& anchored);
 
-// SetCurrentDirectoryW: an open directory by its handle, any other by the
-// full path it was resolved to.
+// SetCurrentDirectoryW: an open directory by its handle, any other by its
+// path, which was resolved to full.
 bool makeCurrent(const OpenDirectory& directory);
-bool makeCurrent(std::u16string_view full);
+bool makeCurrent(std::u16string_view path, std::u16string_view full);
 // Whether SetCurrentDirectoryW made this open directory current last.
 bool isCurrent(const OpenDirectory& directory);
 

@@ -100,8 +100,8 @@ std::size_t handleBudget() {
 
 // A relative path is opened as given, against the current directory that
 // the system holds.
-OwnedHandle openDirectoryByPath(std::u16string_view path, std::u16string_view,
-                                Following following, Identity& identity) {
+OwnedHandle openDirectoryByPath(std::u16string_view path, std::u16string_view, Following following,
+                                Identity& identity) {
     std::string encoded;
     if (!encodeForSystem(path.empty() ? u"." : path, encoded)) {
         return {};
@@ -124,6 +124,11 @@ OwnedHandle openDirectoryBelow(const OpenDirectory& parent, std::u16string_view 
 
 OwnedHandle reopenDirectory(const OpenDirectory& directory, Identity& identity) {
     return openAt(directory.handle.get(), u"", directoryFlags, identity);
+}
+
+// The system's current directory is the one made current.
+OwnedHandle reopenCurrentDirectory(std::u16string&) {
+    return {};
 }
 
 OwnedHandle openParentOf(const OpenDirectory& below, Identity& identity) {

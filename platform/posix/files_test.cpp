@@ -16,9 +16,9 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/open_directories.h"
 #include "platform/platform.h"
 #include "platform/posix/move.h"
-#include "platform/open_directories.h"
 #include "platform/posix/paths.h"
 #include "tests/support/find_all.h"
 #include "tests/support/temp_dir.h"

@@ -5,8 +5,8 @@
 #include "platform/posix/paths.h"
 
 #include <fcntl.h>
-#include <sys/sysmacros.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>

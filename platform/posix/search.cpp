@@ -17,8 +17,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/path_text.h"
 #include "platform/file_system.h"
+#include "platform/path_text.h"
 #include "platform/platform.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"

@@ -6,11 +6,9 @@
 
 #include <string_view>
 
-#include "platform/platform.h"
+#include "platform/file_system.h"
 
 namespace platform::windows {
-
-struct ListedEntry;
 
 // The entry name of directory (an open handle) as a listing of it shows
 // it, without a path: its attributes, links as reparse points, and its file
