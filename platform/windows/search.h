@@ -1,5 +1,5 @@
-// Windows backend only: one entry as a listing shows it. The searches
-// themselves are search.h's.
+// Windows backend only: one entry as a listing shows it. The listings of
+// the searches are search.cpp's, the searches themselves platform/files.cpp's.
 #pragma once
 
 #include <windows.h>
