@@ -14,4 +14,12 @@ std::u16string_view withoutTrailingSeparators(std::u16string_view path) {
     return path.substr(0, end);
 }
 
+bool isFullPath(std::u16string_view path) {
+    if (!namesHaveDriveDesignators()) {
+        return !path.empty() && isSeparator(path.front());
+    }
+    return (path.size() >= 3 && path[1] == u':' && isSeparator(path[2])) ||
+           (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]));
+}
+
 }  // namespace platform

@@ -17,4 +17,8 @@ inline bool endsWithSeparator(std::u16string_view path) {
 // path without the separators at its end, but a root's own ("/", "C:\").
 std::u16string_view withoutTrailingSeparators(std::u16string_view path);
 
+// Whether path names the same entry whichever directory is current: "/..."
+// on POSIX; "C:\..." or "\\server\share\..." on Windows.
+bool isFullPath(std::u16string_view path);
+
 }  // namespace platform

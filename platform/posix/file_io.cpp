@@ -22,10 +22,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "platform/platform.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
-#include "platform/posix/open_directories.h"
 #include "platform/posix/paths.h"
 
 namespace platform::posix {
@@ -75,24 +75,31 @@ int openFlags(Dword access, Dword disposition, Dword createFlags) {
     return flags | following;
 }
 
-// Without a link to follow, an existing entry is opened where the open
-// directories hold it, as a walk's entries are; anything else by its path.
-int openFile(const char16_t* path, Dword disposition, Dword createFlags, int flags) {
-    std::u16string full;
-    if ((createFlags & fileFlagOpenReparsePoint) != 0 && disposition == openExisting &&
-        resolveLexically(path, full)) {
-        bool anchored = false;
-        const int fd = openInOpenDirectory(full, flags, anchored);
-        if (anchored) {
-            return fd;
-        }
-    }
+int openByPath(const char16_t* path, int flags) {
     std::string name;
     if (!encodeForSystem(path, name)) {
         errno = EINVAL;
         return -1;
     }
     return ::open(name.c_str(), flags, 0666);
+}
+
+// A handle for what was opened: only a directory asked for with backup
+// semantics is taken.
+Handle handleOf(int fd, Dword flags) {
+    if (fd < 0) {
+        setLastErrorFromErrno(errno);
+        return invalidHandleValue;
+    }
+    struct stat status;
+    if (::fstat(fd, &status) != 0 ||
+        (S_ISDIR(status.st_mode) && (flags & fileFlagBackupSemantics) == 0)) {
+        ::close(fd);
+        setLastError(errorAccessDenied);
+        return invalidHandleValue;
+    }
+    openFiles().push_back(new OpenFile{fd});
+    return openFiles().back();
 }
 
 // The kernel's own 32-bit form of a device number (major 12 bits, minor 20),
@@ -114,10 +121,10 @@ Dword handleAttributes(mode_t mode) {
 // directory's included; -1 with the last error set for any other.
 int descriptorOf(Handle handle) {
     if (const OpenDirectory* const held = heldDirectoryOf(handle)) {
-        if (!held->descriptor) {
+        if (!held->handle) {
             setLastError(errorInvalidHandle);
         }
-        return held->descriptor.get();
+        return held->handle.get();
     }
     const OpenFile* const open = openFileOf(handle);
     return open != nullptr ? open->fd : -1;
@@ -211,43 +218,47 @@ bool writeToFile(Handle file, const void* bytes, Dword size, Dword* written) {
 
 }  // namespace platform::posix
 
-namespace platform {
+namespace platform::os {
 
-Handle CreateFileW(const char16_t* path, Dword access, Dword, Dword disposition, Dword flags) {
+using namespace posix;
+
+Handle openFile(const char16_t* path, Dword access, Dword, Dword disposition, Dword flags) {
     if (path == nullptr || *path == u'\0') {
-        posix::setLastError(errorInvalidName);
+        setLastError(errorInvalidName);
         return invalidHandleValue;
-    }
-    if (access == fileListDirectory && disposition == openExisting) {
-        std::u16string full;
-        if (!posix::resolveLexically(path, full)) {
-            return invalidHandleValue;
-        }
-        return posix::holdDirectory(path, full,
-                                    (flags & fileFlagOpenReparsePoint) != 0
-                                        ? posix::Following::none
-                                        : posix::Following::links);
     }
     if (disposition != openExisting && disposition != openAlways) {
-        posix::setLastError(errorInvalidParameter);
+        setLastError(errorInvalidParameter);
         return invalidHandleValue;
     }
-    const int fd =
-        posix::openFile(path, disposition, flags, posix::openFlags(access, disposition, flags));
-    if (fd < 0) {
-        posix::setLastErrorFromErrno(errno);
-        return invalidHandleValue;
-    }
-    struct stat status;
-    if (::fstat(fd, &status) != 0 ||
-        (S_ISDIR(status.st_mode) && (flags & fileFlagBackupSemantics) == 0)) {
-        ::close(fd);
-        posix::setLastError(errorAccessDenied);
-        return invalidHandleValue;
-    }
-    posix::openFiles().push_back(new posix::OpenFile{fd});
-    return posix::openFiles().back();
+    return handleOf(openByPath(path, openFlags(access, disposition, flags)), flags);
 }
+
+Handle openEntryBelow(const OpenDirectory& directory, std::u16string_view name, Dword access,
+                      Dword flags) {
+    std::string encoded;
+    if (!encodeForSystem(name.empty() ? u"." : name, encoded)) {
+        return invalidHandleValue;
+    }
+    return handleOf(
+        ::openat(directory.handle.get(), encoded.c_str(), openFlags(access, openExisting, flags)),
+        flags);
+}
+
+Bool closeFile(Handle file) {
+    OpenFile* const open = openFileOf(file);
+    if (open == nullptr) {
+        return 0;
+    }
+    const int result = ::close(open->fd);
+    std::erase(openFiles(), open);
+    delete open;
+    return result == 0 ? 1 : 0;
+}
+
+}  // namespace platform::os
+
+namespace platform {
 
 Bool ReadFile(Handle file, void* bytes, Dword size, Dword* read) {
     if (read != nullptr) {
@@ -306,13 +317,13 @@ Dword GetFileType(Handle file) {
 // getcwd reads whatever its length: the directory is made current for as
 // long as it takes, and the current one current again by its descriptor.
 Dword GetFinalPathNameByHandleW(Handle file, char16_t* buffer, Dword size) {
-    const posix::OpenDirectory* const held = posix::heldDirectoryOf(file);
-    if (held == nullptr || !held->descriptor) {
+    const OpenDirectory* const held = heldDirectoryOf(file);
+    if (held == nullptr || !held->handle) {
         posix::setLastError(errorInvalidHandle);
         return 0;
     }
-    const posix::OwnedDescriptor current(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!current || ::fchdir(held->descriptor.get()) != 0) {
+    const OwnedHandle current(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!current || ::fchdir(held->handle.get()) != 0) {
         posix::setLastErrorFromErrno(errno);
         return 0;
     }
@@ -340,20 +351,6 @@ Bool LockFileEx(Handle file, Dword flags, Dword bytesLow, Dword bytesHigh, Overl
 
 Bool UnlockFileEx(Handle file, Dword bytesLow, Dword bytesHigh, Overlapped* range) {
     return posix::lockRange(file, F_UNLCK, F_OFD_SETLK, bytesLow, bytesHigh, range) ? 1 : 0;
-}
-
-Bool CloseHandle(Handle file) {
-    if (posix::isHeldDirectory(file)) {
-        return posix::releaseDirectory(file) ? 1 : 0;
-    }
-    posix::OpenFile* const open = posix::openFileOf(file);
-    if (open == nullptr) {
-        return 0;
-    }
-    const int result = ::close(open->fd);
-    std::erase(posix::openFiles(), open);
-    delete open;
-    return result == 0 ? 1 : 0;
 }
 
 }  // namespace platform

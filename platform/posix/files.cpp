@@ -1,6 +1,5 @@
-// File services of platform.h: the POSIX backend.
-//
-// Searches, attributes, full paths, the current directory and moves, each with
+// File services of platform.h that the anchoring leaves to the POSIX backend:
+// full paths, the current directory's, moves and error texts, each with
 // Windows' contract. Every call that a walk makes between two entries first
 // lets a pending termination end the process there (signals.h).
 #include <string.h>
@@ -15,21 +14,11 @@
 #include "platform/posix/locale_text.h"
 #include "platform/posix/move.h"
 #include "platform/posix/name_codec.h"
-#include "platform/posix/open_directories.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/signals.h"
-#include "platform/search.h"
 
 namespace platform::posix {
 namespace {
-
-Search* searchOf(Handle handle) {
-    if (handle == nullptr || handle == invalidHandleValue) {
-        setLastError(errorInvalidHandle);
-        return nullptr;
-    }
-    return static_cast<Search*>(handle);
-}
 
 // Windows' contract for texts that a caller's buffer receives: the length when
 // the text and its terminator fit, else the size that would fit them, with
@@ -56,59 +45,6 @@ Dword copyOut(std::u16string_view text, Dword size, char16_t* buffer) {
 }  // namespace platform::posix
 
 namespace platform {
-
-Handle FindFirstFileW(PathText pattern, FindData* found) {
-    posix::endIfTerminating();
-    if (pattern.isNull() || found == nullptr) {
-        posix::setLastError(errorInvalidParameter);
-        return invalidHandleValue;
-    }
-    Search* const search = openSearch(pattern);
-    if (search == nullptr) {
-        return invalidHandleValue;
-    }
-    if (!nextEntry(*search, *found)) {
-        closeSearch(search);
-        if (GetLastError() == errorNoMoreFiles) {
-            posix::setLastError(errorFileNotFound);
-        }
-        return invalidHandleValue;
-    }
-    return search;
-}
-
-Handle FindFirstFileExW(PathText pattern, FindData* found) {
-    return FindFirstFileW(pattern, found);
-}
-
-Bool FindNextFileW(Handle search, FindData* found) {
-    posix::endIfTerminating();
-    Search* open = posix::searchOf(search);
-    if (open == nullptr) {
-        return 0;
-    }
-    if (found == nullptr) {
-        posix::setLastError(errorInvalidParameter);
-        return 0;
-    }
-    return nextEntry(*open, *found) ? 1 : 0;
-}
-
-Bool FindClose(Handle search) {
-    posix::endIfTerminating();
-    Search* open = posix::searchOf(search);
-    closeSearch(open);
-    return open != nullptr ? 1 : 0;
-}
-
-Dword GetFileAttributesW(PathText path) {
-    posix::endIfTerminating();
-    if (path.isNull()) {
-        posix::setLastError(errorInvalidParameter);
-        return invalidFileAttributes;
-    }
-    return posix::attributesOfPath(path);
-}
 
 Dword GetFullPathNameW(const char16_t* path, Dword size, char16_t* buffer, char16_t** filePart) {
     posix::endIfTerminating();
@@ -138,18 +74,6 @@ Dword GetCurrentDirectoryW(Dword size, char16_t* buffer) {
         return 0;
     }
     return posix::copyOut(current, size, buffer);
-}
-
-Bool SetCurrentDirectoryW(PathText path) {
-    posix::endIfTerminating();
-    if (path.isNull()) {
-        posix::setLastError(errorInvalidParameter);
-        return 0;
-    }
-    std::u16string_view name;
-    const posix::OpenDirectory* const anchor = posix::anchorOf(path, name);
-    return anchor != nullptr ? posix::changeDirectoryBelow(*anchor, name)
-                             : posix::changeDirectoryByPath(path);
 }
 
 Bool MoveFileW(const char16_t* from, const char16_t* to) {

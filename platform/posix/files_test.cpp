@@ -16,9 +16,9 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/open_directories.h"
 #include "platform/platform.h"
 #include "platform/posix/move.h"
-#include "platform/posix/open_directories.h"
 #include "platform/posix/paths.h"
 #include "tests/support/find_all.h"
 #include "tests/support/temp_dir.h"
@@ -250,16 +250,16 @@ TEST(PosixAnchoredSearch, PathsBelowAnOpenSearchStayInTheDirectoryItListed) {
 // state takes the freed one's place must not pass for current.
 TEST(PosixAnchoredSearch, TheCurrentMarkGoesWhenItsSearchCloses) {
     ByteTree tree;
-    platform::posix::OpenDirectory directory;
+    platform::OpenDirectory directory;
     directory.name = tree.text();
     directory.length = directory.name.size();
-    directory.descriptor.reset(::open(tree.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    ASSERT_TRUE(directory.descriptor);
-    platform::posix::remember(directory);
-    platform::posix::setCurrent(&directory);
-    EXPECT_TRUE(platform::posix::isCurrent(directory));
-    platform::posix::forget(directory);
-    EXPECT_FALSE(platform::posix::isCurrent(directory));
+    directory.handle.reset(::open(tree.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_TRUE(directory.handle);
+    platform::remember(directory);
+    ASSERT_TRUE(platform::makeCurrent(directory));
+    EXPECT_TRUE(platform::isCurrent(directory));
+    platform::forget(directory);
+    EXPECT_FALSE(platform::isCurrent(directory));
 }
 
 // Entries renamed or added after a search opened are not handed out again.

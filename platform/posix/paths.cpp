@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,7 +18,6 @@
 #include "platform/path_text.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
-#include "platform/posix/open_directories.h"
 
 namespace platform::posix {
 namespace {
@@ -60,28 +60,6 @@ Dword attributesByPath(const std::string& path) {
     return attributesOf(status.st_mode, AT_FDCWD, path.c_str());
 }
 
-// An entry of an open directory, or the directory itself; like the walk's
-// listing, it tells a directory on another file system by the reparse-point
-// bit.
-Dword attributesBelow(const OpenDirectory& directory, std::u16string_view name,
-                      std::string& scratch) {
-    if (!name.empty() && !encodeForSystem(name, scratch)) {
-        return invalidFileAttributes;
-    }
-    const char* const entry = name.empty() ? "" : scratch.c_str();
-    Status status;
-    if (!statusAt(directory.descriptor.get(), entry, status)) {
-        setLastErrorFromErrno(errno);
-        return invalidFileAttributes;
-    }
-    if (name.empty()) {
-        return fileAttributeDirectory;
-    }
-    const Dword attributes = attributesOf(status.mode, directory.descriptor.get(), entry);
-    return isOtherFileSystem(status, directory.device) ? attributes | fileAttributeReparsePoint
-                                                       : attributes;
-}
-
 // Appends the components of text to full, an absolute path without a trailing
 // separator ("/" for the root): "." and empty components go, ".." takes the
 // last component back but never the root.
@@ -120,6 +98,37 @@ Dword attributesOf(mode_t mode, int directory, const char* name) {
     return fileAttributeReparsePoint | (leadsToDirectory ? fileAttributeDirectory : 0);
 }
 
+bool statusAt(int directory, const char* name, Status& status) {
+    const bool itself = *name == '\0';
+#ifdef STATX_ATTR_MOUNT_ROOT
+    // statx, unlike fstatat, would mount an automount point that it looks at.
+    const int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | (itself ? AT_EMPTY_PATH : 0);
+    struct statx extended;
+    if (::statx(directory, name, flags, STATX_TYPE | STATX_INO, &extended) != 0) {
+        return false;
+    }
+    status.mode = extended.stx_mode;
+    status.device = makedev(extended.stx_dev_major, extended.stx_dev_minor);
+    status.inode = extended.stx_ino;
+    status.mountRoot = (extended.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+#else
+    struct stat plain;
+    if ((itself ? ::fstat(directory, &plain)
+                : ::fstatat(directory, name, &plain, AT_SYMLINK_NOFOLLOW)) != 0) {
+        return false;
+    }
+    status.mode = plain.st_mode;
+    status.device = plain.st_dev;
+    status.inode = plain.st_ino;
+    status.mountRoot = false;
+#endif
+    return true;
+}
+
+bool isOtherFileSystem(const Status& status, dev_t parentDevice) {
+    return S_ISDIR(status.mode) && (status.mountRoot || status.device != parentDevice);
+}
+
 void setLastErrorForPath(int e, const std::string& path) {
     if (e == ENOENT && (path.empty() || !isDirectory(parentOf(path)))) {
         setLastError(errorPathNotFound);
@@ -146,6 +155,10 @@ bool readCurrentDirectory(std::u16string& out) {
 }
 
 bool resolveLexically(std::u16string_view path, std::u16string& full) {
+    if (path.empty()) {
+        setLastError(errorPathNotFound);
+        return false;
+    }
     full.assign(1, u'/');
     if (!isSeparator(path.front())) {
         std::u16string current;
@@ -161,64 +174,16 @@ bool resolveLexically(std::u16string_view path, std::u16string& full) {
     return true;
 }
 
-bool changeDirectoryByPath(std::u16string_view path) {
-    std::string encoded;
-    if (!encodeForSystem(path, encoded)) {
-        return false;
-    }
-    setCurrent(nullptr);
-    if (::chdir(encoded.c_str()) != 0) {
-        setLastErrorForPath(errno, encoded);
-        return false;
-    }
-    return true;
-}
-
-// An open directory is made current by its descriptor, and is current
-// already when it was made so last: a walk makes the directory of each of
-// its entries current, the same one for all the entries of a listing.
-bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view name) {
-    if (name.empty()) {
-        if (!isCurrent(directory)) {
-            if (::fchdir(directory.descriptor.get()) != 0) {
-                setLastErrorFromErrno(errno);
-                return false;
-            }
-            setCurrent(&directory);
-        }
-        return true;
-    }
-    std::string encoded;
-    if (!encodeForSystem(name, encoded)) {
-        return false;
-    }
-    const OwnedDescriptor fd(openAtMakingRoom(directory.descriptor.get(), encoded.c_str(),
-                                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    const bool changed = fd && ::fchdir(fd.get()) == 0;
-    const int e = errno;
-    setCurrent(nullptr);
-    if (!changed) {
-        setLastErrorFromErrno(e);
-    }
-    return changed;
-}
-
+// lstat would look through a link named with a trailing separator; the
+// link itself is what Windows reports, and the layers above rely on its
+// reparse-point bit to never walk through one.
 Dword attributesOfPath(std::u16string_view text) {
-    std::u16string_view name;
-    const OpenDirectory* const anchor = anchorOf(text, name);
     std::string encoded;
-    // lstat would look through a link named with a trailing separator; the
-    // link itself is what Windows reports, and the layers above rely on its
-    // reparse-point bit to never walk through one.
-    bool namesDirectory = false;
-    Dword attributes = invalidFileAttributes;
-    if (anchor != nullptr) {
-        namesDirectory = endsWithSeparator(text);
-        attributes = attributesBelow(*anchor, name, encoded);
-    } else if (encodeForSystem(text, encoded)) {
-        namesDirectory = dropTrailingSeparators(encoded);
-        attributes = attributesByPath(encoded);
+    if (!encodeForSystem(text, encoded)) {
+        return invalidFileAttributes;
     }
+    const bool namesDirectory = dropTrailingSeparators(encoded);
+    const Dword attributes = attributesByPath(encoded);
     if (attributes != invalidFileAttributes && namesDirectory &&
         (attributes & fileAttributeDirectory) == 0) {
         setLastError(errorPathNotFound);

@@ -1,7 +1,7 @@
 // POSIX backend only, to emulate Windows: paths, attributes and the current directory.
 //
-// What the file services of the POSIX backend (files.cpp) are built from:
-// paths for system calls, attributes and the current directory.
+// What the POSIX primitives of the file services (file_system.h) are built
+// from: paths for system calls, what an entry is, and the current directory.
 #pragma once
 
 #include <sys/stat.h>
@@ -13,8 +13,6 @@
 
 namespace platform::posix {
 
-struct OpenDirectory;  // open_directories.h, below this file
-
 // Regular files and every other kind of entry that is neither a directory nor
 // a link: POSIX has no archive bit to report.
 constexpr Dword fileAttributeNormal = 0x80;
@@ -24,6 +22,21 @@ constexpr Dword fileAttributeNormal = 0x80;
 // relative to directory (a file descriptor or AT_FDCWD), only to tell whether
 // it leads to a directory.
 Dword attributesOf(mode_t mode, int directory, const char* name);
+
+// The kind of an entry and where it lies, without following a link.
+struct Status {
+    mode_t mode = 0;
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool mountRoot = false;
+};
+
+// The status of name in directory (a descriptor); "" for the directory itself.
+bool statusAt(int directory, const char* name, Status& status);
+
+// A directory on another device than its parent's, or the root of a mount
+// (a bind mount may share its parent's device), is another file system.
+bool isOtherFileSystem(const Status& status, dev_t parentDevice);
 
 // Sets the last error for a call on path that failed with errno value e.
 // Windows tells a missing entry (errorFileNotFound) from a missing directory
@@ -41,11 +54,5 @@ bool readCurrentDirectory(std::u16string& out);
 // system about any of its components, as Windows does: links are not
 // followed and the entries need not exist.
 bool resolveLexically(std::u16string_view path, std::u16string& full);
-
-bool changeDirectoryByPath(std::u16string_view path);
-
-// Makes current the directory name below an open one (the open one itself
-// when name is empty), without following a link on the way.
-bool changeDirectoryBelow(const OpenDirectory& directory, std::u16string_view name);
 
 }  // namespace platform::posix

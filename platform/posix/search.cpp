@@ -1,4 +1,4 @@
-// POSIX backend only, to emulate Windows: directory searches.
+// POSIX backend only, to emulate Windows: the listings of directory searches.
 //
 // A walk of a large tree lists every directory once, so the per-entry path is
 // kept lean: the entry type comes from readdir where the file system gives it,
@@ -17,13 +17,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "platform/path_text.h"
 #include "platform/platform.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/name_codec.h"
-#include "platform/posix/open_directories.h"
 #include "platform/posix/paths.h"
-#include "platform/search.h"
 
 namespace platform::posix {
 namespace {
@@ -111,18 +110,10 @@ private:
     bool extensionOptional = false;
 };
 
-// The entries of one directory, read whole when its search opens: a
-// directory stream may or may not hand out again an entry that was renamed
-// after it was opened, and the walk renames the entries while it lists them.
-// Each entry is its type and its name, packed into one buffer: memory grows
-// with the largest directory, a few bytes beyond the names.
-//
-// They are handed out in the order of their inodes, which no rename
-// changes, where a directory's own order follows the names: a directory
-// listed again after its entries were renamed (an argument given twice, or
-// one below another) comes in the order it came in before, which a dry
-// run, which renames nothing, can then tell.
-class Listing {
+// The entries of one directory, as file_system.h says. Each entry is its
+// type, its inode and its name, packed into one buffer: memory grows with
+// the largest directory, a few bytes beyond the names.
+class Entries {
 public:
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 30))
     // Reads the search's own descriptor straight from the system: it was
@@ -184,14 +175,16 @@ public:
                          [](const Entry& a, const Entry& b) { return a.inode < b.inode; });
     }
 
-    // The next entry's type and name, or false once all were handed out.
-    bool next(unsigned char& type, const char*& name) {
+    // The next entry's type, inode and name, or false once all were handed
+    // out.
+    bool next(unsigned char& type, ino_t& inode, const char*& name) {
         if (position >= order.size()) {
             return false;
         }
-        const std::size_t at = order[position++].at;
-        type = static_cast<unsigned char>(packed[at]);
-        name = packed.c_str() + at + 1;
+        const Entry& entry = order[position++];
+        type = static_cast<unsigned char>(packed[entry.at]);
+        inode = entry.inode;
+        name = packed.c_str() + entry.at + 1;
         return true;
     }
 
@@ -231,53 +224,46 @@ private:
 
 }  // namespace platform::posix
 
-namespace platform {
+namespace platform::os {
 
 using namespace posix;
 
-// One open search: its directory, which anchors the paths below it, the
-// entries read from it, and the buffers that they pass through.
-class Search {
+class Listing {
 public:
-    Search(OpenDirectory opened, std::u16string_view namePart)
-        : directory(std::move(opened)), pattern(namePart) {
-        remember(directory);
-    }
-    ~Search() { forget(directory); }
-    Search(const Search&) = delete;
-    Search& operator=(const Search&) = delete;
+    explicit Listing(std::u16string_view mask) : pattern(mask) {}
 
-    bool read() {
-        if (!listing.read(directory.descriptor.get())) {
+    bool read(int descriptor) {
+        if (!entries.read(descriptor)) {
             return false;
         }
-        listing.sortByInode();
+        entries.sortByInode();
         return true;
     }
 
-    // The next entry whose name matches, or false with errorNoMoreFiles (or
-    // the error of the read) as the last error.
-    bool next(FindData& found) {
+    bool next(const OpenDirectory& directory, FindData& found, ListedEntry& listed) {
         unsigned char type = DT_UNKNOWN;
+        ino_t inode = 0;
         const char* name = nullptr;
-        while (listing.next(type, name)) {
-            if (take(type, name, found)) {
+        while (entries.next(type, inode, name)) {
+            if (take(directory, type, name, found)) {
+                listed = {decodedName, found.dwFileAttributes, static_cast<std::int64_t>(inode)};
                 return true;
             }
         }
-        const int e = listing.readError();
+        const int e = entries.readError();
         e == 0 ? setLastError(errorNoMoreFiles) : setLastErrorFromErrno(e);
         return false;
     }
 
 private:
-    bool take(unsigned char type, const char* name, FindData& found) {
+    bool take(const OpenDirectory& directory, unsigned char type, const char* name,
+              FindData& found) {
         decodedName.clear();
         decode(name, Backslash::nameCharacter, decodedName);
         if (decodedName.size() >= maxPath || !pattern.matches(decodedName, lowered)) {
             return false;
         }
-        found.dwFileAttributes = attributesOf(type, name);
+        found.dwFileAttributes = attributesOf(directory, type, name);
         std::copy(decodedName.begin(), decodedName.end(), found.cFileName);
         found.cFileName[decodedName.size()] = u'\0';
         return true;
@@ -285,10 +271,11 @@ private:
 
     // The listing's type is enough for a directory: whether it lies on
     // another file system is asked where a walk would enter it, by the
-    // anchored open (open_directories.h), which refuses such a directory, so
-    // its listing need not ask too. Links, and the entries of file systems
-    // that give no type, are looked at.
-    Dword attributesOf(unsigned char type, const char* name) const {
+    // anchored open, which refuses such a directory, so its listing need not
+    // ask too. Links, and the entries of file systems that give no type, are
+    // looked at.
+    static Dword attributesOf(const OpenDirectory& directory, unsigned char type,
+                              const char* name) {
         switch (type) {
             case DT_DIR:
                 return fileAttributeDirectory;
@@ -298,19 +285,20 @@ private:
             default:
                 return fileAttributeNormal;
         }
+        const int fd = directory.handle.get();
         Status status;
-        if (!statusAt(directory.descriptor.get(), name, status)) {
+        if (!statusAt(fd, name, status)) {
             // The entry went away since it was listed: a plain entry is one
             // that no walk tries to enter.
             return fileAttributeNormal;
         }
-        const Dword attributes = posix::attributesOf(status.mode, directory.descriptor.get(), name);
-        return isOtherFileSystem(status, directory.device) ? attributes | fileAttributeReparsePoint
-                                                           : attributes;
+        const Dword attributes = posix::attributesOf(status.mode, fd, name);
+        return isOtherFileSystem(status, static_cast<dev_t>(directory.identity.volume))
+                   ? attributes | fileAttributeReparsePoint
+                   : attributes;
     }
 
-    OpenDirectory directory;
-    Listing listing;
+    Entries entries;
     NamePattern pattern;
     std::u16string decodedName;
     std::u16string lowered;
@@ -318,29 +306,22 @@ private:
 
 // A name part that could never match a byte name fails as the directory part
 // would.
-Search* openSearch(std::u16string_view pattern) {
-    const std::size_t cut = pattern.find_last_of(u"/\\");
-    const std::u16string_view directory =
-        cut == std::u16string_view::npos ? std::u16string_view() : pattern.substr(0, cut + 1);
-    const std::u16string_view name = pattern.substr(directory.size());
+Listing* listDirectory(const OpenDirectory& directory, std::u16string_view mask) {
     std::string scratch;
-    if (!encodeForSystem(name, scratch)) {
+    if (!encodeForSystem(mask, scratch)) {
         return nullptr;
     }
-    OpenDirectory opened;
-    if (!openDirectory(directory, opened)) {
-        return nullptr;
-    }
-    auto search = std::make_unique<Search>(std::move(opened), name);
-    return search->read() ? search.release() : nullptr;
+    auto listing = std::make_unique<Listing>(mask);
+    return listing->read(directory.handle.get()) ? listing.release() : nullptr;
 }
 
-bool nextEntry(Search& search, FindData& found) {
-    return search.next(found);
+bool nextListed(Listing& listing, const OpenDirectory& directory, FindData& found,
+                ListedEntry& listed) {
+    return listing.next(directory, found, listed);
 }
 
-void closeSearch(Search* search) {
-    delete search;
+void closeListing(Listing* listing) {
+    delete listing;
 }
 
-}  // namespace platform
+}  // namespace platform::os

@@ -7,7 +7,7 @@
 
 #include "platform/platform.h"
 #include "platform/system.h"
-#include "platform/windows/open_directories.h"
+#include "platform/windows/directories.h"
 #include "platform/windows/wide.h"
 
 namespace platform {

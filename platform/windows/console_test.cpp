@@ -8,7 +8,7 @@
 
 #include "platform/platform.h"
 #include "platform/system.h"
-#include "platform/windows/open_directories.h"
+#include "platform/windows/directories.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -1,64 +1,56 @@
 // Handles of files and directories that the program opens, of platform.h: the
-// Windows backend. An existing entry opened without following a link is
-// opened relative to the open directory that holds it (ntdll's open, below a
-// handle), as the walk opens the entries it lists; any other open is
+// Windows backend. An existing entry below an open directory is opened
+// relative to it (ntdll's open, below a handle); any other open is
 // kernel32's.
 #include <windows.h>
 
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/windows/open_directories.h"
+#include "platform/windows/directories.h"
 #include "platform/windows/wide.h"
+
+namespace platform::windows {
+namespace {
+
+// The system's handle behind a handle of CreateFileW: a held directory's own.
+HANDLE systemHandleOf(Handle handle) {
+    const OpenDirectory* const held = heldDirectoryOf(handle);
+    return held != nullptr ? held->handle.get() : handle;
+}
+
+}  // namespace
+}  // namespace platform::windows
+
+namespace platform::os {
+
+using namespace windows;
+
+Handle openEntryBelow(const OpenDirectory& directory, std::u16string_view name, Dword access,
+                      Dword) {
+    OwnedHandle below = openBelow(directory.handle.get(), name, access, 0);
+    return below ? below.release() : INVALID_HANDLE_VALUE;
+}
+
+Handle openFile(const char16_t* path, Dword access, Dword shareMode, Dword disposition,
+                Dword flags) {
+    if (path == nullptr) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    return ::CreateFileW(forLimitedCall(path).c_str(), access, shareMode, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL | flags, nullptr);
+}
+
+Bool closeFile(Handle file) {
+    return ::CloseHandle(file);
+}
+
+}  // namespace platform::os
 
 namespace platform {
 
 using windows::wide;
-
-namespace {
-
-// An existing entry below an open directory, or the directory itself (an
-// empty name), opened relative to it; an empty handle where no open
-// directory holds it.
-windows::OwnedHandle openInOpenDirectory(const char16_t* path, Dword access, Dword flags,
-                                         bool& anchored) {
-    anchored = false;
-    if ((flags & fileFlagOpenReparsePoint) == 0) {
-        return {};
-    }
-    const std::u16string full = windows::resolvedAgainstCurrent(path);
-    std::u16string_view name;
-    const windows::OpenDirectory* const anchor = windows::anchorOf(full, name);
-    if (anchor == nullptr) {
-        return {};
-    }
-    anchored = true;
-    return windows::openBelow(anchor->handle.get(), name, access, 0);
-}
-
-}  // namespace
-
-Handle CreateFileW(const char16_t* path, Dword access, Dword shareMode, Dword disposition,
-                   Dword flags) {
-    if (path == nullptr) {
-        ::SetLastError(ERROR_INVALID_PARAMETER);
-        return invalidHandleValue;
-    }
-    if (access == fileListDirectory && disposition == openExisting) {
-        return windows::holdDirectory(path, (flags & fileFlagOpenReparsePoint) != 0
-                                                ? windows::Following::none
-                                                : windows::Following::links);
-    }
-    if (disposition == openExisting) {
-        bool anchored = false;
-        windows::OwnedHandle below = openInOpenDirectory(path, access, flags, anchored);
-        if (anchored) {
-            return below ? below.release() : invalidHandleValue;
-        }
-    }
-    return ::CreateFileW(windows::forLimitedCall(path).c_str(), access, shareMode, nullptr,
-                         disposition, FILE_ATTRIBUTE_NORMAL | flags, nullptr);
-}
 
 Bool ReadFile(Handle file, void* bytes, Dword size, Dword* read) {
     DWORD done = 0;
@@ -67,14 +59,6 @@ Bool ReadFile(Handle file, void* bytes, Dword size, Dword* read) {
         *read = done;
     }
     return succeeded;
-}
-
-Bool CloseHandle(Handle object) {
-    if (windows::isHeldDirectory(object)) {
-        windows::releaseDirectory(object);
-        return 1;
-    }
-    return ::CloseHandle(object);
 }
 
 // Only link-like reparse points are reported as reparse points, as the

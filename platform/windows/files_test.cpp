@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/open_directories.h"
 #include "platform/platform.h"
-#include "platform/windows/open_directories.h"
+#include "platform/windows/directories.h"
 #include "renamer/rename_tree.h"
 #include "tests/support/recording_console.h"
 #include "tests/support/temp_dir.h"
@@ -62,7 +63,7 @@ TEST(DirectoryLink, IsALinkByNameAndInItsFindRecord) {
 TEST(WindowsAnchoredSearch, TheCurrentMarkGoesWhenItsSearchCloses) {
     testsupport::TempDir tree;
     const std::u16string saved = tree.text();
-    platform::windows::OpenDirectory directory;
+    platform::OpenDirectory directory;
     directory.name = tree.text();
     directory.length = directory.name.size();
     directory.handle.reset(::CreateFileW(
@@ -70,11 +71,11 @@ TEST(WindowsAnchoredSearch, TheCurrentMarkGoesWhenItsSearchCloses) {
         FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     ASSERT_NE(directory.handle.get(), INVALID_HANDLE_VALUE);
     const HANDLE handle = directory.handle.get();
-    platform::windows::remember(directory);
-    platform::windows::setCurrent(directory, saved);
-    EXPECT_TRUE(platform::windows::isCurrent(directory));
-    platform::windows::forget(directory);
-    EXPECT_FALSE(platform::windows::isCurrent(directory));
+    platform::remember(directory);
+    ASSERT_TRUE(platform::makeCurrent(directory));
+    EXPECT_TRUE(platform::isCurrent(directory));
+    platform::forget(directory);
+    EXPECT_FALSE(platform::isCurrent(directory));
     EXPECT_EQ(platform::windows::currentHandle(), handle);
     EXPECT_TRUE(platform::SetCurrentDirectoryW(saved.c_str()));
 }

@@ -1,4 +1,4 @@
-// Windows backend only: directory searches.
+// Windows backend only: the listings of directory searches.
 //
 // The listing is NtQueryDirectoryFile's, which FindFirstFileW itself reads,
 // so names match a pattern exactly as they would there. It is read whole: a
@@ -17,8 +17,7 @@
 #include <vector>
 
 #include "platform/path_text.h"
-#include "platform/search.h"
-#include "platform/windows/open_directories.h"
+#include "platform/windows/directories.h"
 #include "platform/windows/reparse.h"
 
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE routine,
@@ -38,11 +37,10 @@ bool matchesEverything(std::u16string_view mask) {
     return mask == u"*" || mask == u"*.*";
 }
 
-// The entries of one directory, read whole: each is its attributes, its file
-// id and its name, packed into one buffer, so memory grows with the largest
-// directory, a few units beyond the names. They are handed out in the order
-// of their file ids, which no rename changes, as posix/search.cpp says.
-class Listing {
+// The entries of one directory, as file_system.h says: each is its
+// attributes, its file id and its name, packed into one buffer, so memory
+// grows with the largest directory, a few units beyond the names.
+class Entries {
 public:
     bool read(HANDLE directory, std::u16string_view mask) {
         alignas(LARGE_INTEGER) static char chunk[64 * 1024];
@@ -143,7 +141,7 @@ private:
 // for every later one.
 bool listedEntryOf(HANDLE directory, std::u16string_view name, ListedEntry& entry) {
     const OwnedHandle own = openBelow(directory, u"", FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE);
-    Listing listing;
+    Entries listing;
     if (!own || !listing.read(own.get(), name)) {
         return false;
     }
@@ -157,81 +155,41 @@ bool listedEntryOf(HANDLE directory, std::u16string_view name, ListedEntry& entr
 
 }  // namespace platform::windows
 
-namespace platform {
+namespace platform::os {
 
 using namespace windows;
 
-// One open search: its directory, which anchors the paths below it, and the
-// entries read from it.
-class Search {
-public:
-    Search() = default;
-    ~Search() { forget(directory); }
-    Search(const Search&) = delete;
-    Search& operator=(const Search&) = delete;
-
-    bool open(std::u16string_view path) {
-        if (!openDirectory(path, directory)) {
-            return false;
-        }
-        remember(directory);
-        return true;
-    }
-
-    bool read(std::u16string_view mask) {
-        if (!listing.read(directory.handle.get(), mask)) {
-            return false;
-        }
-        listing.sortById();
-        return true;
-    }
-
-    bool next(FindData& found) {
-        ListedEntry& entry = directory.listed;
-        if (!listing.next(entry)) {
-            entry = {};
-            const DWORD error = listing.readError();
-            ::SetLastError(error == 0 ? ERROR_NO_MORE_FILES : error);
-            return false;
-        }
-        found.dwFileAttributes = entry.attributes;
-        std::copy(entry.name.begin(), entry.name.end(), found.cFileName);
-        found.cFileName[entry.name.size()] = u'\0';
-        return true;
-    }
-
-private:
-    OpenDirectory directory;
-    Listing listing;
-};
+class Listing : public Entries {};
 
 // A name part that is empty matches nothing; the directory part still has
 // to be there.
-Search* openSearch(std::u16string_view pattern) {
-    std::size_t cut = pattern.find_last_of(u"\\/");
-    if (cut == std::u16string_view::npos && pattern.size() >= 2 && pattern[1] == u':') {
-        cut = 1;
-    }
-    const std::u16string_view directoryPart =
-        cut == std::u16string_view::npos ? std::u16string_view() : pattern.substr(0, cut + 1);
-    const std::u16string_view name = pattern.substr(directoryPart.size());
-    auto search = std::make_unique<Search>();
-    if (!search->open(directoryPart)) {
-        return nullptr;
-    }
-    if (name.empty()) {
+Listing* listDirectory(const OpenDirectory& directory, std::u16string_view mask) {
+    if (mask.empty()) {
         ::SetLastError(ERROR_FILE_NOT_FOUND);
         return nullptr;
     }
-    return search->read(name) ? search.release() : nullptr;
+    auto listing = std::make_unique<Listing>();
+    if (!listing->read(directory.handle.get(), mask)) {
+        return nullptr;
+    }
+    listing->sortById();
+    return listing.release();
 }
 
-bool nextEntry(Search& search, FindData& found) {
-    return search.next(found);
+bool nextListed(Listing& listing, const OpenDirectory&, FindData& found, ListedEntry& listed) {
+    if (!listing.next(listed)) {
+        const DWORD error = listing.readError();
+        ::SetLastError(error == 0 ? ERROR_NO_MORE_FILES : error);
+        return false;
+    }
+    found.dwFileAttributes = listed.attributes;
+    std::copy(listed.name.begin(), listed.name.end(), found.cFileName);
+    found.cFileName[listed.name.size()] = u'\0';
+    return true;
 }
 
-void closeSearch(Search* search) {
-    delete search;
+void closeListing(Listing* listing) {
+    delete listing;
 }
 
-}  // namespace platform
+}  // namespace platform::os

@@ -1,16 +1,14 @@
-// Windows backend only: one entry as a listing shows it. The searches
-// themselves are search.h's.
+// Windows backend only: one entry as a listing shows it. The listings of
+// the searches are search.cpp's, the searches themselves platform/files.cpp's.
 #pragma once
 
 #include <windows.h>
 
 #include <string_view>
 
-#include "platform/platform.h"
+#include "platform/file_system.h"
 
 namespace platform::windows {
-
-struct ListedEntry;
 
 // The entry name of directory (an open handle) as a listing of it shows
 // it, without a path: its attributes, links as reparse points, and its file

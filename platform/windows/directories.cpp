@@ -1,6 +1,7 @@
-// Windows backend only: the anchored directory state: the open searches'
-// handles, keyed by the paths they were given, and the current directory's.
-#include "platform/windows/open_directories.h"
+// Windows backend only: the primitives of the anchored file services
+// (file_system.h), from NtOpenFile below a handle, and the current directory
+// that this backend holds.
+#include "platform/windows/directories.h"
 
 #include <winternl.h>
 
@@ -13,16 +14,7 @@
 
 namespace platform::windows {
 
-void OwnedHandle::reset(HANDLE handle) {
-    if (value != nullptr) {
-        ::CloseHandle(value);
-    }
-    value = handle;
-}
-
 namespace {
-
-DirectoryPaths openDirectories(u'\\');
 
 // The current directory: an open search's, or one of its own.
 const OpenDirectory* currentAnchor = nullptr;
@@ -54,11 +46,10 @@ const std::wstring& observed(const std::wstring& path) {
     return path;
 }
 
-// "C:\..." or "\\server\share\...": the paths that mean the same directory
-// whichever directory is current.
-bool isAbsolute(std::u16string_view path) {
-    return (path.size() >= 3 && path[1] == u':' && isSeparator(path[2])) ||
-           (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]));
+// Makes fullPath, which fits, the process's own current directory.
+bool setProcessDirectory(const std::u16string& fullPath) {
+    return ::SetCurrentDirectoryW(
+               observed(std::wstring(fullPath.begin(), fullPath.end())).c_str()) != 0;
 }
 
 bool isRelative(std::u16string_view path) {
@@ -75,10 +66,6 @@ UNICODE_STRING unicodeOf(std::u16string_view text) {
     result.MaximumLength = result.Length;
     result.Buffer = const_cast<PWSTR>(reinterpret_cast<const wchar_t*>(text.data()));
     return result;
-}
-
-OpenDirectory& openDirectoryOf(DirectoryPath* known) {
-    return static_cast<OpenDirectory&>(*known);
 }
 
 constexpr ACCESS_MASK listingAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
@@ -126,11 +113,6 @@ OwnedHandle openByPath(std::u16string_view path, Following following = Following
                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                       OPEN_EXISTING, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        // Windows reports a missing directory as a missing path even where
-        // its last component is all that is missing.
-        if (::GetLastError() == ERROR_FILE_NOT_FOUND) {
-            ::SetLastError(ERROR_PATH_NOT_FOUND);
-        }
         return {};
     }
     OwnedHandle opened(handle);
@@ -149,35 +131,6 @@ OwnedHandle openByPath(std::u16string_view path, Following following = Following
 }
 
 }  // namespace
-
-// A relative path means another directory once another one is current:
-// only absolute ones anchor anything.
-void remember(OpenDirectory& directory) {
-    if (directory.parent != nullptr || isAbsolute(directory.name)) {
-        openDirectories.add(directory);
-    }
-}
-
-void forget(OpenDirectory& directory) {
-    if (currentAnchor == &directory) {
-        currentAnchor = nullptr;
-        currentOwned = std::move(directory.handle);
-    }
-    openDirectories.remove(directory);
-}
-
-// A name with a colon names a stream of an entry, not an entry.
-const OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& name) {
-    DirectoryPath* const anchor = openDirectories.anchorOf(path, name);
-    if (anchor == nullptr || name.find(u':') != name.npos) {
-        return nullptr;
-    }
-    return &openDirectoryOf(anchor);
-}
-
-std::u16string pathOf(const OpenDirectory& directory) {
-    return openDirectories.pathOf(directory);
-}
 
 OwnedHandle openBelow(HANDLE directory, std::u16string_view name, ACCESS_MASK access,
                       ULONG options) {
@@ -204,15 +157,6 @@ LONGLONG indexOf(HANDLE handle) {
     const NTSTATUS status =
         ::NtQueryInformationFile(handle, &io, &index, sizeof index, FileInternalInformation);
     return NT_SUCCESS(status) ? index.IndexNumber.QuadPart : -1;
-}
-
-// Windows' FILE_OPEN_REPARSE_POINT opens a link that took the entry's place
-// as the link, which is then refused or renamed as itself; only Wine's open,
-// which follows it, needs the check. The file id of Wine's listing is the
-// inode, as is the index number of what was opened.
-bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, HANDLE opened) {
-    return !underWine() || directory.listed.name != name ||
-           isListedEntry(directory, name, indexOf(opened));
 }
 
 bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, LONGLONG index) {
@@ -367,44 +311,6 @@ DWORD attributesBelow(HANDLE directory, std::u16string_view name) {
     return entry ? attributesOf(entry.get()) : INVALID_FILE_ATTRIBUTES;
 }
 
-namespace {
-
-OwnedHandle openAnchored(const OpenDirectory& anchor, std::u16string_view path,
-                         std::u16string_view name) {
-    if (anchor.held && !name.empty()) {
-        return openByPath(path);
-    }
-    if (name.empty()) {
-        return copyOf(anchor.handle.get());
-    }
-    OwnedHandle below = openBelow(anchor.handle.get(), name, listingAccess, FILE_DIRECTORY_FILE);
-    if (!below && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
-        ::SetLastError(ERROR_PATH_NOT_FOUND);
-    }
-    below = walkedDirectoryOnly(std::move(below));
-    return below && isListedEntry(anchor, name, below.get()) ? std::move(below) : OwnedHandle();
-}
-
-}  // namespace
-
-// A directory opened below an anchor is known as its name there; any other
-// by its whole path.
-bool openDirectory(std::u16string_view path, OpenDirectory& opened) {
-    const std::u16string_view trimmed = withoutTrailingSeparators(path);
-    opened.length = trimmed.size();
-    std::u16string_view name;
-    if (const OpenDirectory* anchor = anchorOf(path, name)) {
-        opened.handle = openAnchored(*anchor, path, name);
-        opened.parent = name.empty() ? anchor->parent : const_cast<OpenDirectory*>(anchor);
-        opened.name = name.empty() ? anchor->name : std::u16string(name);
-    } else {
-        opened.handle = openByPath(path);
-        opened.parent = nullptr;
-        opened.name = trimmed;
-    }
-    return static_cast<bool>(opened.handle);
-}
-
 DWORD attributesOf(HANDLE handle) {
     FILE_ATTRIBUTE_TAG_INFORMATION tag{};
     IO_STATUS_BLOCK io{};
@@ -415,69 +321,6 @@ DWORD attributesOf(HANDLE handle) {
         return INVALID_FILE_ATTRIBUTES;
     }
     return linkAttributes(tag.FileAttributes, tag.ReparseTag);
-}
-
-HANDLE holdDirectory(const char16_t* path, Following following) {
-    auto held = std::make_unique<OpenDirectory>();
-    held->held = true;
-    if (std::u16string_view(path) == u"." && currentHandle() != nullptr) {
-        // The current directory is the handle this layer holds, whatever its
-        // path leads to by now.
-        held->handle = copyOf(currentHandle());
-        held->name = withoutTrailingSeparators(currentPath());
-        held->length = held->name.size();
-    } else {
-        const std::u16string resolved = resolvedAgainstCurrent(path);
-        const DWORD needed = ::GetFullPathNameW(wide(resolved.c_str()), 0, nullptr, nullptr);
-        std::u16string full(needed, u'\0');
-        const DWORD length = needed == 0 ? 0
-                                         : ::GetFullPathNameW(wide(resolved.c_str()), needed,
-                                                              wide(full.data()), nullptr);
-        if (length == 0 || length >= needed) {
-            return INVALID_HANDLE_VALUE;
-        }
-        full.resize(length);
-        // A directory held already (the current one, as a name's parent) is
-        // held again as it was opened, not as its path may lead by now.
-        std::u16string_view name;
-        const OpenDirectory* const anchor = anchorOf(full, name);
-        if (anchor != nullptr && name.empty()) {
-            openDirectory(full, *held);
-        } else if (anchor != nullptr && following == Following::none) {
-            // Opened as a walk opens a directory it listed, and known, as
-            // that one is, by its name below the directory that holds it.
-            held->handle = heldBelow(anchor->handle.get(), name);
-            held->parent = const_cast<OpenDirectory*>(anchor);
-            held->name = name;
-            held->length = withoutTrailingSeparators(full).size();
-        } else {
-            held->handle = openByPath(full, following);
-            held->name = withoutTrailingSeparators(full);
-            held->length = held->name.size();
-        }
-    }
-    if (!held->handle) {
-        return INVALID_HANDLE_VALUE;
-    }
-    remember(*held);
-    return held.release();
-}
-
-// Only a handle known here is looked into.
-bool isHeldDirectory(HANDLE handle) {
-    const auto* const open = static_cast<const OpenDirectory*>(handle);
-    return openDirectories.contains(open) && open->held;
-}
-
-HANDLE systemHandleOf(HANDLE handle) {
-    return isHeldDirectory(handle) ? static_cast<const OpenDirectory*>(handle)->handle.get()
-                                   : handle;
-}
-
-void releaseDirectory(HANDLE handle) {
-    auto* const held = static_cast<OpenDirectory*>(handle);
-    forget(*held);
-    delete held;
 }
 
 HANDLE currentHandle() {
@@ -494,26 +337,6 @@ const std::u16string& currentPath() {
 
 const std::u16string& currentLongPath() {
     return currentLong;
-}
-
-bool isCurrent(const OpenDirectory& directory) {
-    return currentAnchor == &directory;
-}
-
-void setCurrent(const OpenDirectory& directory, std::u16string fullPath) {
-    currentWine.clear();
-    currentAnchor = &directory;
-    currentOwned.reset();
-    currentFull = std::move(fullPath);
-    currentLong = fitsCurrentDirectory(currentFull) ? u"" : currentFull;
-}
-
-void setCurrent(OwnedHandle handle, std::u16string_view fullPath) {
-    currentWine.clear();
-    currentAnchor = nullptr;
-    currentOwned = std::move(handle);
-    currentFull = fullPath;
-    currentLong = fitsCurrentDirectory(fullPath) ? u"" : fullPath;
 }
 
 bool fitsCurrentDirectory(std::u16string_view fullPath) {
@@ -535,11 +358,6 @@ std::u16string resolvedAgainstCurrent(const char16_t* path) {
     return joined;
 }
 
-bool setProcessDirectory(const std::u16string& fullPath) {
-    return ::SetCurrentDirectoryW(
-               observed(std::wstring(fullPath.begin(), fullPath.end())).c_str()) != 0;
-}
-
 void observeLimitedPaths(LimitedPathObserver observer) {
     limitedPathObserver = observer;
 }
@@ -556,4 +374,178 @@ bool underWine() {
     return wine;
 }
 
+bool findEntry(const char16_t* path, WIN32_FIND_DATAW* record) {
+    const std::u16string name(withoutTrailingSeparators(path));
+    const HANDLE search = ::FindFirstFileW(forLimitedCall(name.c_str()).c_str(), record);
+    if (search == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    ::FindClose(search);
+    return true;
+}
+
+namespace {
+
+// Only a find record carries the reparse tag. When it cannot be had, the
+// entry stays a link: walking into a link is the worse mistake.
+DWORD withoutNonLinkReparse(const char16_t* path, DWORD attributes) {
+    const DWORD lastError = ::GetLastError();
+    WIN32_FIND_DATAW record{};
+    if (findEntry(path, &record)) {
+        attributes = linkAttributes(attributes, record.dwReserved0);
+    }
+    ::SetLastError(lastError);
+    return attributes;
+}
+
+// The current directory, made so by its handle and its full path.
+void setCurrent(const OpenDirectory* anchor, OwnedHandle owned, std::u16string fullPath) {
+    currentWine.clear();
+    currentAnchor = anchor;
+    currentOwned = std::move(owned);
+    currentFull = std::move(fullPath);
+    currentLong = fitsCurrentDirectory(currentFull) ? u"" : currentFull;
+}
+
+}  // namespace
+
+DWORD attributesByPath(const char16_t* path) {
+    const DWORD attributes = ::GetFileAttributesW(forLimitedCall(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        return attributes;
+    }
+    return withoutNonLinkReparse(path, attributes);
+}
+
 }  // namespace platform::windows
+
+namespace platform::os {
+
+using namespace windows;
+
+void closeSystemHandle(SystemHandle handle) {
+    ::CloseHandle(handle);
+}
+
+void setLastError(Dword code) {
+    ::SetLastError(code);
+}
+
+void beforeFileCall() {}
+
+std::size_t handleBudget() {
+    return SIZE_MAX;
+}
+
+OwnedHandle openDirectoryByPath(std::u16string_view path, std::u16string_view, Following following,
+                                Identity&) {
+    return openByPath(path, following);
+}
+
+// Below a held directory, a name that links may lead through is opened by
+// its path, which the system resolves.
+OwnedHandle openDirectoryBelow(const OpenDirectory& parent, std::u16string_view name,
+                               Following following, Identity&) {
+    const HANDLE directory = parent.handle.get();
+    if (parent.held && following == Following::links) {
+        std::u16string path = pathOf(parent);
+        if (!endsWithSeparator(path)) {
+            path += u'\\';
+        }
+        path += name;
+        return openByPath(path, following);
+    }
+    if (parent.held) {
+        return heldBelow(directory, name);
+    }
+    OwnedHandle below =
+        walkedDirectoryOnly(openBelow(directory, name, listingAccess, FILE_DIRECTORY_FILE));
+    return below && (!underWine() || parent.listed.name != name ||
+                     isListedEntry(parent, name, indexOf(below.get())))
+               ? std::move(below)
+               : OwnedHandle();
+}
+
+OwnedHandle reopenDirectory(const OpenDirectory& directory, Identity&) {
+    return copyOf(directory.handle.get());
+}
+
+// Windows does not run out of handles before memory: no level is ever
+// closed to make room for another.
+OwnedHandle reopenCurrentDirectory(std::u16string& full) {
+    if (currentHandle() == nullptr) {
+        return {};
+    }
+    full = currentPath();
+    return copyOf(currentHandle());
+}
+
+OwnedHandle openParentOf(const OpenDirectory&, Identity&) {
+    ::SetLastError(ERROR_NOT_SUPPORTED);
+    return {};
+}
+
+Dword attributesBelow(const OpenDirectory& directory, std::u16string_view name) {
+    return name.empty() ? attributesOf(directory.handle.get())
+                        : windows::attributesBelow(directory.handle.get(), name);
+}
+
+Dword attributesByPath(PathText path) {
+    return windows::attributesByPath(path.c_str());
+}
+
+bool enterOpenDirectory(const OpenDirectory& directory) {
+    std::u16string full = pathOf(directory);
+    if (fitsCurrentDirectory(full) && !setProcessDirectory(full)) {
+        return false;
+    }
+    setCurrent(&directory, {}, std::move(full));
+    return true;
+}
+
+bool enterDirectory(OwnedHandle handle, std::u16string_view full) {
+    const std::u16string path(full);
+    if (fitsCurrentDirectory(path) && !setProcessDirectory(path)) {
+        return false;
+    }
+    setCurrent(nullptr, std::move(handle), path);
+    return true;
+}
+
+// The current directory takes over the handle of the open directory that
+// closes.
+void leavingDirectory(OpenDirectory& directory) {
+    if (currentAnchor == &directory) {
+        currentAnchor = nullptr;
+        currentOwned = std::move(directory.handle);
+    }
+}
+
+bool fullPathOf(PathText path, std::u16string& full) {
+    const std::u16string resolved = resolvedAgainstCurrent(path.c_str());
+    const DWORD needed = ::GetFullPathNameW(wide(resolved.c_str()), 0, nullptr, nullptr);
+    full.assign(needed, u'\0');
+    const DWORD length = needed == 0 ? 0
+                                     : ::GetFullPathNameW(wide(resolved.c_str()), needed,
+                                                          wide(full.data()), nullptr);
+    if (length == 0 || length >= needed) {
+        return false;
+    }
+    full.resize(length);
+    return true;
+}
+
+bool entryPathOf(PathText path, std::u16string& full) {
+    full = resolvedAgainstCurrent(path.c_str());
+    return true;
+}
+
+std::u16string_view asResolved(PathText path, std::u16string& scratch) {
+    if (isResolvedAsGiven(path.c_str())) {
+        return path;
+    }
+    scratch = resolvedAgainstCurrent(path.c_str());
+    return scratch;
+}
+
+}  // namespace platform::os

@@ -1,36 +1,17 @@
-// Windows backend only: the anchored directory state.
+// Windows backend only: what the primitives of the anchored file services
+// (file_system.h) are built from.
 //
-// The directories of the searches that are open, the directory that is
-// current, and the anchor they give to every path below them.
-//
-// Design notes. The layers above walk a tree by full paths: they list
-// "<dir>\*", walk into "<dir>\<entry>" by listing "<dir>\<entry>\*", ask for
-// the attributes of "<dir>\<entry>", and make "<dir>" current before they
-// move an entry by its bare name. Resolving each of those paths afresh would
-// let a directory swapped for a junction or a link mid-walk lead the walk,
-// and the moves, outside the tree, and would stop at MAX_PATH. So each open
-// search keeps the handle of the directory that it listed, under the
-// directory text it was given (trailing separators dropped), and the file
-// services resolve a path against it whenever they can:
-//
-// - the directory of an open search is that search's handle: listing it
-//   again lists a copy of the handle, making it current holds it as the
-//   current directory (and does nothing at all when it is current already);
-// - "<dir>\<name>", for the directory of an open search and one name, is
-//   that name in the search's directory: listing it opens it relative to the
-//   search's handle (RootDirectory), with FILE_OPEN_REPARSE_POINT, and takes
-//   it only when what was opened is a directory that is no link; its
-//   attributes come from the same relative open;
-// - any other path is resolved by path, once: the argument that the walk
-//   starts from. There the last component may be a link, which the user named.
-//
-// The current directory is a handle that this layer holds, and entries named
-// by bare names are moved relative to it (FileRenameInformation with the
-// directory as RootDirectory, never a replace), so a move never goes through
-// whatever took the directory's place since it was made current. The
-// process's own current directory follows it only where the path fits a
-// MAX_PATH-sized buffer; no path longer than that goes to a call that
-// MAX_PATH limits, and a long path goes by path with the "\\?\" prefix.
+// A directory below an open one is opened relative to the open one's handle
+// (RootDirectory), with FILE_OPEN_REPARSE_POINT, and taken only when what was
+// opened is a directory that is no link; its attributes come from the same
+// relative open. The current directory is a handle that this backend holds,
+// and entries named by bare names are moved relative to it
+// (FileRenameInformation with the directory as RootDirectory, never a
+// replace), so a move never goes through whatever took the directory's place
+// since it was made current. The process's own current directory follows it
+// only where the path fits a MAX_PATH-sized buffer; no path longer than that
+// goes to a call that MAX_PATH limits, and a long path goes by path with the
+// "\\?\" prefix.
 //
 // What Wine (8.0) can show of this, and what it needs besides. Wine lists
 // and opens relative to a handle through the handle's file descriptor, so
@@ -63,11 +44,6 @@
 // those windows themselves, and none of these checks is made. Wine also keeps
 // its current directory in a MAX_PATH-sized buffer: never give it a longer
 // one (nor Windows, where SetCurrentDirectoryW is limited).
-//
-// A walk keeps one search open per level, each known by its parent and its
-// own name, not its whole path (directory_paths.h), so a walk as deep as a
-// 32,767-unit path allows holds its names once. Only the main thread uses
-// the file services; nothing here is locked.
 #pragma once
 
 #include <windows.h>
@@ -75,64 +51,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/directory_paths.h"
+#include "platform/file_system.h"
 
 namespace platform::windows {
-
-// A handle that its owner closes.
-class OwnedHandle {
-public:
-    OwnedHandle() = default;
-    explicit OwnedHandle(HANDLE handle) : value(handle) {}
-    OwnedHandle(OwnedHandle&& other) noexcept : value(other.release()) {}
-    OwnedHandle& operator=(OwnedHandle&& other) noexcept {
-        reset(other.release());
-        return *this;
-    }
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    ~OwnedHandle() { reset(); }
-
-    HANDLE get() const { return value; }
-    explicit operator bool() const { return value != nullptr; }
-    HANDLE release() {
-        const HANDLE released = value;
-        value = nullptr;
-        return released;
-    }
-    void reset(HANDLE handle = nullptr);
-
-private:
-    HANDLE value = nullptr;
-};
-
-// What an open directory is checked against: its handle.
-// An entry as a listing showed it.
-struct ListedEntry {
-    std::u16string_view name;
-    DWORD attributes = 0;
-    LONGLONG id = 0;
-};
-
-// Its parent, where it has one, is an OpenDirectory too (directory_paths.h).
-struct OpenDirectory : DirectoryPath {
-    OwnedHandle handle;
-    ListedEntry listed;  // the entry that the search handed out last
-    // Held by CreateFileW rather than listed: a name below it is one the user
-    // gave, opened for a walk as the system finds it, link or not.
-    bool held = false;
-};
-
-// A search's directory is known from its opening to its closing. A directory
-// that is current when its search closes stays current: the current
-// directory takes over its handle.
-void remember(OpenDirectory& directory);
-void forget(OpenDirectory& directory);
-
-// The open directory that path names, or that holds the entry path names;
-// name is then empty, or the entry's name. Null for any other path.
-const OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& name);
-std::u16string pathOf(const OpenDirectory& directory);
 
 // Opens name relative to directory, never through a link that took its
 // place (FILE_OPEN_REPARSE_POINT); options are further NtOpenFile options.
@@ -147,7 +68,6 @@ LONGLONG indexOf(HANDLE handle);
 // that directory's search listed under that name: false only where Wine may
 // have followed a link that took the entry's place since (the design notes),
 // with the last error set. index: what was opened, as indexOf gives it.
-bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, HANDLE opened);
 bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, LONGLONG index);
 
 // Whether Wine holds entry, opened in the current directory, as the entry
@@ -174,30 +94,19 @@ bool isListedAsItself(HANDLE directory, std::u16string_view name, HANDLE opened)
 // the last error set when there is none.
 DWORD attributesBelow(HANDLE directory, std::u16string_view name);
 
-// Opens the directory that path names for listing: anchored where an open
-// search allows it, else by path. Fills everything but listed and held;
-// false with the last error set.
-bool openDirectory(std::u16string_view path, OpenDirectory& opened);
-
 // The attributes of what handle holds, as the layers above see them
 // (reparse.h); INVALID_FILE_ATTRIBUTES with the last error set on failure.
 DWORD attributesOf(HANDLE handle);
 
+// The attributes of what path names, resolved by the system.
+DWORD attributesByPath(const char16_t* path);
+
+// The find record of the entry that path names, without its path.
+bool findEntry(const char16_t* path, WIN32_FIND_DATAW* record);
+
 // The current directory: the one that SetCurrentDirectoryW made current, held
 // by its handle. Null before the first.
 HANDLE currentHandle();
-// Whether a link that a path's last component names is followed.
-enum class Following { links, none };
-
-// CreateFileW and CloseHandle on a directory: held until released, as
-// posix/open_directories.h says; below a held directory, Following::none
-// opens the name as a walk would, never through a link.
-HANDLE holdDirectory(const char16_t* path, Following following);
-bool isHeldDirectory(HANDLE handle);
-// The system's handle behind a handle of CreateFileW: a held directory's own.
-HANDLE systemHandleOf(HANDLE handle);
-void releaseDirectory(HANDLE held);
-
 // The open search whose directory is current, or null.
 const OpenDirectory* currentDirectory();
 // Its full path, as it was made current.
@@ -205,11 +114,6 @@ const std::u16string& currentPath();
 // Its path where it is too long for the process's own current directory,
 // which then still names the one before; else empty.
 const std::u16string& currentLongPath();
-bool isCurrent(const OpenDirectory& directory);
-// fullPath: the directory's, as pathOf gives it.
-void setCurrent(const OpenDirectory& directory, std::u16string fullPath);
-void setCurrent(OwnedHandle handle, std::u16string_view fullPath);
-
 // Whether a full path fits the process's current directory, which Windows
 // and Wine keep in a MAX_PATH-sized buffer with a trailing separator.
 bool fitsCurrentDirectory(std::u16string_view fullPath);
@@ -220,9 +124,6 @@ bool fitsCurrentDirectory(std::u16string_view fullPath);
 std::u16string resolvedAgainstCurrent(const char16_t* path);
 // Whether resolvedAgainstCurrent leaves path as it is.
 bool isResolvedAsGiven(const char16_t* path);
-
-// Makes fullPath, which fits, the process's own current directory.
-bool setProcessDirectory(const std::u16string& fullPath);
 
 // path as a call that MAX_PATH limits can take it: unchanged where it fits,
 // else its full path with the "\\?\" prefix.
