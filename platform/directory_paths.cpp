@@ -72,7 +72,7 @@ DirectoryPath* DirectoryPaths::anchorOf(std::u16string_view path, std::u16string
     return at(withoutTrailingSeparators(trimmed.substr(0, cut)));
 }
 
-std::u16string DirectoryPaths::pathOf(const DirectoryPath& directory) const {
+std::u16string pathOf(const DirectoryPath& directory, char16_t separator) {
     std::u16string path(directory.length, separator);
     for (const DirectoryPath* level = &directory; level != nullptr; level = level->parent) {
         std::copy(level->name.begin(), level->name.end(),

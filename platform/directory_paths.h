@@ -26,6 +26,9 @@ struct DirectoryPath {
     bool onChain = false;    // a level of the path opened last
 };
 
+// The whole path of a directory, its names joined by separator.
+std::u16string pathOf(const DirectoryPath& directory, char16_t separator);
+
 class DirectoryPaths {
 public:
     // separator: what the backend puts between a parent's path and a name.
@@ -40,7 +43,9 @@ public:
     // name is then empty, or the entry's name ("." and ".." name no entry).
     // Null for any other path.
     DirectoryPath* anchorOf(std::u16string_view path, std::u16string_view& name) const;
-    std::u16string pathOf(const DirectoryPath& directory) const;
+    std::u16string pathOf(const DirectoryPath& directory) const {
+        return platform::pathOf(directory, separator);
+    }
 
     bool contains(const DirectoryPath* directory) const;
 

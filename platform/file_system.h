@@ -196,9 +196,8 @@ void closeListing(Listing* listing);
 
 }  // namespace os
 
-// What the primitives may ask of the layer above: the whole path of an open
-// directory, and the held directory that a handle of CreateFileW stands for
-// (null for any other handle).
-std::u16string pathOf(const OpenDirectory& directory);
+// The one thing that the primitives may ask of the layer above: the held
+// directory that a handle of CreateFileW stands for (null for any other
+// handle), whose system handle the services on handles use.
 const OpenDirectory* heldDirectoryOf(Handle handle);
 }  // namespace platform

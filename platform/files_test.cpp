@@ -140,32 +140,46 @@ TEST_F(PlatformFind, EndedSearchKeepsSayingNoMoreFiles) {
 
 // --- Attributes ----------------------------------------------------------------
 
+// The same answers by path, and below the open search of a walk, where the
+// paths are resolved in the directory that the search holds.
 TEST(PlatformFileAttributes, TellFilesFromDirectoriesAndMissingNames) {
     TempDir tree;
     tree.file(u"file.txt");
     tree.directory(u"dir");
-    EXPECT_EQ(platform::GetFileAttributesW(tree.text(u"dir").c_str()) &
-                  (platform::fileAttributeDirectory | platform::fileAttributeReparsePoint),
-              platform::fileAttributeDirectory);
-    EXPECT_NE(platform::GetFileAttributesW(tree.text(u"dir\\").c_str()) &
-                  platform::fileAttributeDirectory,
-              0u);
+    for (const bool anchored : {false, true}) {
+        SCOPED_TRACE(anchored ? "below an open search" : "by path");
+        platform::FindData found;
+        const platform::Handle search =
+            anchored ? platform::FindFirstFileW(tree.text(u"*").c_str(), &found)
+                     : platform::invalidHandleValue;
+        ASSERT_EQ(search != platform::invalidHandleValue, anchored);
+        EXPECT_EQ(platform::GetFileAttributesW(tree.text(u"dir").c_str()) &
+                      (platform::fileAttributeDirectory | platform::fileAttributeReparsePoint),
+                  platform::fileAttributeDirectory);
+        EXPECT_NE(platform::GetFileAttributesW(tree.text(u"dir\\").c_str()) &
+                      platform::fileAttributeDirectory,
+                  0u);
 
-    Dword file = platform::GetFileAttributesW(tree.text(u"file.txt").c_str());
-    ASSERT_NE(file, platform::invalidFileAttributes);
-    EXPECT_EQ(file & (platform::fileAttributeDirectory | platform::fileAttributeReparsePoint), 0u);
+        Dword file = platform::GetFileAttributesW(tree.text(u"file.txt").c_str());
+        ASSERT_NE(file, platform::invalidFileAttributes);
+        EXPECT_EQ(file & (platform::fileAttributeDirectory | platform::fileAttributeReparsePoint),
+                  0u);
 
-    const PathError missing[] = {
-        {tree.text(u"none.txt"), platform::errorFileNotFound},
-        {tree.text(u"none\\file.txt"), platform::errorPathNotFound},
-    };
-    for (const PathError& m : missing) {
-        EXPECT_EQ(platform::GetFileAttributesW(m.path.c_str()), platform::invalidFileAttributes);
-        EXPECT_EQ(platform::GetLastError(), m.error) << testing::PrintToString(m.path);
+        const PathError missing[] = {
+            {tree.text(u"none.txt"), platform::errorFileNotFound},
+            {tree.text(u"none\\file.txt"), platform::errorPathNotFound},
+        };
+        for (const PathError& m : missing) {
+            EXPECT_EQ(platform::GetFileAttributesW(m.path.c_str()), platform::invalidFileAttributes);
+            EXPECT_EQ(platform::GetLastError(), m.error) << testing::PrintToString(m.path);
+        }
+        // A file named as a directory names nothing.
+        EXPECT_EQ(platform::GetFileAttributesW(tree.text(u"file.txt\\").c_str()),
+                  platform::invalidFileAttributes);
+        if (anchored) {
+            platform::FindClose(search);
+        }
     }
-    // A file named as a directory names nothing.
-    EXPECT_EQ(platform::GetFileAttributesW(tree.text(u"file.txt\\").c_str()),
-              platform::invalidFileAttributes);
 }
 
 // The reason for a failure, as the system words it in the user's language:
@@ -263,6 +277,7 @@ TEST(PlatformCurrentDirectory, FollowsSetCurrentDirectoryAndHonoursTheBufferSize
     EXPECT_EQ(platform::GetCurrentDirectoryW(needed - 1, buffer.data()), needed);
 
     EXPECT_FALSE(platform::SetCurrentDirectoryW(tree.text(u"none").c_str()));
+    EXPECT_EQ(platform::GetLastError(), platform::errorFileNotFound);
     EXPECT_EQ(currentDirectory(), current);
 }
 

@@ -145,10 +145,6 @@ OpenDirectory* anchorOf(std::u16string_view path, std::u16string_view& name) {
     return &openDirectoryOf(anchor);
 }
 
-std::u16string pathOf(const OpenDirectory& directory) {
-    return openDirectories.pathOf(directory);
-}
-
 const OpenDirectory* heldDirectoryOf(Handle handle) {
     return isHeldDirectory(handle) ? static_cast<const OpenDirectory*>(handle) : nullptr;
 }

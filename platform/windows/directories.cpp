@@ -448,7 +448,7 @@ OwnedHandle openDirectoryBelow(const OpenDirectory& parent, std::u16string_view 
                                Following following, Identity&) {
     const HANDLE directory = parent.handle.get();
     if (parent.held && following == Following::links) {
-        std::u16string path = pathOf(parent);
+        std::u16string path = pathOf(parent, u'\\');
         if (!endsWithSeparator(path)) {
             path += u'\\';
         }
@@ -495,7 +495,7 @@ Dword attributesByPath(PathText path) {
 }
 
 bool enterOpenDirectory(const OpenDirectory& directory) {
-    std::u16string full = pathOf(directory);
+    std::u16string full = pathOf(directory, u'\\');
     if (fitsCurrentDirectory(full) && !setProcessDirectory(full)) {
         return false;
     }
