@@ -170,7 +170,8 @@ TEST(PlatformFileAttributes, TellFilesFromDirectoriesAndMissingNames) {
             {tree.text(u"none\\file.txt"), platform::errorPathNotFound},
         };
         for (const PathError& m : missing) {
-            EXPECT_EQ(platform::GetFileAttributesW(m.path.c_str()), platform::invalidFileAttributes);
+            EXPECT_EQ(platform::GetFileAttributesW(m.path.c_str()),
+                      platform::invalidFileAttributes);
             EXPECT_EQ(platform::GetLastError(), m.error) << testing::PrintToString(m.path);
         }
         // A file named as a directory names nothing.
