@@ -3,7 +3,7 @@
 // The file services of platform.h are written once, above this header
 // (open_directories.h, files.cpp): which directory anchors a path, what is
 // opened below what, what is held and what is current. Each backend gives
-// them the handful of primitives declared here, from the system's own calls:
+// them the primitives declared here, from the system's own calls:
 // open a directory below a held one without following a link, tell what an
 // entry is, list a directory whole, rename below one without replacing, make
 // one current, close. Only platform/ includes this header.
@@ -200,4 +200,5 @@ void closeListing(Listing* listing);
 // directory that a handle of CreateFileW stands for (null for any other
 // handle), whose system handle the services on handles use.
 const OpenDirectory* heldDirectoryOf(Handle handle);
+
 }  // namespace platform
