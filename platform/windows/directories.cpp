@@ -167,9 +167,13 @@ bool isListedEntry(const OpenDirectory& directory, std::u16string_view name, LON
     return false;
 }
 
-// Wine opens through a host's link even with FILE_OPEN_REPARSE_POINT; only
-// a listing shows its links as links, and what it opened must be the entry
-// that the listing shows.
+namespace {
+
+// Whether what was opened as name in directory, never through a link, is
+// the entry that directory lists under that name. Wine opens through a
+// host's link even with FILE_OPEN_REPARSE_POINT; only a listing shows its
+// links as links, and what it opened must be the entry that the listing
+// shows.
 bool isListedAsItself(HANDLE directory, std::u16string_view name, HANDLE opened) {
     if (!underWine()) {
         return true;
@@ -184,8 +188,6 @@ bool isListedAsItself(HANDLE directory, std::u16string_view name, HANDLE opened)
     }
     return true;
 }
-
-namespace {
 
 // The name that Wine holds handle under: the host path that it resolved when
 // it opened it, in Windows' form without a drive. It lives in a buffer that
@@ -339,13 +341,20 @@ const std::u16string& currentLongPath() {
     return currentLong;
 }
 
+namespace {
+
+// Whether a full path fits the process's current directory, which Windows
+// and Wine keep in a MAX_PATH-sized buffer with a trailing separator.
 bool fitsCurrentDirectory(std::u16string_view fullPath) {
     return withoutTrailingSeparators(fullPath).size() + 2 <= MAX_PATH;
 }
 
+// Whether resolvedAgainstCurrent leaves path as it is.
 bool isResolvedAsGiven(const char16_t* path) {
     return currentLong.empty() || !isRelative(path);
 }
+
+}  // namespace
 
 std::u16string resolvedAgainstCurrent(const char16_t* path) {
     const std::u16string_view text(path);
@@ -407,8 +416,6 @@ void setCurrent(const OpenDirectory* anchor, OwnedHandle owned, std::u16string f
     currentLong = fitsCurrentDirectory(currentFull) ? u"" : currentFull;
 }
 
-}  // namespace
-
 DWORD attributesByPath(const char16_t* path) {
     const DWORD attributes = ::GetFileAttributesW(forLimitedCall(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
@@ -417,6 +424,7 @@ DWORD attributesByPath(const char16_t* path) {
     return withoutNonLinkReparse(path, attributes);
 }
 
+}  // namespace
 }  // namespace platform::windows
 
 namespace platform::os {

@@ -83,12 +83,6 @@ bool isOpenedAsItself(HANDLE entry, std::u16string_view name);
 // between the two. False with the last error set otherwise.
 bool pathLeadsTo(const std::wstring& path, LONGLONG index, OwnedHandle& byPath);
 
-// Whether what was opened as name in directory, never through a link, is
-// the entry that directory lists under that name: false only under Wine
-// (the design notes), where a link, or an entry other than the one listed,
-// was opened, with the last error set.
-bool isListedAsItself(HANDLE directory, std::u16string_view name, HANDLE opened);
-
 // The attributes of name in directory, not followed through a link, with the
 // reparse-point bit for links only (reparse.h); INVALID_FILE_ATTRIBUTES with
 // the last error set when there is none.
@@ -97,9 +91,6 @@ DWORD attributesBelow(HANDLE directory, std::u16string_view name);
 // The attributes of what handle holds, as the layers above see them
 // (reparse.h); INVALID_FILE_ATTRIBUTES with the last error set on failure.
 DWORD attributesOf(HANDLE handle);
-
-// The attributes of what path names, resolved by the system.
-DWORD attributesByPath(const char16_t* path);
 
 // The find record of the entry that path names, without its path.
 bool findEntry(const char16_t* path, WIN32_FIND_DATAW* record);
@@ -114,16 +105,11 @@ const std::u16string& currentPath();
 // Its path where it is too long for the process's own current directory,
 // which then still names the one before; else empty.
 const std::u16string& currentLongPath();
-// Whether a full path fits the process's current directory, which Windows
-// and Wine keep in a MAX_PATH-sized buffer with a trailing separator.
-bool fitsCurrentDirectory(std::u16string_view fullPath);
 
 // path as it names the same entry whichever the process's own current
 // directory: a relative path joined to the current directory where that is
 // too long to be the process's own, any other path unchanged.
 std::u16string resolvedAgainstCurrent(const char16_t* path);
-// Whether resolvedAgainstCurrent leaves path as it is.
-bool isResolvedAsGiven(const char16_t* path);
 
 // path as a call that MAX_PATH limits can take it: unchanged where it fits,
 // else its full path with the "\\?\" prefix.
