@@ -114,11 +114,9 @@ void beforeFileCall();
 std::size_t handleBudget();
 
 // The directory that path names, opened to be listed, as the system resolves
-// the path: its last component may be a link (a name that the user gave)
-// only where links are followed. full: the same path resolved against the
-// current directory, for a backend that opens by full paths.
-OwnedHandle openDirectoryByPath(std::u16string_view path, std::u16string_view full,
-                                Following following, Identity& identity);
+// the path against the current directory: its last component may be a link
+// (a name that the user gave) only where links are followed.
+OwnedHandle openDirectoryByPath(std::u16string_view path, Following following, Identity& identity);
 
 // The directory name below parent, opened to be listed. Below a directory
 // that a walk listed: never through a link, never onto another file system,

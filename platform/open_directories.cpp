@@ -88,8 +88,8 @@ void placeBelow(OpenDirectory& opened, OpenDirectory& anchor, std::u16string_vie
 // A directory held or made current by path: known by its whole path.
 bool openByPath(std::u16string_view path, std::u16string_view full, Following following,
                 OpenDirectory& opened) {
-    opened.handle = openMakingRoom(
-        [&] { return os::openDirectoryByPath(path, full, following, opened.identity); });
+    opened.handle =
+        openMakingRoom([&] { return os::openDirectoryByPath(path, following, opened.identity); });
     opened.parent = nullptr;
     opened.name = withoutTrailingSeparators(full);
     return static_cast<bool>(opened.handle);

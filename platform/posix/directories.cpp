@@ -56,6 +56,14 @@ OwnedHandle openAt(int directory, std::u16string_view name, int flags, Identity&
     return takeOpened(::openat(directory, encoded.c_str(), flags), identity, parent);
 }
 
+bool changeTo(int directory) {
+    if (::fchdir(directory) != 0) {
+        setLastErrorFromErrno(errno);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 }  // namespace platform::posix
 
@@ -100,8 +108,7 @@ std::size_t handleBudget() {
 
 // A relative path is opened as given, against the current directory that
 // the system holds.
-OwnedHandle openDirectoryByPath(std::u16string_view path, std::u16string_view, Following following,
-                                Identity& identity) {
+OwnedHandle openDirectoryByPath(std::u16string_view path, Following following, Identity& identity) {
     std::string encoded;
     if (!encodeForSystem(path.empty() ? u"." : path, encoded)) {
         return {};
@@ -162,20 +169,12 @@ Dword attributesByPath(PathText path) {
 }
 
 bool enterOpenDirectory(const OpenDirectory& directory) {
-    if (::fchdir(directory.handle.get()) != 0) {
-        setLastErrorFromErrno(errno);
-        return false;
-    }
-    return true;
+    return changeTo(directory.handle.get());
 }
 
 // The system keeps the directory current after its descriptor closes.
 bool enterDirectory(OwnedHandle handle, std::u16string_view) {
-    if (::fchdir(handle.get()) != 0) {
-        setLastErrorFromErrno(errno);
-        return false;
-    }
-    return true;
+    return changeTo(handle.get());
 }
 
 void leavingDirectory(OpenDirectory&) {}

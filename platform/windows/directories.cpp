@@ -445,8 +445,7 @@ std::size_t handleBudget() {
     return SIZE_MAX;
 }
 
-OwnedHandle openDirectoryByPath(std::u16string_view path, std::u16string_view, Following following,
-                                Identity&) {
+OwnedHandle openDirectoryByPath(std::u16string_view path, Following following, Identity&) {
     return openByPath(path, following);
 }
 
