@@ -105,9 +105,10 @@ public:
         return &names;
     }
 
-    void walked(const std::u16string& directory) {
-        known = known && kestrel::parentOf(directory) == path;
-    }
+    // After the walk of a directory of parent: that walk renamed nothing of
+    // parent itself, but a walk elsewhere may have renamed the entries of
+    // the directory read, which may lie below it.
+    void walked(const std::u16string& parent) { known = known && parent == path; }
 
 private:
     void read(const std::u16string& parent) {
@@ -127,44 +128,67 @@ private:
     CaselessNames names;
 };
 
-// Walks and renames the entry of one full path; its own entry is renamed
+// The entry of one argument: its full path as the run names it, split once
+// into the directory that holds it (empty for a root) and its name, and the
+// path on disk of what the run finds there.
+struct ArgumentEntry {
+    std::u16string fullPath;
+    std::u16string parent;
+    std::u16string name;
+    std::u16string walked;
+};
+
+// The entry of a full path as the run finds it by now, or nothing when it is
+// not there. A dry run finds the entry on disk where its moves would have left
+// it, and names it as the run would: in its directory as that is on disk.
+std::optional<ArgumentEntry> findEntry(const std::u16string& fullPath, const RunMode& mode) {
+    ArgumentEntry entry{fullPath, kestrel::parentOf(fullPath), kestrel::fileNameOf(fullPath),
+                        fullPath};
+    if (mode.dryRun != nullptr && !entry.parent.empty()) {
+        const std::optional<std::u16string> parent = mode.dryRun->pathOnDisk(entry.parent);
+        const std::optional<std::u16string> name =
+            parent ? mode.dryRun->nameOnDisk(*parent, entry.name) : std::nullopt;
+        if (!name) {
+            return std::nullopt;
+        }
+        // Past the directory, the path holds the name and perhaps a trailing
+        // separator, which keeps it to directories.
+        const std::u16string tail = fullPath.substr(entry.parent.size());
+        const std::size_t nameAt = tail.find(entry.name);
+        entry.fullPath = *parent + tail;
+        entry.walked =
+            *parent + tail.substr(0, nameAt) + *name + tail.substr(nameAt + entry.name.size());
+        entry.parent = *parent;
+    }
+    if (platform::GetFileAttributesW(entry.walked.c_str()) == platform::invalidFileAttributes) {
+        return std::nullopt;
+    }
+    return entry;
+}
+
+// Walks and renames the entry of one argument; its own entry is renamed
 // inside its parent, or, for a root, which has none, in the saved directory.
 // A link to a directory that the user names is walked, as asked; the links
 // that its walk meets are not.
-// A dry run walks the directory on disk that the run would walk by the
-// argument's name, which the dry run's moves may have given it.
-void renameArgument(const std::u16string& fullPath, const std::u16string& saved,
-                    const RunMode& mode, ParentNames& parents) {
-    const std::u16string parent = kestrel::parentOf(fullPath);
-    const HeldDirectory heldParent(parent);
+void renameArgument(const ArgumentEntry& entry, const std::u16string& saved, const RunMode& mode,
+                    ParentNames& parents) {
+    const HeldDirectory heldParent(entry.parent);
     if (mode.log != nullptr) {
-        mode.log->anchorAt(parent.empty() ? fullPath : parent);
+        mode.log->anchorAt(entry.parent.empty() ? entry.fullPath : entry.parent);
     }
-    const std::u16string walked =
-        mode.dryRun != nullptr ? mode.dryRun->pathOnDisk(fullPath).value_or(fullPath) : fullPath;
-    const platform::Dword attributes = platform::GetFileAttributesW(walked.c_str());
+    const platform::Dword attributes = platform::GetFileAttributesW(entry.walked.c_str());
     if (attributes != platform::invalidFileAttributes &&
         (attributes & platform::fileAttributeDirectory) != 0) {
-        renameTree(walked, mode);
-        parents.walked(fullPath);
+        renameTree(entry.walked, mode);
+        parents.walked(entry.parent);
     }
-    if (parent.empty()) {
-        const std::u16string trimmed = kestrel::withoutTrailingSeparator(fullPath);
-        const std::u16string& root = trimmed.empty() ? fullPath : trimmed;
+    if (entry.parent.empty()) {
+        const std::u16string trimmed = kestrel::withoutTrailingSeparator(entry.fullPath);
+        const std::u16string& root = trimmed.empty() ? entry.fullPath : trimmed;
         renameEntry(root.c_str(), saved.c_str(), mode);
         return;
     }
-    renameEntry(kestrel::fileNameOf(fullPath).c_str(), parent.c_str(), mode, parents.of(parent));
-}
-
-// Whether the entry of a full path is there, as the run finds it by now: a
-// dry run also counts the moves it only reported, and is given the path of
-// the directory on disk.
-bool exists(const std::u16string& fullPath, const RunMode& mode) {
-    if (mode.dryRun != nullptr) {
-        return mode.dryRun->exists(fullPath);
-    }
-    return platform::GetFileAttributesW(fullPath.c_str()) != platform::invalidFileAttributes;
+    renameEntry(entry.name.c_str(), entry.parent.c_str(), mode, parents.of(entry.parent));
 }
 
 // Resolves one argument and renames what it names; arguments that name
@@ -178,17 +202,15 @@ void handleArgument(const std::u16string& argument, std::optional<std::u16string
     // The working directory is made current again from what is held, not by
     // its path, which may lead elsewhere by the argument's end.
     const HeldDirectory working(lost ? std::u16string() : std::u16string(u"."));
-    std::optional<std::u16string> fullPath = resolve(argument, lost);
-    if (fullPath && mode.dryRun != nullptr) {
-        fullPath = mode.dryRun->parentOnDisk(*fullPath);
-    }
+    const std::optional<std::u16string> fullPath = resolve(argument, lost);
+    const std::optional<ArgumentEntry> entry = fullPath ? findEntry(*fullPath, mode) : std::nullopt;
     // An excluded name is left alone also where the user names it: a shell's
     // pattern, or the program's own, names every entry of a folder alike.
-    if (!fullPath || !exists(*fullPath, mode) || mode.excludes(kestrel::fileNameOf(*fullPath))) {
+    if (!entry || mode.excludes(entry->name)) {
         return;
     }
     const std::u16string saved = lost ? *lost : kestrel::currentDirectory();
-    renameArgument(*fullPath, saved, mode, parents);
+    renameArgument(*entry, saved, mode, parents);
     if (platform::SetCurrentDirectoryW(saved.c_str())) {
         lost.reset();
     } else {

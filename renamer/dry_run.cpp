@@ -72,18 +72,6 @@ std::optional<std::u16string> DryRun::pathOnDisk(std::u16string_view fullPath) c
     return kestrel::withTrailingSeparator(*parentPath) + *name;
 }
 
-std::optional<std::u16string> DryRun::parentOnDisk(std::u16string_view fullPath) const {
-    const std::u16string parent = kestrel::parentOf(fullPath);
-    if (parent.empty() || directories.empty()) {
-        return std::u16string(fullPath);
-    }
-    const std::optional<std::u16string> parentPath = pathOnDisk(parent);
-    if (!parentPath) {
-        return std::nullopt;
-    }
-    return kestrel::withTrailingSeparator(*parentPath) + kestrel::fileNameOf(fullPath);
-}
-
 std::u16string_view DryRun::nameNow(std::u16string_view directory, std::u16string_view name) const {
     if (directories.empty()) {
         return name;
@@ -94,22 +82,6 @@ std::u16string_view DryRun::nameNow(std::u16string_view directory, std::u16strin
     }
     const auto moved = found->second.renamed.find(nameKey(name));
     return moved != found->second.renamed.end() ? std::u16string_view(moved->second) : name;
-}
-
-bool DryRun::exists(std::u16string_view fullPath) {
-    const auto found =
-        directories.find(nameKey(kestrel::withoutTrailingSeparator(kestrel::parentOf(fullPath))));
-    if (found != directories.end()) {
-        const std::u16string key = nameKey(kestrel::fileNameOf(fullPath));
-        if (found->second.arrived.contains(key)) {
-            return true;
-        }
-        if (found->second.left.contains(key)) {
-            return false;
-        }
-    }
-    return platform::GetFileAttributesW(std::u16string(fullPath).c_str()) !=
-           platform::invalidFileAttributes;
 }
 
 std::optional<std::u16string> DryRun::nameOnDisk(std::u16string_view directory,

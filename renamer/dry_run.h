@@ -26,17 +26,10 @@ public:
     // is remembered.
     bool move(std::u16string_view directory, std::u16string_view name, std::u16string_view target);
 
-    // Whether the entry of a full path would still be there.
-    bool exists(std::u16string_view fullPath);
-
     // The path on disk of the entry that a full path names by the names that
     // the dry run's moves would have given; nothing when they would have
     // moved an entry on the way away, so that the run would not find it.
     std::optional<std::u16string> pathOnDisk(std::u16string_view fullPath) const;
-
-    // A full path with its directory part as pathOnDisk gives it and its own
-    // name as it is.
-    std::optional<std::u16string> parentOnDisk(std::u16string_view fullPath) const;
 
     // The name that the dry run's moves would have given the entry name
     // (its name on disk) of directory (a path on disk): what the run would

@@ -336,7 +336,7 @@ class Refusals(TreeTestCase):
 class DryRunEqualsRun(TreeTestCase):
     """Differential: over random trees and random arguments, repeated and
     overlapping ones too ("t t", "t/s t", "ā ā/x", a name and what it folds
-    to), the dry run prints what the run prints, byte for byte, and the undo
+    to, "f/"), the dry run prints what the run prints, byte for byte, and the undo
     of the run's log puts the tree back as it was."""
 
     # Names that fold alike, onto one another, or not at all.
@@ -376,7 +376,8 @@ class DryRunEqualsRun(TreeTestCase):
         def collect(prefix, level):
             for node in level:
                 path = prefix + node.name
-                paths.extend([path, path.replace("😀", "__").replace("ā", "a")])
+                # A trailing slash keeps an argument to directories.
+                paths.extend([path, path.replace("😀", "__").replace("ā", "a"), path + "/"])
                 if node.kind == "dir":
                     collect(path + "/", node.children)
 
