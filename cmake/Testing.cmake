@@ -15,7 +15,7 @@ else()
 endif()
 include(GoogleTest)
 
-layer_tests(unit_test_sources platform platform/${ANSIFOLD_BACKEND} fs console frame renamer)
+layer_tests(unit_test_sources platform platform/code_pages platform/${ANSIFOLD_BACKEND} fs console frame renamer)
 add_executable(unit_tests ${unit_test_sources} tests/support/test_main.cpp
   tests/support/temp_dir.cpp)
 target_link_libraries(unit_tests PRIVATE renamer ${gtest_libraries})

@@ -7,12 +7,12 @@
 
 #include <string_view>
 
+#include "platform/name_pattern.h"
+
 namespace kestrel {
 
-enum class LetterCase { ignored, exact };
-
-bool matchWildcard(std::u16string_view name, std::u16string_view pattern,
-                   LetterCase letterCase = LetterCase::ignored);
+using platform::LetterCase;
+using platform::matchWildcard;
 
 // Whether a text holds '*' or '?' anywhere, which makes it a pattern.
 bool holdsWildcard(std::u16string_view text);

@@ -12,28 +12,28 @@
 #include <string_view>
 
 #include "fuzz/fuzz_support.h"
-#include "platform/posix/name_codec.h"
+#include "platform/name_codec.h"
 
-using platform::posix::Backslash;
+using platform::Backslash;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
     std::u16string name = u"x";
-    platform::posix::decode(bytes, Backslash::nameCharacter, name);
+    platform::decode(bytes, Backslash::nameCharacter, name);
     FUZZ_CHECK(name.front() == u'x');
     name.erase(0, 1);
     FUZZ_CHECK(name.find(u'\\') == std::u16string::npos);
     std::string encoded;
-    FUZZ_CHECK(platform::posix::encodePath(name, encoded));
+    FUZZ_CHECK(platform::encodePath(name, encoded));
     FUZZ_CHECK(encoded == bytes);
 
     std::u16string path;
-    platform::posix::decode(bytes, Backslash::separator, path);
+    platform::decode(bytes, Backslash::separator, path);
     std::string expected(bytes);
     std::replace(expected.begin(), expected.end(), '\\', '/');
     encoded.clear();
-    FUZZ_CHECK(platform::posix::encodePath(path, encoded));
+    FUZZ_CHECK(platform::encodePath(path, encoded));
     FUZZ_CHECK(encoded == expected);
     return 0;
 }

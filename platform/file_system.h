@@ -104,8 +104,6 @@ constexpr Dword errorTooManyOpenFiles = 4;
 // on failure.
 namespace os {
 
-void setLastError(Dword code);
-
 // Called by every file service that a walk makes between two entries: on
 // POSIX a pending termination ends the process there.
 void beforeFileCall();

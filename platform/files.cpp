@@ -74,7 +74,7 @@ Search* openSearch(std::u16string_view pattern) {
 
 Search* searchOf(Handle handle) {
     if (handle == nullptr || handle == invalidHandleValue) {
-        os::setLastError(errorInvalidHandle);
+        SetLastError(errorInvalidHandle);
         return nullptr;
     }
     return static_cast<Search*>(handle);
@@ -85,7 +85,7 @@ Search* searchOf(Handle handle) {
 Handle FindFirstFileW(PathText pattern, FindData* found) {
     os::beforeFileCall();
     if (pattern.isNull() || found == nullptr) {
-        os::setLastError(errorInvalidParameter);
+        SetLastError(errorInvalidParameter);
         return invalidHandleValue;
     }
     std::u16string joined;
@@ -96,7 +96,7 @@ Handle FindFirstFileW(PathText pattern, FindData* found) {
     if (!search->next(*found)) {
         delete search;
         if (GetLastError() == errorNoMoreFiles) {
-            os::setLastError(errorFileNotFound);
+            SetLastError(errorFileNotFound);
         }
         return invalidHandleValue;
     }
@@ -114,7 +114,7 @@ Bool FindNextFileW(Handle search, FindData* found) {
         return 0;
     }
     if (found == nullptr) {
-        os::setLastError(errorInvalidParameter);
+        SetLastError(errorInvalidParameter);
         return 0;
     }
     return open->next(*found) ? 1 : 0;
@@ -131,7 +131,7 @@ Bool FindClose(Handle search) {
 Dword GetFileAttributesW(PathText path) {
     os::beforeFileCall();
     if (path.isNull()) {
-        os::setLastError(errorInvalidParameter);
+        SetLastError(errorInvalidParameter);
         return invalidFileAttributes;
     }
     std::u16string_view name;
@@ -142,7 +142,7 @@ Dword GetFileAttributesW(PathText path) {
     const Dword attributes = os::attributesBelow(*anchor, name);
     if (attributes != invalidFileAttributes && endsWithSeparator(path) &&
         (attributes & fileAttributeDirectory) == 0) {
-        os::setLastError(errorPathNotFound);
+        SetLastError(errorPathNotFound);
         return invalidFileAttributes;
     }
     return attributes;
@@ -151,7 +151,7 @@ Dword GetFileAttributesW(PathText path) {
 Bool SetCurrentDirectoryW(PathText path) {
     os::beforeFileCall();
     if (path.isNull()) {
-        os::setLastError(errorInvalidParameter);
+        SetLastError(errorInvalidParameter);
         return 0;
     }
     std::u16string_view name;

@@ -99,7 +99,7 @@ bool openByPath(std::u16string_view path, std::u16string_view full, Following fo
 // its last component is all that is missing.
 void reportAsMissingPath() {
     if (GetLastError() == errorFileNotFound) {
-        os::setLastError(errorPathNotFound);
+        SetLastError(errorPathNotFound);
     }
 }
 

@@ -219,6 +219,7 @@ Bool SetCurrentDirectoryW(PathText path);
 // same existing name.
 Bool MoveFileW(const char16_t* from, const char16_t* to);
 Dword GetLastError();
+void SetLastError(Dword code);
 // FormatMessageW with FORMAT_MESSAGE_FROM_SYSTEM and
 // FORMAT_MESSAGE_IGNORE_INSERTS in the user's language: the system's own text
 // for an error code that GetLastError gave, with its terminator. Returns its

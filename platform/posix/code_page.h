@@ -5,13 +5,7 @@
 // they would for the same user on Windows.
 #pragma once
 
-#include <string_view>
-
 namespace platform::posix {
-
-// The Windows ANSI code page for a locale name such as "ja_JP.UTF-8",
-// "sr_RS@latin" or "C"; 1252 for every language without one of its own.
-unsigned codePageForLocale(std::string_view locale);
 
 // The code page that cpAcp stands for: the user's, unless a test chose
 // another.

@@ -1,6 +1,6 @@
 // Arguments joined into a command line that the tokenizer splits back into
 // the same arguments.
-#include "platform/posix/command_line.h"
+#include "platform/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 
 #include "frame/argument_set.h"
 #include "frame/tokenizer.h"
+#include "platform/name_codec.h"
 #include "platform/platform.h"
-#include "platform/posix/name_codec.h"
 
 namespace platform::posix {
 namespace {

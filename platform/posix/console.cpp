@@ -24,14 +24,12 @@
 #include <thread>
 #include <type_traits>
 
+#include "platform/name_codec.h"
 #include "platform/platform.h"
-#include "platform/posix/command_line.h"
 #include "platform/posix/file_io.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/locale_text.h"
-#include "platform/posix/name_codec.h"
 #include "platform/posix/signals.h"
-#include "platform/posix/utf16.h"
 #include "platform/system.h"
 
 namespace platform::posix {
@@ -289,10 +287,6 @@ void flushStandardOutputForEnd(bool mayWait) {
 
 namespace platform {
 
-const char16_t* GetCommandLineW() {
-    return posix::commandLine().c_str();
-}
-
 Handle GetStdHandle(Dword which) {
     switch (which) {
         case stdInputHandle:
@@ -368,7 +362,7 @@ Bool WriteRedirectedText(Handle handle, const char16_t* text, Dword count, Dword
     }
     thread_local std::string bytes;
     bytes.clear();
-    posix::encodeText(std::u16string_view(text, count), bytes);
+    encodeText(std::u16string_view(text, count), bytes);
     Dword sent = 0;
     const Bool ok =
         platform::WriteFile(handle, bytes.data(), static_cast<Dword>(bytes.size()), &sent);
@@ -384,9 +378,11 @@ Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written) {
     if (written != nullptr) {
         *written = 0;
     }
+    // A file's bytes all go to the system in this call, none is kept back.
     posix::StandardStream* const stream = posix::streamOf(handle);
-    if (stream == nullptr) {
-        return posix::writeToFile(handle, bytes, size, written);
+    const int fd = stream != nullptr ? stream->fd() : posix::fileDescriptorOf(handle);
+    if (fd < 0) {
+        return 0;
     }
     if (bytes == nullptr && size > 0) {
         posix::setLastError(errorInvalidParameter);
@@ -398,8 +394,10 @@ Bool WriteFile(Handle handle, const void* bytes, Dword size, Dword* written) {
     if (stream == &posix::standardOutput && !stream->isTerminal()) {
         ok = posix::collect(text, size, sent);
     } else {
-        posix::flushBefore(*stream);
-        ok = posix::writeAll(stream->fd(), text, size, sent);
+        if (stream != nullptr) {
+            posix::flushBefore(*stream);
+        }
+        ok = posix::writeAll(fd, text, size, sent);
     }
     if (written != nullptr) {
         *written = static_cast<Dword>(sent);
@@ -424,7 +422,7 @@ int MessageBoxW(void*, const char16_t* text, const char16_t* caption, Dword) {
     if (posix::standardError.isTerminal()) {
         posix::encodeForLocale(posix::oneLine(text, caption), bytes);
     } else {
-        posix::encodeText(posix::oneLine(text, caption), bytes);
+        encodeText(posix::oneLine(text, caption), bytes);
     }
     posix::flushBefore(posix::standardError);
     std::size_t sent = 0;

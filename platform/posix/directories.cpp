@@ -15,9 +15,9 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/name_codec.h"
 #include "platform/path_text.h"
 #include "platform/posix/last_error.h"
-#include "platform/posix/name_codec.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/signals.h"
 
@@ -73,10 +73,6 @@ using namespace posix;
 
 void closeSystemHandle(SystemHandle handle) {
     ::close(handle);
-}
-
-void setLastError(Dword code) {
-    posix::setLastError(code);
 }
 
 void beforeFileCall() {

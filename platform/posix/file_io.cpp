@@ -23,9 +23,9 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/name_codec.h"
 #include "platform/platform.h"
 #include "platform/posix/last_error.h"
-#include "platform/posix/name_codec.h"
 #include "platform/posix/paths.h"
 
 namespace platform::posix {
@@ -151,12 +151,7 @@ FileTime creationTimeOf(Handle handle) {
     if (::statx(descriptorOf(handle), "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_BTIME,
                 &extended) == 0 &&
         (extended.stx_mask & STATX_BTIME) != 0) {
-        constexpr std::uint64_t epochGap = 11644473600;  // seconds from 1601 to 1970
-        const std::uint64_t ticks =
-            (static_cast<std::uint64_t>(extended.stx_btime.tv_sec) + epochGap) * 10000000 +
-            extended.stx_btime.tv_nsec / 100;
-        time.dwLowDateTime = static_cast<Dword>(ticks);
-        time.dwHighDateTime = static_cast<Dword>(ticks >> 32);
+        time = fileTimeOf(extended.stx_btime.tv_sec, extended.stx_btime.tv_nsec);
     }
 #endif
     return time;
@@ -189,31 +184,19 @@ bool lockRange(Handle handle, short type, int command, Dword bytesLow, Dword byt
 
 }  // namespace
 
-bool writeToFile(Handle file, const void* bytes, Dword size, Dword* written) {
-    if (written != nullptr) {
-        *written = 0;
-    }
+FileTime fileTimeOf(std::int64_t seconds, std::int64_t nanoseconds) {
+    constexpr std::uint64_t epochGap = 11644473600;  // seconds from 1601 to 1970
+    const std::uint64_t ticks = (static_cast<std::uint64_t>(seconds) + epochGap) * 10000000 +
+                                static_cast<std::uint64_t>(nanoseconds) / 100;
+    FileTime time;
+    time.dwLowDateTime = static_cast<Dword>(ticks);
+    time.dwHighDateTime = static_cast<Dword>(ticks >> 32);
+    return time;
+}
+
+int fileDescriptorOf(Handle file) {
     const OpenFile* const open = openFileOf(file);
-    if (open == nullptr) {
-        return false;
-    }
-    const auto* const text = static_cast<const char*>(bytes);
-    Dword sent = 0;
-    while (sent < size) {
-        const ssize_t n = ::write(open->fd, text + sent, size - sent);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            setLastErrorFromErrno(n < 0 ? errno : ENOSPC);
-            break;
-        }
-        sent += static_cast<Dword>(n);
-    }
-    if (written != nullptr) {
-        *written = sent;
-    }
-    return sent == size;
+    return open != nullptr ? open->fd : -1;
 }
 
 }  // namespace platform::posix

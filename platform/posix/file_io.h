@@ -5,13 +5,17 @@
 // the standard handles, passes every other handle here.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/platform.h"
 
 namespace platform::posix {
 
-// WriteFile on a handle that CreateFileW returned: every byte goes to the
-// system in this call, none is kept back. False, with the last error set,
-// when not all of them could be written or the handle is none of these.
-bool writeToFile(Handle file, const void* bytes, Dword size, Dword* written);
+// The descriptor of a handle that CreateFileW returned for a file; -1, with
+// the last error set, for any other handle.
+int fileDescriptorOf(Handle file);
+
+// A time since 1970 as a FILETIME counts it, from 1601 in 100 ns ticks.
+FileTime fileTimeOf(std::int64_t seconds, std::int64_t nanoseconds);
 
 }  // namespace platform::posix

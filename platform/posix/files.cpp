@@ -9,11 +9,11 @@
 #include <string>
 #include <string_view>
 
+#include "platform/name_codec.h"
 #include "platform/platform.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/locale_text.h"
 #include "platform/posix/move.h"
-#include "platform/posix/name_codec.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/signals.h"
 
@@ -54,7 +54,7 @@ Dword GetFullPathNameW(const char16_t* path, Dword size, char16_t* buffer, char1
     }
     // Only checked: a name that no system call could be given is no path.
     std::string encoded;
-    if (!posix::encodeForSystem(path, encoded)) {
+    if (!encodeForSystem(path, encoded)) {
         return 0;
     }
     std::u16string full;
@@ -81,7 +81,7 @@ Bool MoveFileW(const char16_t* from, const char16_t* to) {
     // too long for a string's own small buffer.
     thread_local std::string source;
     thread_local std::string target;
-    if (!posix::encodeForSystem(from, source)) {
+    if (!encodeForSystem(from, source)) {
         return 0;
     }
     // Most names of a walk fold to themselves: the same text is the same
@@ -90,7 +90,7 @@ Bool MoveFileW(const char16_t* from, const char16_t* to) {
         const std::lock_guard<std::mutex> whole(posix::moveLock());
         return posix::entryExists(source) ? 1 : 0;
     }
-    if (!posix::encodeForSystem(to, target)) {
+    if (!encodeForSystem(to, target)) {
         return 0;
     }
     const std::lock_guard<std::mutex> whole(posix::moveLock());
@@ -106,6 +106,10 @@ Bool MoveFileW(const char16_t* from, const char16_t* to) {
 
 Dword GetLastError() {
     return posix::lastError();
+}
+
+void SetLastError(Dword code) {
+    posix::setLastError(code);
 }
 
 Dword FormatMessageW(Dword code, char16_t* buffer, Dword size) {

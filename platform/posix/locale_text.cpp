@@ -5,7 +5,7 @@
 #include <climits>
 #include <cwchar>
 
-#include "platform/posix/utf16.h"
+#include "platform/name_codec.h"
 
 namespace platform::posix {
 

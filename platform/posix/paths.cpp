@@ -15,9 +15,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/name_codec.h"
 #include "platform/path_text.h"
 #include "platform/posix/last_error.h"
-#include "platform/posix/name_codec.h"
 
 namespace platform::posix {
 namespace {

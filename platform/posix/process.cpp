@@ -2,25 +2,49 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <cstdint>
+#include <string>
+#include <vector>
 
+#include "platform/command_line.h"
+#include "platform/name_codec.h"
 #include "platform/platform.h"
+#include "platform/posix/file_io.h"
 
 namespace platform {
+
+namespace {
+
+std::u16string& storedLine() {
+    static std::u16string line;
+    return line;
+}
+
+// Glibc hands main's arguments to the functions of .init_array too, which
+// spares the entry point from passing them on. The line is made here, before
+// main can change the argument vector (a test framework takes its own flags
+// out of it).
+__attribute__((constructor)) void captureArguments(int argc, char** argv, char**) {
+    std::vector<std::u16string> arguments;
+    for (int i = 0; i < argc && argv[i] != nullptr; ++i) {
+        decode(argv[i], Backslash::separator, arguments.emplace_back());
+    }
+    storedLine() = commandLineOf(arguments);
+}
+
+}  // namespace
+
+const char16_t* GetCommandLineW() {
+    return storedLine().c_str();
+}
 
 Dword GetCurrentProcessId() {
     return static_cast<Dword>(::getpid());
 }
 
 void GetSystemTimeAsFileTime(FileTime* time) {
-    // The seconds from 1601 to 1970, the epochs of the two systems.
-    constexpr std::uint64_t epochGap = 11644473600;
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    const std::uint64_t ticks = (static_cast<std::uint64_t>(now.tv_sec) + epochGap) * 10000000 +
-                                static_cast<std::uint64_t>(now.tv_nsec) / 100;
-    time->dwLowDateTime = static_cast<Dword>(ticks);
-    time->dwHighDateTime = static_cast<Dword>(ticks >> 32);
+    *time = posix::fileTimeOf(now.tv_sec, now.tv_nsec);
 }
 
 }  // namespace platform

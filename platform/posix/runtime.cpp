@@ -1,14 +1,8 @@
 // C run-time services of platform.h: the POSIX backend.
 //
-// The wide printf family is written out here: the C library's own cannot stand
-// in, since its %s reads 8-bit text and its wide characters are 32 bits. It
-// takes what this program's formats use: %s for UTF-16 text (a null one prints
-// as "(null)"), %c for a UTF-16 unit (a NUL too: it is part of the text, which
-// a reader then ends there), %d for an int, %x for an unsigned int in
-// lower-case hexadecimal, and %% for a percent sign. No format of the program
-// has flags, a width, a precision or a size; like any other conversion, such a
-// directive makes the whole call fail with -1, so that a format this formatter
-// cannot honour shows at once rather than as odd text.
+// The wide printf family formats with wide_format.h: the C library's own
+// cannot stand in, since its %s reads 8-bit text and its wide characters are
+// 32 bits.
 //
 // fgetws, getchar and _wfreopen work on the C library's standard input stream,
 // read the way a Windows program reads a stream opened in text mode: in the
@@ -33,13 +27,14 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/bounded_output.h"
+#include "platform/name_codec.h"
 #include "platform/platform.h"
-#include "platform/posix/bounded_output.h"
 #include "platform/posix/console.h"
 #include "platform/posix/locale_text.h"
-#include "platform/posix/name_codec.h"
 #include "platform/posix/signals.h"
 #include "platform/system.h"
+#include "platform/wide_format.h"
 
 namespace platform::posix {
 
@@ -73,62 +68,6 @@ bool narrowAscii(const char16_t* text, std::string& out) {
         out.push_back(static_cast<char>(*text));
     }
     return true;
-}
-
-// The digits of value in base 10 or 16, most significant first.
-void putDigits(posix::BoundedOutput<char16_t>& out, unsigned long long value, unsigned base) {
-    char16_t digits[20];
-    std::size_t count = 0;
-    do {
-        digits[count++] = u"0123456789abcdef"[value % base];
-        value /= base;
-    } while (value != 0);
-    while (count > 0) {
-        out.put(digits[--count]);
-    }
-}
-
-bool formatInto(posix::BoundedOutput<char16_t>& out, const char16_t* format, std::va_list list) {
-    if (format == nullptr) {
-        return false;
-    }
-    std::va_list args;
-    va_copy(args, list);
-    bool understood = true;
-    for (const char16_t* p = format; understood && *p != 0; ++p) {
-        if (*p != u'%') {
-            out.put(*p);
-            continue;
-        }
-        switch (*++p) {
-            case u's': {
-                const char16_t* const text = va_arg(args, const char16_t*);
-                out.put(text != nullptr ? std::u16string_view(text) : u"(null)");
-                break;
-            }
-            case u'c':
-                out.put(static_cast<char16_t>(va_arg(args, int)));
-                break;
-            case u'd': {
-                const int value = va_arg(args, int);
-                if (value < 0) {
-                    out.put(u'-');
-                }
-                putDigits(out, value < 0 ? 0ULL - value : value, 10);
-                break;
-            }
-            case u'x':
-                putDigits(out, va_arg(args, unsigned), 16);
-                break;
-            case u'%':
-                out.put(u'%');
-                break;
-            default:  // the end of the format included
-                understood = false;
-        }
-    }
-    va_end(args);
-    return understood && out.size() <= static_cast<std::size_t>(INT_MAX);
 }
 
 // Bytes read one at a time, and those that decoding read ahead in front of
@@ -253,7 +192,6 @@ bool isConsoleName(const char16_t* path) {
 namespace platform {
 
 using posix::categoryOf;
-using posix::formatInto;
 using posix::input;
 using posix::isConsoleName;
 using posix::joinLineEnd;
@@ -278,7 +216,7 @@ const char16_t* currentLocale(LocaleCategory category) {
 }  // namespace system
 
 int _vscwprintf(const char16_t* format, std::va_list args) {
-    posix::BoundedOutput<char16_t> out(nullptr, 0);
+    BoundedOutput<char16_t> out(nullptr, 0);
     if (!formatInto(out, format, args)) {
         return -1;
     }
@@ -286,7 +224,7 @@ int _vscwprintf(const char16_t* format, std::va_list args) {
 }
 
 int _vsnwprintf(char16_t* buffer, std::size_t count, const char16_t* format, std::va_list args) {
-    posix::BoundedOutput<char16_t> out(buffer, count);
+    BoundedOutput<char16_t> out(buffer, count);
     if (!formatInto(out, format, args) || !out.fits()) {
         return -1;
     }
@@ -349,7 +287,7 @@ Bool _wfreopen(const char16_t* path, const char16_t* mode) {
     std::string file;
     if (isConsoleName(path)) {
         file = "/dev/tty";
-    } else if (!posix::encodePath(path, file)) {
+    } else if (!encodePath(path, file)) {
         return 0;
     }
     std::string narrow;

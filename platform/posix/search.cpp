@@ -18,97 +18,15 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/name_codec.h"
+#include "platform/name_pattern.h"
 #include "platform/path_text.h"
 #include "platform/platform.h"
 #include "platform/posix/last_error.h"
-#include "platform/posix/name_codec.h"
 #include "platform/posix/paths.h"
 
 namespace platform::posix {
 namespace {
-
-void lowerInPlace(std::u16string& text) {
-    for (char16_t& c : text) {
-        c = CharLowerW(c);
-    }
-}
-
-// The platform layer lies below fs/ and may not call its matcher, and the
-// rules differ besides ("*.*" and a final ".*", see NamePattern), so names
-// are matched here, already in lower case, piece by piece: the pieces
-// between stars have fixed lengths, so each takes the first place that fits
-// after the one before it, and the last one is held to the end of the name.
-bool pieceMatchesAt(std::u16string_view name, std::size_t at, std::u16string_view piece) {
-    for (std::size_t i = 0; i < piece.size(); ++i) {
-        if (piece[i] != u'?' && piece[i] != name[at + i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool matchesLowered(std::u16string_view name, std::u16string_view pattern) {
-    constexpr std::size_t none = std::u16string_view::npos;
-    const std::size_t firstStar = pattern.find(u'*');
-    if (firstStar == none) {
-        return name.size() == pattern.size() && pieceMatchesAt(name, 0, pattern);
-    }
-    const std::size_t lastStar = pattern.rfind(u'*');
-    const std::u16string_view head = pattern.substr(0, firstStar);
-    const std::u16string_view tail = pattern.substr(lastStar + 1);
-    if (name.size() < head.size() + tail.size() || !pieceMatchesAt(name, 0, head) ||
-        !pieceMatchesAt(name, name.size() - tail.size(), tail)) {
-        return false;
-    }
-    const std::size_t end = name.size() - tail.size();
-    std::size_t at = head.size();
-    for (std::size_t p = firstStar + 1; p < lastStar;) {
-        const std::size_t nextStar = pattern.find(u'*', p);
-        const std::u16string_view piece = pattern.substr(p, nextStar - p);
-        while (at + piece.size() <= end && !pieceMatchesAt(name, at, piece)) {
-            ++at;
-        }
-        if (at + piece.size() > end) {
-            return false;
-        }
-        at += piece.size();
-        p = nextStar + 1;
-    }
-    return true;
-}
-
-// The name part of a search pattern, matched the way Windows users expect:
-// letter case ignored, "*" and "*.*" match every name, and a final ".*" may
-// also match nothing ("readme.*" finds "readme").
-class NamePattern {
-public:
-    explicit NamePattern(std::u16string_view text) : lowered(text) {
-        lowerInPlace(lowered);
-        std::u16string_view view(lowered);
-        bool onlyStars = !view.empty() && view.find_first_not_of(u'*') == std::u16string_view::npos;
-        matchesEverything = onlyStars || view == u"*.*";
-        extensionOptional = view.size() >= 2 && view.substr(view.size() - 2) == u".*";
-    }
-
-    // scratch receives the lowered name; it is the caller's so that its
-    // storage outlives one call.
-    bool matches(std::u16string_view name, std::u16string& scratch) const {
-        if (matchesEverything) {
-            return true;
-        }
-        scratch.assign(name);
-        lowerInPlace(scratch);
-        std::u16string_view pattern(lowered);
-        return matchesLowered(scratch, pattern) ||
-               (extensionOptional &&
-                matchesLowered(scratch, pattern.substr(0, pattern.size() - 2)));
-    }
-
-private:
-    std::u16string lowered;
-    bool matchesEverything = false;
-    bool extensionOptional = false;
-};
 
 // The entries of one directory, as file_system.h says. Each entry is its
 // type, its inode and its name, packed into one buffer: memory grows with
@@ -260,7 +178,7 @@ private:
               FindData& found) {
         decodedName.clear();
         decode(name, Backslash::nameCharacter, decodedName);
-        if (decodedName.size() >= maxPath || !pattern.matches(decodedName, lowered)) {
+        if (decodedName.size() >= maxPath || !pattern.matches(decodedName)) {
             return false;
         }
         found.dwFileAttributes = attributesOf(directory, type, name);
@@ -301,7 +219,6 @@ private:
     Entries entries;
     NamePattern pattern;
     std::u16string decodedName;
-    std::u16string lowered;
 };
 
 // A name part that could never match a byte name fails as the directory part

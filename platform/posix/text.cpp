@@ -17,13 +17,12 @@
 #include <string_view>
 #include <type_traits>
 
+#include "platform/bounded_output.h"
+#include "platform/code_pages/conversions.h"
+#include "platform/name_codec.h"
 #include "platform/platform.h"
-#include "platform/posix/bounded_output.h"
 #include "platform/posix/code_page.h"
 #include "platform/posix/last_error.h"
-#include "platform/posix/name_codec.h"
-#include "platform/posix/table_code_page.h"
-#include "platform/posix/utf16.h"
 
 namespace platform::posix {
 namespace {
@@ -40,98 +39,10 @@ locale_t caseLocale() {
     return locale;
 }
 
-// Every ANSI code page holds ASCII as it is, so ASCII text converts unit for
-// unit without a look at the page.
-template <typename Unit>
-bool isAscii(std::basic_string_view<Unit> text) {
-    return std::all_of(text.begin(), text.end(), [](Unit unit) {
-        return static_cast<std::make_unsigned_t<Unit>>(unit) < 0x80;
-    });
-}
-
 // The length of a terminated text, its terminator included, as a length of
-// -1 asks a conversion to take it.
-template <typename Unit>
-std::size_t terminatedLength(const Unit* text) {
-    return std::char_traits<Unit>::length(text) + 1;
-}
-
-// The checks that both conversions share; false with the last error set
-// when the arguments are not ones Windows accepts.
-template <typename Unit>
-bool validArguments(const void* input, int length, const Unit* output, int outSize) {
-    if (input == nullptr || length == 0 || length < -1 || outSize < 0 ||
-        (output == nullptr && outSize > 0)) {
-        setLastError(errorInvalidParameter);
-        return false;
-    }
-    return true;
-}
-
-// Hands a conversion's output to the caller as Windows does: its size when
-// sizing (no buffer), else the size once it fits the buffer, or 0 with
-// errorInsufficientBuffer after storing what fits. ASCII text of either unit
-// type is the same text in the other, in every code page.
-template <typename Unit, typename From>
-int deliver(std::basic_string_view<From> result, Unit* buffer, int outSize) {
-    if (result.size() > static_cast<std::size_t>(INT_MAX)) {
-        setLastError(errorInvalidParameter);
-        return 0;
-    }
-    BoundedOutput<Unit> out(buffer, static_cast<std::size_t>(outSize));
-    out.put(result);
-    if (outSize != 0 && !out.fits()) {
-        setLastError(errorInsufficientBuffer);
-        return 0;
-    }
-    return static_cast<int>(result.size());
-}
-
-// The output of the last conversion of each direction, kept from call to
-// call so that converting a name allocates nothing once names of its length
-// have been seen.
-thread_local std::string encoded;
-thread_local std::u16string decoded;
-
-// Windows writes U+FFFD for a lone surrogate, which UTF-8 cannot hold.
-void encodeUtf8(std::u16string_view text, std::string& out) {
-    out.resize(3 * text.size());  // a pair's four bytes are its two units' six
-    char* q = out.data();
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t u = text[i];
-        if (u < 0x80) {
-            *q++ = static_cast<char>(u);
-        } else if (isHighSurrogate(u) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
-            q = putUtf8(codePointOfPair(u, text[i + 1]), q);
-            ++i;
-        } else {
-            q = putUtf8(isSurrogate(u) ? U'\uFFFD' : u, q);
-        }
-    }
-    out.resize(static_cast<std::size_t>(q - out.data()));
-}
-
-// Each byte outside valid UTF-8 reads as U+FFFD. The name codec reads it as a
-// lone surrogate, which valid UTF-8 never gives.
-void decodeUtf8(std::string_view bytes, std::u16string& out) {
-    decode(bytes, Backslash::separator, out);
-    std::replace_if(out.begin(), out.end(), standsForByte, u'\uFFFD');
-}
-
-// What a page writes for a unit that it holds only as its default character,
-// where the caller asks for it (a default character, or whether it was
-// used): the caller's default character, or else the page's. On a
-// double-byte page, two bytes of it are a lead byte and its trail, whatever
-// the first one is.
-std::uint16_t substituteFor(const TableCodePage& page, const char* defaultChar) {
-    if (defaultChar == nullptr) {
-        return page.defaultChar();
-    }
-    const auto first = static_cast<unsigned char>(defaultChar[0]);
-    if (!page.isDoubleByte() || first == 0 || defaultChar[1] == '\0') {
-        return first;
-    }
-    return static_cast<std::uint16_t>(first << 8 | static_cast<unsigned char>(defaultChar[1]));
+// -1 asks for it.
+std::size_t terminatedLength(const char16_t* text) {
+    return std::char_traits<char16_t>::length(text) + 1;
 }
 
 unsigned pageNumber(unsigned codePage) {
@@ -228,61 +139,13 @@ char16_t CharUpperW(char16_t c) {
 
 int WideCharToMultiByte(unsigned codePage, Dword, const char16_t* text, int length, char* out,
                         int outSize, const char* defaultChar, Bool* usedDefault) {
-    if (!posix::validArguments(text, length, out, outSize)) {
-        return 0;
-    }
-    const unsigned number = posix::pageNumber(codePage);
-    const posix::TableCodePage* const page = posix::TableCodePage::find(number);
-    const bool utf8 = number == cpUtf8;
-    if ((page == nullptr && !utf8) ||
-        (utf8 && (defaultChar != nullptr || usedDefault != nullptr))) {
-        posix::setLastError(errorInvalidParameter);
-        return 0;
-    }
-    const std::size_t units =
-        length == -1 ? posix::terminatedLength(text) : static_cast<std::size_t>(length);
-    const std::u16string_view input(text, units);
-    bool used = false;
-    if (posix::isAscii(input)) {
-        posix::encoded.assign(input.begin(), input.end());
-    } else if (utf8) {
-        posix::encodeUtf8(input, posix::encoded);
-    } else {
-        const bool substitutes = defaultChar != nullptr || usedDefault != nullptr;
-        const std::uint16_t substitute = posix::substituteFor(*page, defaultChar);
-        posix::encoded.clear();
-        page->encode(input, substitutes ? &substitute : nullptr, posix::encoded, used);
-    }
-    if (usedDefault != nullptr) {
-        *usedDefault = used;
-    }
-    return posix::deliver(std::string_view(posix::encoded), out, outSize);
+    return code_pages::toBytes(posix::pageNumber(codePage), text, length, out, outSize, defaultChar,
+                               usedDefault);
 }
 
 int MultiByteToWideChar(unsigned codePage, Dword, const char* bytes, int length, char16_t* out,
                         int outSize) {
-    if (!posix::validArguments(bytes, length, out, outSize)) {
-        return 0;
-    }
-    const unsigned number = posix::pageNumber(codePage);
-    const posix::TableCodePage* const page = posix::TableCodePage::find(number);
-    if (page == nullptr && number != cpUtf8) {
-        posix::setLastError(errorInvalidParameter);
-        return 0;
-    }
-    const std::size_t size =
-        length == -1 ? posix::terminatedLength(bytes) : static_cast<std::size_t>(length);
-    const std::string_view input(bytes, size);
-    if (posix::isAscii(input)) {
-        return posix::deliver(input, out, outSize);
-    }
-    posix::decoded.clear();
-    if (page != nullptr) {
-        page->decode(input, posix::decoded);
-    } else {
-        posix::decodeUtf8(input, posix::decoded);
-    }
-    return posix::deliver(std::u16string_view(posix::decoded), out, outSize);
+    return code_pages::toUnits(posix::pageNumber(codePage), bytes, length, out, outSize);
 }
 
 int NormalizeString(int form, const char16_t* text, int length, char16_t* out, int outSize) {
@@ -339,7 +202,7 @@ unsigned GetACP() {
 
 // cpAcp names no page of its own: Windows refuses it here too.
 Bool IsValidCodePage(unsigned codePage) {
-    return codePage == cpUtf8 || posix::TableCodePage::find(codePage) != nullptr;
+    return code_pages::isKnownCodePage(codePage);
 }
 
 }  // namespace platform

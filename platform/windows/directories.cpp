@@ -435,10 +435,6 @@ void closeSystemHandle(SystemHandle handle) {
     ::CloseHandle(handle);
 }
 
-void setLastError(Dword code) {
-    ::SetLastError(code);
-}
-
 void beforeFileCall() {}
 
 std::size_t handleBudget() {

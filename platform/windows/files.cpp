@@ -186,6 +186,10 @@ Dword GetLastError() {
     return ::GetLastError();
 }
 
+void SetLastError(Dword code) {
+    ::SetLastError(code);
+}
+
 Dword FormatMessageW(Dword code, char16_t* buffer, Dword size) {
     return ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                             code, 0, windows::wide(buffer), size, nullptr);

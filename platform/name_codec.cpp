@@ -1,11 +1,10 @@
-// POSIX backend only, to emulate Windows: the name codec, between the bytes of names
-// and UTF-16 with lone surrogates for stray bytes.
-#include "platform/posix/name_codec.h"
+// The name codec, between the bytes of names and UTF-16 with lone surrogates
+// for stray bytes.
+#include "platform/name_codec.h"
 
-#include "platform/posix/last_error.h"
-#include "platform/posix/utf16.h"
+#include "platform/platform.h"
 
-namespace platform::posix {
+namespace platform {
 
 // A byte never gives more than one unit.
 void decode(std::string_view bytes, Backslash backslash, std::u16string& out) {
@@ -36,8 +35,9 @@ void decode(std::string_view bytes, Backslash backslash, std::u16string& out) {
 
 namespace {
 
-// What a lone surrogate that stands for no byte becomes.
-enum class Stray { fails, questionMark };
+// What a lone surrogate that stands for no byte becomes; replaced, every lone
+// surrogate becomes U+FFFD.
+enum class Stray { fails, questionMark, replaced };
 
 // A unit never gives more than three bytes, and a pair four.
 bool encodeUnits(std::u16string_view text, char backslash, Stray stray, std::string& out) {
@@ -51,13 +51,17 @@ bool encodeUnits(std::u16string_view text, char backslash, Stray stray, std::str
         } else if (isHighSurrogate(u) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
             q = putUtf8(codePointOfPair(u, text[i + 1]), q);
             ++i;
-        } else if (standsForByte(u)) {
+        } else if (standsForByte(u) && stray != Stray::replaced) {
             *q++ = byteOf(u);
         } else if (isSurrogate(u)) {
             if (stray == Stray::fails) {
                 return false;
             }
-            *q++ = '?';
+            if (stray == Stray::replaced) {
+                q = putUtf8(U'\uFFFD', q);
+            } else {
+                *q++ = '?';
+            }
         } else {
             q = putUtf8(u, q);
         }
@@ -76,10 +80,14 @@ void encodeText(std::u16string_view text, std::string& out) {
     encodeUnits(text, '\\', Stray::questionMark, out);
 }
 
+void encodeUtf8(std::u16string_view text, std::string& out) {
+    encodeUnits(text, '\\', Stray::replaced, out);
+}
+
 bool encodeForSystem(std::u16string_view path, std::string& out) {
     out.clear();
     if (!encodePath(path, out)) {
-        setLastError(errorInvalidName);
+        SetLastError(errorInvalidName);
         return false;
     }
     return true;
@@ -87,10 +95,10 @@ bool encodeForSystem(std::u16string_view path, std::string& out) {
 
 bool encodeForSystem(const char16_t* path, std::string& out) {
     if (path == nullptr) {
-        setLastError(errorInvalidParameter);
+        SetLastError(errorInvalidParameter);
         return false;
     }
     return encodeForSystem(std::u16string_view(path), out);
 }
 
-}  // namespace platform::posix
+}  // namespace platform

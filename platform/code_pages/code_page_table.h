@@ -1,6 +1,6 @@
-// POSIX backend only, to emulate Windows: Windows' code page tables, as data.
+// Windows' code page tables, as data.
 //
-// The tables under code_pages/ are generated from the ones Windows publishes
+// The tables under tables/ are generated from the ones Windows publishes
 // (tools/gen_code_pages.py), in a form small enough to keep in the tree:
 // each direction of a page is rebuilt from them when the page is first used.
 #pragma once
@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <span>
 
-namespace platform::posix {
+namespace platform::code_pages {
 
 // The characters of one lead byte: trail bytes firstTrail..lastTrail give
 // the units from units[offset] on; every other trail gives the page's
@@ -45,4 +45,4 @@ struct CodePageTable {
 // The table of a Windows ANSI code page; null for any other page.
 const CodePageTable* findCodePageTable(unsigned number);
 
-}  // namespace platform::posix
+}  // namespace platform::code_pages

@@ -1,5 +1,5 @@
-// POSIX backend only, to emulate Windows: the one command line of a process, joined
-// from the argument vector.
+// Arguments joined into the one command line of a Windows program, for
+// systems that hand a program an argument vector.
 //
 // How an argument is written so that the tokenizer gives it back:
 //
@@ -29,12 +29,9 @@
 //   as other names, and the program must not touch names it was not given.
 // - The program path is never used, but its token has to be there; one that
 //   cannot be written stands in as "ansifold".
-#include "platform/posix/command_line.h"
+#include "platform/command_line.h"
 
-#include "platform/platform.h"
-#include "platform/posix/name_codec.h"
-
-namespace platform::posix {
+namespace platform {
 
 namespace {
 
@@ -65,23 +62,6 @@ bool appendWithQuoteSection(std::u16string_view argument, std::u16string& line) 
     }
     line.push_back(quote);
     return true;
-}
-
-std::u16string& storedLine() {
-    static std::u16string line;
-    return line;
-}
-
-// Glibc hands main's arguments to the functions of .init_array too, which
-// spares the entry point from passing them on. The line is made here, before
-// main can change the argument vector (a test framework takes its own flags
-// out of it).
-__attribute__((constructor)) void captureArguments(int argc, char** argv, char**) {
-    std::vector<std::u16string> arguments;
-    for (int i = 0; i < argc && argv[i] != nullptr; ++i) {
-        decode(argv[i], Backslash::separator, arguments.emplace_back());
-    }
-    storedLine() = commandLineOf(arguments);
 }
 
 }  // namespace
@@ -124,8 +104,4 @@ std::u16string commandLineOf(const std::vector<std::u16string>& arguments) {
     return line;
 }
 
-const std::u16string& commandLine() {
-    return storedLine();
-}
-
-}  // namespace platform::posix
+}  // namespace platform

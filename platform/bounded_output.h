@@ -1,4 +1,4 @@
-// POSIX backend only, to emulate Windows: buffers filled as Windows fills them.
+// Buffers filled as Windows fills them.
 //
 // Text for a caller's buffer, handed over the way the Windows services hand
 // it: every unit is counted and those that fit are stored, so that the same
@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace platform::posix {
+namespace platform {
 
 template <typename Unit>
 class BoundedOutput {
@@ -45,4 +45,4 @@ private:
     std::size_t length = 0;
 };
 
-}  // namespace platform::posix
+}  // namespace platform

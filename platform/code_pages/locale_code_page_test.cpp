@@ -1,9 +1,9 @@
 // The ANSI code page chosen for a locale, language by language.
-#include "platform/posix/code_page.h"
+#include "platform/code_pages/locale_code_page.h"
 
 #include <gtest/gtest.h>
 
-namespace platform::posix {
+namespace platform::code_pages {
 namespace {
 
 TEST(LocaleCodePage, FollowsLanguageAndScript) {
@@ -58,4 +58,4 @@ TEST(LocaleCodePage, FollowsLanguageAndScript) {
 }
 
 }  // namespace
-}  // namespace platform::posix
+}  // namespace platform::code_pages

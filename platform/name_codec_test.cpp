@@ -1,12 +1,12 @@
 // Names between bytes and UTF-16, without loss either way.
-#include "platform/posix/name_codec.h"
+#include "platform/name_codec.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
-namespace platform::posix {
+namespace platform {
 namespace {
 
 using namespace std::literals;
@@ -103,4 +103,4 @@ TEST(NameCodec, EveryByteStringSurvivesTheRoundTrip) {
 }
 
 }  // namespace
-}  // namespace platform::posix
+}  // namespace platform

@@ -1,15 +1,14 @@
-// POSIX backend only, to emulate Windows: the one command line of a process.
-//
-// GetCommandLineW on POSIX: the argument vector joined into the one line that
-// a Windows program is given, quoted for the program's own splitter (the
-// kestrel tokenizer) so that it cuts the line back into the same arguments.
+// Arguments joined into the one command line that a Windows program is
+// given, quoted for the program's own splitter (the kestrel tokenizer) so
+// that it cuts the line back into the same arguments: GetCommandLineW where
+// the system hands over an argument vector.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace platform::posix {
+namespace platform {
 
 // Appends argument to line in a form that the tokenizer reads back as
 // exactly that argument, and returns true. The tokenizer cannot yield some
@@ -17,11 +16,7 @@ namespace platform::posix {
 // See command_line.cpp for which ones they are.
 bool appendQuotedArgument(std::u16string_view argument, std::u16string& line);
 
-// The command line of this process, made from its argument vector before
-// main ran.
-const std::u16string& commandLine();
-
 // The command line for the arguments, the program path first.
 std::u16string commandLineOf(const std::vector<std::u16string>& arguments);
 
-}  // namespace platform::posix
+}  // namespace platform

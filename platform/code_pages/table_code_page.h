@@ -1,4 +1,4 @@
-// POSIX backend only, to emulate Windows: the ANSI code pages, from Windows' own tables.
+// The ANSI code pages, from Windows' own tables.
 //
 // Conversions between UTF-16 and the bytes of a Windows ANSI code page, unit
 // for unit and byte for byte as Windows makes them with no flags: best-fit
@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/posix/code_page_table.h"
+#include "platform/code_pages/code_page_table.h"
 
-namespace platform::posix {
+namespace platform::code_pages {
 
 class TableCodePage {
 public:
@@ -47,4 +47,4 @@ private:
     std::vector<std::uint16_t> bytesOf;
 };
 
-}  // namespace platform::posix
+}  // namespace platform::code_pages

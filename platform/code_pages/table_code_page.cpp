@@ -1,12 +1,12 @@
-// POSIX backend only, to emulate Windows: the ANSI code pages, from Windows' own tables.
-#include "platform/posix/table_code_page.h"
+// The ANSI code pages, from Windows' own tables.
+#include "platform/code_pages/table_code_page.h"
 
 #include <array>
 #include <atomic>
 #include <memory>
 #include <mutex>
 
-namespace platform::posix {
+namespace platform::code_pages {
 
 namespace {
 
@@ -121,4 +121,4 @@ void TableCodePage::decode(std::string_view bytes, std::u16string& out) const {
     }
 }
 
-}  // namespace platform::posix
+}  // namespace platform::code_pages

@@ -1,4 +1,4 @@
-// POSIX backend only, to emulate Windows: the name codec.
+// The name codec, for systems whose names are bytes.
 //
 // File names and command-line arguments are bytes on POSIX systems; above the
 // platform layer they are UTF-16. This codec turns one into the other without
@@ -14,7 +14,22 @@
 #include <string>
 #include <string_view>
 
-namespace platform::posix {
+#include "platform/unicode.h"
+
+namespace platform {
+
+// The unit that stands for byte b (0x80..0xFF, or the backslash of a name).
+constexpr char16_t escapeOf(unsigned char b) {
+    return static_cast<char16_t>(0xDC00 + b);
+}
+constexpr char16_t escapedBackslash = escapeOf('\\');
+
+constexpr bool standsForByte(char16_t u) {
+    return (u >= escapeOf(0x80) && u <= escapeOf(0xFF)) || u == escapedBackslash;
+}
+constexpr char byteOf(char16_t escape) {
+    return static_cast<char>(escape - 0xDC00);
+}
 
 enum class Backslash { separator, nameCharacter };
 
@@ -31,9 +46,13 @@ bool encodePath(std::u16string_view text, std::string& out);
 // lone surrogate goes out as '?', as on a terminal. A backslash stays one.
 void encodeText(std::u16string_view text, std::string& out);
 
+// Appends text as UTF-8 as Windows converts it: every lone surrogate, which
+// UTF-8 cannot hold, as U+FFFD.
+void encodeUtf8(std::u16string_view text, std::string& out);
+
 // The bytes of a path for a system call. A null path, or a text holding a lone
 // surrogate that stands for no byte, sets the last error and gives false.
 bool encodeForSystem(const char16_t* path, std::string& out);
 bool encodeForSystem(std::u16string_view path, std::string& out);
 
-}  // namespace platform::posix
+}  // namespace platform
