@@ -31,6 +31,19 @@ std::u16string folded(const std::u16string& name) {
     return text;
 }
 
+TEST(Strings, CompareOrdinallyAndMeasure) {
+    EXPECT_EQ(lstrlenW(u"abc"), 3);
+    EXPECT_EQ(lstrlenW(nullptr), 0);
+    EXPECT_EQ(lstrcmpW(u"abc", u"abc"), 0);
+    EXPECT_LT(lstrcmpW(u"ab", u"abc"), 0);
+    EXPECT_GT(lstrcmpW(u"b", u"abc"), 0);
+    EXPECT_LT(lstrcmpW(u"B", u"a"), 0);  // ordinal: case counts
+    EXPECT_GT(lstrcmpW(u"\uFF41", u"\u3042"), 0);
+    // A soft hyphen that a collation ignores still makes another name.
+    EXPECT_LT(lstrcmpW(u".", u".\u00AD"), 0);
+    EXPECT_LT(lstrcmpW(nullptr, u""), 0);
+}
+
 TEST(AnsiCodePage, IsOneOfTheTwoTheTestsRunUnder) {
     EXPECT_TRUE(GetACP() == 932 || GetACP() == 1252) << GetACP();
 }

@@ -93,24 +93,6 @@ bool isNonspacing(char16_t c) {
 
 namespace platform {
 
-int lstrlenW(const char16_t* text) {
-    if (text == nullptr) {
-        return 0;
-    }
-    return static_cast<int>(std::char_traits<char16_t>::length(text));
-}
-
-int lstrcmpW(const char16_t* a, const char16_t* b) {
-    if (a == nullptr || b == nullptr) {
-        return (a != nullptr) - (b != nullptr);
-    }
-    while (*a != 0 && *a == *b) {
-        ++a;
-        ++b;
-    }
-    return (*a > *b) - (*a < *b);
-}
-
 namespace {
 
 // ASCII by itself, whatever the locale; the rest as the locale maps it, and a

@@ -9,22 +9,6 @@ namespace platform {
 
 using windows::wide;
 
-int lstrlenW(const char16_t* text) {
-    return ::lstrlenW(wide(text));
-}
-
-// The system's lstrcmpW collates by the user's locale, under which "." and
-// ".." followed by an ignorable character (a soft hyphen, a zero-width joiner)
-// compare equal to "." and "..". The comparison here is of units alone.
-int lstrcmpW(const char16_t* a, const char16_t* b) {
-    if (a == nullptr || b == nullptr) {
-        return (a != nullptr) - (b != nullptr);
-    }
-    const int order = ::CompareStringOrdinal(wide(a), -1, wide(b), -1, FALSE);
-    // It fails only on arguments that are no texts, which are equal to none.
-    return order == 0 ? 1 : order - CSTR_EQUAL;
-}
-
 // A pointer value below 0x10000 tells CharLowerW that it carries one
 // character, whose lower case comes back in the low word of the result.
 char16_t CharLowerW(char16_t c) {
