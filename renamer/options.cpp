@@ -2,6 +2,7 @@
 #include "renamer/options.h"
 
 #include "platform/platform.h"
+#include "renamer/fold_name.h"
 
 namespace ansifold {
 
@@ -32,9 +33,13 @@ std::optional<unsigned> numberOf(std::u16string_view digits) {
     return number;
 }
 
+// A page that names fold through: one that the system knows, and that takes
+// a default character for what it lacks (Windows' UTF-7, ISO-2022 and symbol
+// pages take none, and every entry would fail).
 bool isCodePage(std::u16string_view value) {
     const std::optional<unsigned> number = numberOf(value);
-    return number && platform::IsValidCodePage(*number) != 0;
+    return number && platform::IsValidCodePage(*number) != 0 &&
+           foldNameThrough(*number, nullptr, u"a");
 }
 
 // Every long option that the program knows.

@@ -240,6 +240,9 @@ class Refusals(TreeTestCase):
             (["--version=2"], "--version=2"),
             (["--code-page=99", "a😀"], "--code-page=99"),
             (["--code-page=0x3a4", "a😀"], "--code-page=0x3a4"),
+            # A page that Windows knows but cannot fold through (UTF-7 takes
+            # no default character).
+            (["--code-page=65000", "a😀"], "--code-page=65000"),
             (["a😀", "--code-page"], "--code-page"),
             (["--exclude=", "a😀"], "--exclude"),
         ]
