@@ -19,6 +19,10 @@ layer_tests(unit_test_sources platform platform/code_pages platform/${ANSIFOLD_B
 add_executable(unit_tests ${unit_test_sources} tests/support/test_main.cpp
   tests/support/temp_dir.cpp)
 target_link_libraries(unit_tests PRIVATE renamer ${gtest_libraries})
+if(CMAKE_CROSSCOMPILING)
+  set_target_properties(unit_tests PROPERTIES CROSSCOMPILING_EMULATOR
+    "${CMAKE_SOURCE_DIR}/cmake/start-again;${CMAKE_CROSSCOMPILING_EMULATOR}")
+endif()
 target_include_directories(unit_tests PRIVATE ${CMAKE_SOURCE_DIR})
 
 # Everything runs under the Japanese locale (ANSI code page 932); the suites
