@@ -9,16 +9,9 @@
 // multibyte encoding of the locale in force, with a carriage return before a
 // line feed dropped.
 //
-// _getwch reads the terminal itself, /dev/tty, as Windows' reads the console
-// whatever standard input is: one key, as soon as it is pressed, unechoed.
-//
 // Decoding reads a byte or two ahead now and then (to see what follows a
 // carriage return, or when a character is not valid). Those bytes wait here, in
 // front of the stream, for the next fgetws or getchar.
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -70,9 +63,9 @@ bool narrowAscii(const char16_t* text, std::string& out) {
     return true;
 }
 
-// Bytes read one at a time, and those that decoding read ahead in front of
-// them.
-class ReadAheadSource : public posix::ByteSource {
+// The bytes of standard input, read one at a time, and those that decoding
+// read ahead in front of them.
+class StandardInputSource : public posix::ByteSource {
 public:
     int next() override {
         if (!waiting.empty()) {
@@ -80,27 +73,14 @@ public:
             waiting.erase(0, 1);
             return byte;
         }
-        return readByte();
+        const int c = getc_unlocked(stdin);
+        return c == EOF ? -1 : c;
     }
     void unread(std::string_view bytes) override { waiting.insert(0, bytes); }
     void forget() { waiting.clear(); }
 
-protected:
-    ~ReadAheadSource() = default;
-
 private:
-    // The next byte of the source itself, or a negative value at its end.
-    virtual int readByte() = 0;
-
     std::string waiting;
-};
-
-class StandardInputSource : public ReadAheadSource {
-private:
-    int readByte() override {
-        const int c = getc_unlocked(stdin);
-        return c == EOF ? -1 : c;
-    }
 };
 
 StandardInputSource input;
@@ -125,52 +105,6 @@ void joinLineEnd(char16_t& unit) {
         input.unread(std::string_view(&byte, 1));
     }
 }
-
-// The bytes of keys as the terminal sends them.
-class TerminalKeys : public ReadAheadSource {
-public:
-    explicit TerminalKeys(int terminal) : fd(terminal) {}
-
-private:
-    int readByte() override {
-        unsigned char byte = 0;
-        ssize_t n = 0;
-        do {
-            n = ::read(fd, &byte, 1);
-        } while (n < 0 && errno == EINTR);
-        return n == 1 ? byte : -1;
-    }
-
-    int fd;
-};
-
-// Without line editing and echo, a read returns as soon as a key is pressed
-// and shows nothing; the terminal's own settings return with the key.
-class KeyByKey {
-public:
-    explicit KeyByKey(int terminal) : fd(terminal) {
-        changed = ::tcgetattr(fd, &saved) == 0;
-        if (changed) {
-            termios raw = saved;
-            raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-            raw.c_cc[VMIN] = 1;
-            raw.c_cc[VTIME] = 0;
-            changed = ::tcsetattr(fd, TCSANOW, &raw) == 0;
-        }
-    }
-    ~KeyByKey() {
-        if (changed) {
-            ::tcsetattr(fd, TCSANOW, &saved);
-        }
-    }
-    KeyByKey(const KeyByKey&) = delete;
-    KeyByKey& operator=(const KeyByKey&) = delete;
-
-private:
-    int fd;
-    termios saved{};
-    bool changed = false;
-};
 
 bool isConsoleName(const char16_t* path) {
     for (std::u16string_view name : {u"CON", u"CONIN$"}) {
@@ -299,23 +233,11 @@ Bool _wfreopen(const char16_t* path, const char16_t* mode) {
     return std::freopen(file.c_str(), narrow.c_str(), stdin) != nullptr;
 }
 
+// A terminal is shared with whatever started the program and stays open when
+// the program ends (GetConsoleProcessList), so the frame never waits for a
+// key before it closes, and no key is read.
 int system::_getwch() {
-    const int terminal = ::open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
-    if (terminal < 0) {
-        return weof;
-    }
-    int key = weof;
-    {
-        const posix::KeyByKey keys(terminal);
-        posix::TerminalKeys source(terminal);
-        char16_t units[2];
-        std::string bytes;
-        if (posix::readLocaleCharacter(source, units, bytes) > 0) {
-            key = units[0];
-        }
-    }
-    ::close(terminal);
-    return key;
+    return weof;
 }
 
 }  // namespace platform
