@@ -155,6 +155,9 @@ std::optional<ArgumentEntry> findEntry(const std::u16string& fullPath, const Run
         // separator, which keeps it to directories.
         const std::u16string tail = fullPath.substr(entry.parent.size());
         const std::size_t nameAt = tail.find(entry.name);
+        if (nameAt == std::u16string::npos) {
+            return std::nullopt;
+        }
         entry.fullPath = *parent + tail;
         entry.walked =
             *parent + tail.substr(0, nameAt) + *name + tail.substr(nameAt + entry.name.size());
