@@ -1,28 +1,24 @@
 // Strings and code pages of platform.h: the POSIX backend.
 //
-// Ordinal comparison, the simple lower-case mapping of Unicode, conversions
-// through Windows' own code page tables, or UTF-8, with Windows' contract for
-// the caller's buffer and the default character, and composition,
-// decomposition and character types through ICU, whose data are those of the
-// Unicode standard that Windows' own normalizer follows.
+// The simple case mappings of Unicode; conversions through the common code
+// pages (code_pages/), for the page that cpAcp stands for here; and
+// composition, decomposition and character types through ICU, whose data are
+// those of the Unicode standard that Windows' own normalizer follows.
 #include <locale.h>
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
 #include <wctype.h>
 
-#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <type_traits>
 
-#include "platform/bounded_output.h"
 #include "platform/code_pages/conversions.h"
-#include "platform/name_codec.h"
 #include "platform/platform.h"
 #include "platform/posix/code_page.h"
 #include "platform/posix/last_error.h"
+#include "platform/unicode.h"
 
 namespace platform::posix {
 namespace {
