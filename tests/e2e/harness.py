@@ -145,6 +145,15 @@ def refuse_unconfined():
                  probe.stderr.decode(errors="replace").strip())
 
 
+def _temp_contents(folder, names):
+    """Everything in a user's Temp folder of a Wine prefix, for copytree to
+    leave out."""
+    user = os.path.dirname(folder)
+    if os.path.basename(folder) == "Temp" and os.path.basename(os.path.dirname(user)) == "users":
+        return names
+    return []
+
+
 class WineServer:
     """The suite's own prefix, copied from the build's, and its own wine
     server, started where only its folder (the prefix, and the server's
@@ -217,14 +226,20 @@ class WineServer:
 
     def copy_prefix(self, build):
         """The build's prefix, its files under drive_c linked rather than
-        copied (hundreds of megabytes; Wine does not write them in place)."""
+        copied (hundreds of megabytes; Wine does not write them in place).
+        What the users' Temp folders hold is left out: the unit tests run in
+        the build's prefix, and make and remove folders there while a suite
+        copies it."""
         os.mkdir(self.prefix())
         for name in os.listdir(build):
             if name in (".lock", "wineserver"):
                 continue
             source = os.path.join(build, name)
-            link = ["-l"] if name == "drive_c" else []
-            subprocess.run(["cp", "-a", *link, source, self.prefix()], check=True)
+            if name == "drive_c":
+                shutil.copytree(source, os.path.join(self.prefix(), name), symlinks=True,
+                                copy_function=os.link, ignore=_temp_contents)
+            else:
+                subprocess.run(["cp", "-a", source, self.prefix()], check=True)
 
     def admit(self, folder):
         self.start()
