@@ -342,8 +342,11 @@ class DryRunEqualsRun(TreeTestCase):
     to, "f/"), the dry run prints what the run prints, byte for byte, and the undo
     of the run's log puts the tree back as it was."""
 
-    # Names that fold alike, onto one another, or not at all.
-    NAMES = ["a", "ā", "Ａ", "b😀", "b😁", "b__", "c", "ē", "e", "d😀x", "d_x"]
+    # Names that fold alike, onto one another, or not at all; on Linux also
+    # names that differ from others in case alone, which a Windows volume
+    # cannot hold side by side.
+    NAMES = ["a", "ā", "Ａ", "b😀", "b😁", "b__", "c", "ē", "e", "d😀x", "d_x"] + (
+        [] if harness.under_wine() else ["A", "Ā"])
     ROUNDS = 6 if harness.emulated() else 30 if harness.under_wine() else 100
 
     def test_random_trees(self):
@@ -355,6 +358,10 @@ class DryRunEqualsRun(TreeTestCase):
                 build(root, nodes)
                 before = read_tree(root)
                 arguments = self.random_arguments(generator, nodes)
+                # On Linux, every other round as for a caseless volume, which
+                # also checks folds against the other names in any case.
+                if not harness.under_wine() and number % 2:
+                    arguments = [f"--code-page={harness.code_page()}"] + arguments
 
                 preview = self.run_program(["--dry-run", "--log=run.log"] + arguments, cwd=root)
                 self.assertTree(root, before)
