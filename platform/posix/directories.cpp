@@ -145,19 +145,11 @@ Dword attributesBelow(const OpenDirectory& directory, std::u16string_view name) 
     if (!name.empty() && !encodeForSystem(name, encoded)) {
         return invalidFileAttributes;
     }
-    const int fd = directory.handle.get();
-    Status status;
-    if (!statusAt(fd, encoded.c_str(), status)) {
-        setLastErrorFromErrno(errno);
-        return invalidFileAttributes;
-    }
-    if (name.empty()) {
-        return fileAttributeDirectory;
-    }
-    const Dword attributes = attributesOf(status.mode, fd, encoded.c_str());
-    return isOtherFileSystem(status, static_cast<dev_t>(directory.identity.volume))
-               ? attributes | fileAttributeReparsePoint
-               : attributes;
+    const Dword attributes = attributesAt(directory.handle.get(), encoded.c_str(),
+                                          static_cast<dev_t>(directory.identity.volume));
+    // The directory itself is where a walk stands, whatever it is mounted on.
+    return name.empty() && attributes != invalidFileAttributes ? fileAttributeDirectory
+                                                               : attributes;
 }
 
 Dword attributesByPath(PathText path) {

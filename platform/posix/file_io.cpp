@@ -24,6 +24,7 @@
 
 #include "platform/file_system.h"
 #include "platform/name_codec.h"
+#include "platform/path_text.h"
 #include "platform/platform.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/paths.h"
@@ -146,14 +147,12 @@ bool statusOf(Handle handle, struct stat& status) {
 // keeps none.
 FileTime creationTimeOf(Handle handle) {
     FileTime time;
-#ifdef STATX_BTIME
     struct statx extended {};
     if (::statx(descriptorOf(handle), "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_BTIME,
                 &extended) == 0 &&
         (extended.stx_mask & STATX_BTIME) != 0) {
         time = fileTimeOf(extended.stx_btime.tv_sec, extended.stx_btime.tv_nsec);
     }
-#endif
     return time;
 }
 
@@ -317,12 +316,7 @@ Dword GetFinalPathNameByHandleW(Handle file, char16_t* buffer, Dword size) {
         posix::setLastError(read ? errorInvalidHandle : error);
         return 0;
     }
-    if (path.size() >= size) {
-        return static_cast<Dword>(path.size() + 1);
-    }
-    std::copy(path.begin(), path.end(), buffer);
-    buffer[path.size()] = u'\0';
-    return static_cast<Dword>(path.size());
+    return copyOut(path, size, buffer);
 }
 
 // Locks of the open file description, not of the process, as Windows locks

@@ -10,39 +10,13 @@
 #include <string_view>
 
 #include "platform/name_codec.h"
+#include "platform/path_text.h"
 #include "platform/platform.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/locale_text.h"
 #include "platform/posix/move.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/signals.h"
-
-namespace platform::posix {
-namespace {
-
-// Windows' contract for texts that a caller's buffer receives: the length when
-// the text and its terminator fit, else the size that would fit them, with
-// nothing written.
-Dword copyOut(std::u16string_view text, Dword size, char16_t* buffer) {
-    if (text.size() >= size) {
-        return static_cast<Dword>(text.size() + 1);
-    }
-    std::copy(text.begin(), text.end(), buffer);
-    buffer[text.size()] = u'\0';
-    return static_cast<Dword>(text.size());
-}
-
-// strerror_r's text, from either of its two forms: the GNU one returns the
-// text, the POSIX one fills the buffer and returns 0.
-[[maybe_unused]] const char* messageOf(const char* text, const char*) {
-    return text;
-}
-[[maybe_unused]] const char* messageOf(int result, const char* buffer) {
-    return result == 0 ? buffer : "";
-}
-
-}  // namespace
-}  // namespace platform::posix
 
 namespace platform {
 
@@ -61,7 +35,7 @@ Dword GetFullPathNameW(const char16_t* path, Dword size, char16_t* buffer, char1
     if (!posix::resolveLexically(path, full)) {
         return 0;
     }
-    Dword result = posix::copyOut(full, size, buffer);
+    Dword result = copyOut(full, size, buffer);
     if (filePart != nullptr && result == full.size()) {
         *filePart = full.back() == u'/' ? nullptr : buffer + full.rfind(u'/') + 1;
     }
@@ -73,7 +47,7 @@ Dword GetCurrentDirectoryW(Dword size, char16_t* buffer) {
     if (!posix::readCurrentDirectory(current)) {
         return 0;
     }
-    return posix::copyOut(current, size, buffer);
+    return copyOut(current, size, buffer);
 }
 
 Bool MoveFileW(const char16_t* from, const char16_t* to) {
@@ -118,9 +92,10 @@ Dword FormatMessageW(Dword code, char16_t* buffer, Dword size) {
         posix::setLastError(errorInvalidParameter);
         return 0;
     }
+    // The GNU strerror_r: g++ always builds with _GNU_SOURCE.
     char text[256];
     std::u16string message;
-    posix::decodeLocale(posix::messageOf(::strerror_r(e, text, sizeof text), text), message);
+    posix::decodeLocale(::strerror_r(e, text, sizeof text), message);
     if (buffer == nullptr || message.size() >= size) {
         posix::setLastError(errorInsufficientBuffer);
         return 0;

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,22 +18,9 @@
 namespace platform::posix {
 namespace {
 
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
 int systemRenameNoReplace(const char* from, const char* to) {
     return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
 }
-#elif defined(SYS_renameat2)
-int systemRenameNoReplace(const char* from, const char* to) {
-    constexpr unsigned renameNoReplaceFlag = 1;
-    return static_cast<int>(
-        ::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, renameNoReplaceFlag));
-}
-#else
-int systemRenameNoReplace(const char*, const char*) {
-    errno = ENOSYS;
-    return -1;
-}
-#endif
 
 NoReplaceRename renameNoReplace = systemRenameNoReplace;
 

@@ -60,30 +60,6 @@ Dword attributesByPath(const std::string& path) {
     return attributesOf(status.st_mode, AT_FDCWD, path.c_str());
 }
 
-// Appends the components of text to full, an absolute path without a trailing
-// separator ("/" for the root): "." and empty components go, ".." takes the
-// last component back but never the root.
-void foldComponents(std::u16string_view text, std::u16string& full) {
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = start;
-        while (end < text.size() && !isSeparator(text[end])) {
-            ++end;
-        }
-        std::u16string_view component = text.substr(start, end - start);
-        if (component == u"..") {
-            std::size_t cut = full.rfind(u'/');
-            full.resize(std::max<std::size_t>(cut, 1));
-        } else if (!component.empty() && component != u".") {
-            if (full.size() > 1) {
-                full += u'/';
-            }
-            full += component;
-        }
-        start = end + 1;
-    }
-}
-
 }  // namespace
 
 Dword attributesOf(mode_t mode, int directory, const char* name) {
@@ -100,7 +76,6 @@ Dword attributesOf(mode_t mode, int directory, const char* name) {
 
 bool statusAt(int directory, const char* name, Status& status) {
     const bool itself = *name == '\0';
-#ifdef STATX_ATTR_MOUNT_ROOT
     // statx, unlike fstatat, would mount an automount point that it looks at.
     const int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | (itself ? AT_EMPTY_PATH : 0);
     struct statx extended;
@@ -111,22 +86,21 @@ bool statusAt(int directory, const char* name, Status& status) {
     status.device = makedev(extended.stx_dev_major, extended.stx_dev_minor);
     status.inode = extended.stx_ino;
     status.mountRoot = (extended.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
-#else
-    struct stat plain;
-    if ((itself ? ::fstat(directory, &plain)
-                : ::fstatat(directory, name, &plain, AT_SYMLINK_NOFOLLOW)) != 0) {
-        return false;
-    }
-    status.mode = plain.st_mode;
-    status.device = plain.st_dev;
-    status.inode = plain.st_ino;
-    status.mountRoot = false;
-#endif
     return true;
 }
 
 bool isOtherFileSystem(const Status& status, dev_t parentDevice) {
     return S_ISDIR(status.mode) && (status.mountRoot || status.device != parentDevice);
+}
+
+Dword attributesAt(int directory, const char* name, dev_t device) {
+    Status status;
+    if (!statusAt(directory, name, status)) {
+        setLastErrorFromErrno(errno);
+        return invalidFileAttributes;
+    }
+    const Dword attributes = attributesOf(status.mode, directory, name);
+    return isOtherFileSystem(status, device) ? attributes | fileAttributeReparsePoint : attributes;
 }
 
 void setLastErrorForPath(int e, const std::string& path) {
@@ -165,9 +139,9 @@ bool resolveLexically(std::u16string_view path, std::u16string& full) {
         if (!readCurrentDirectory(current)) {
             return false;
         }
-        foldComponents(current, full);
+        appendComponents(current, full);
     }
-    foldComponents(path, full);
+    appendComponents(path, full);
     if (isSeparator(path.back()) && full.size() > 1) {
         full += u'/';
     }

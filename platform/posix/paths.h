@@ -38,6 +38,12 @@ bool statusAt(int directory, const char* name, Status& status);
 // (a bind mount may share its parent's device), is another file system.
 bool isOtherFileSystem(const Status& status, dev_t parentDevice);
 
+// The attributes of name in directory, a descriptor of a directory on
+// device: a directory on another file system bears the reparse-point bit, as
+// a walk must not enter it. invalidFileAttributes with the last error set
+// when there is no such entry.
+Dword attributesAt(int directory, const char* name, dev_t device);
+
 // Sets the last error for a call on path that failed with errno value e.
 // Windows tells a missing entry (errorFileNotFound) from a missing directory
 // on the way to it (errorPathNotFound); POSIX says ENOENT for both.

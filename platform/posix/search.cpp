@@ -1,12 +1,11 @@
 // POSIX backend only, to emulate Windows: the listings of directory searches.
 //
 // A walk of a large tree lists every directory once, so the per-entry path is
-// kept lean: the entry type comes from readdir where the file system gives it,
+// kept lean: the entry type comes from getdents64 where the file system gives it,
 // the buffers live in the search and are reused, and a pattern that matches
 // every name is never compared.
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,15 +24,18 @@
 #include "platform/posix/last_error.h"
 #include "platform/posix/paths.h"
 
-namespace platform::posix {
-namespace {
+namespace platform::os {
 
-// The entries of one directory, as file_system.h says. Each entry is its
-// type, its inode and its name, packed into one buffer: memory grows with
-// the largest directory, a few bytes beyond the names.
-class Entries {
+using namespace posix;
+
+// The entries of one directory, as file_system.h says, handed out in the
+// order of their inodes. Each is its type, its inode and its name, packed
+// into one buffer: memory grows with the largest directory, a few bytes
+// beyond the names.
+class Listing {
 public:
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 30))
+    explicit Listing(std::u16string_view mask) : pattern(mask) {}
+
     // Reads the search's own descriptor straight from the system: it was
     // opened for this listing, and a directory stream over a copy of it would
     // cost four more system calls per directory of a walk. Its offset means
@@ -51,6 +53,8 @@ public:
             }
             if (size <= 0) {
                 readErrno = size < 0 ? errno : 0;
+                std::stable_sort(order.begin(), order.end(),
+                                 [](const Entry& a, const Entry& b) { return a.inode < b.inode; });
                 return true;
             }
             for (ssize_t at = 0; at < size;) {
@@ -60,55 +64,19 @@ public:
             }
         }
     }
-#else
-    // Reads descriptor's entries through a stream of its own, so that the
-    // descriptor stays open for what the walk does in the directory.
-    bool read(int descriptor) {
-        const int copy = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
-        DIR* stream = copy < 0 ? nullptr : ::fdopendir(copy);
-        if (stream == nullptr) {
-            const int e = errno;
-            if (copy >= 0) {
-                ::close(copy);
+
+    bool next(const OpenDirectory& directory, FindData& found, ListedEntry& listed) {
+        while (position < order.size()) {
+            const Entry& entry = order[position++];
+            const auto type = static_cast<unsigned char>(packed[entry.at]);
+            if (take(directory, type, packed.c_str() + entry.at + 1, found)) {
+                listed = {decodedName, found.dwFileAttributes,
+                          static_cast<std::int64_t>(entry.inode)};
+                return true;
             }
-            setLastErrorFromErrno(e);
-            return false;
         }
-        for (;;) {
-            errno = 0;
-            const dirent* entry = ::readdir(stream);
-            if (entry == nullptr) {
-                break;
-            }
-            add(typeOf(*entry), entry->d_ino, entry->d_name);
-        }
-        readErrno = errno;
-        ::closedir(stream);
-        return true;
-    }
-#endif
-
-    void sortByInode() {
-        std::stable_sort(order.begin(), order.end(),
-                         [](const Entry& a, const Entry& b) { return a.inode < b.inode; });
-    }
-
-    // The next entry's type, inode and name, or false once all were handed
-    // out.
-    bool next(unsigned char& type, ino_t& inode, const char*& name) {
-        if (position >= order.size()) {
-            return false;
-        }
-        const Entry& entry = order[position++];
-        type = static_cast<unsigned char>(packed[entry.at]);
-        inode = entry.inode;
-        name = packed.c_str() + entry.at + 1;
-        return true;
-    }
-
-    // The error that cut the reading short, or 0.
-    int readError() const {
-        return readErrno;
+        readErrno == 0 ? setLastError(errorNoMoreFiles) : setLastErrorFromErrno(readErrno);
+        return false;
     }
 
 private:
@@ -124,56 +92,6 @@ private:
         packed.push_back('\0');
     }
 
-    static unsigned char typeOf([[maybe_unused]] const dirent& entry) {
-#ifdef _DIRENT_HAVE_D_TYPE
-        return entry.d_type;
-#else
-        return DT_UNKNOWN;
-#endif
-    }
-
-    std::string packed;
-    std::vector<Entry> order;
-    std::size_t position = 0;
-    int readErrno = 0;
-};
-
-}  // namespace
-
-}  // namespace platform::posix
-
-namespace platform::os {
-
-using namespace posix;
-
-class Listing {
-public:
-    explicit Listing(std::u16string_view mask) : pattern(mask) {}
-
-    bool read(int descriptor) {
-        if (!entries.read(descriptor)) {
-            return false;
-        }
-        entries.sortByInode();
-        return true;
-    }
-
-    bool next(const OpenDirectory& directory, FindData& found, ListedEntry& listed) {
-        unsigned char type = DT_UNKNOWN;
-        ino_t inode = 0;
-        const char* name = nullptr;
-        while (entries.next(type, inode, name)) {
-            if (take(directory, type, name, found)) {
-                listed = {decodedName, found.dwFileAttributes, static_cast<std::int64_t>(inode)};
-                return true;
-            }
-        }
-        const int e = entries.readError();
-        e == 0 ? setLastError(errorNoMoreFiles) : setLastErrorFromErrno(e);
-        return false;
-    }
-
-private:
     bool take(const OpenDirectory& directory, unsigned char type, const char* name,
               FindData& found) {
         decodedName.clear();
@@ -182,8 +100,7 @@ private:
             return false;
         }
         found.dwFileAttributes = attributesOf(directory, type, name);
-        std::copy(decodedName.begin(), decodedName.end(), found.cFileName);
-        found.cFileName[decodedName.size()] = u'\0';
+        copyOut(decodedName, maxPath, found.cFileName);
         return true;
     }
 
@@ -203,20 +120,17 @@ private:
             default:
                 return fileAttributeNormal;
         }
-        const int fd = directory.handle.get();
-        Status status;
-        if (!statusAt(fd, name, status)) {
-            // The entry went away since it was listed: a plain entry is one
-            // that no walk tries to enter.
-            return fileAttributeNormal;
-        }
-        const Dword attributes = posix::attributesOf(status.mode, fd, name);
-        return isOtherFileSystem(status, static_cast<dev_t>(directory.identity.volume))
-                   ? attributes | fileAttributeReparsePoint
-                   : attributes;
+        const Dword attributes = posix::attributesAt(directory.handle.get(), name,
+                                                     static_cast<dev_t>(directory.identity.volume));
+        // An entry that went away since it was listed is a plain one, which
+        // no walk tries to enter.
+        return attributes != invalidFileAttributes ? attributes : fileAttributeNormal;
     }
 
-    Entries entries;
+    std::string packed;
+    std::vector<Entry> order;
+    std::size_t position = 0;
+    int readErrno = 0;  // what cut the reading short
     NamePattern pattern;
     std::u16string decodedName;
 };

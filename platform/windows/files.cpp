@@ -27,17 +27,6 @@ bool isBareName(std::u16string_view name) {
            name.find_first_of(u"\\/:") == std::u16string_view::npos;
 }
 
-// Windows' contract for texts that a caller's buffer receives: the length when
-// the text and its terminator fit, else the size that would fit them.
-DWORD copyOut(std::u16string_view text, DWORD size, char16_t* buffer) {
-    if (text.size() + 1 > size) {
-        return static_cast<DWORD>(text.size() + 1);
-    }
-    std::copy(text.begin(), text.end(), buffer);
-    buffer[text.size()] = u'\0';
-    return static_cast<DWORD>(text.size());
-}
-
 std::u16string inCurrentDirectory(std::u16string_view name) {
     std::u16string path = currentPath();
     if (!endsWithSeparator(path)) {
@@ -165,7 +154,7 @@ Dword GetFullPathNameW(const char16_t* path, Dword size, char16_t* buffer, char1
 Dword GetCurrentDirectoryW(Dword size, char16_t* buffer) {
     const std::u16string& held = windows::currentLongPath();
     if (!held.empty()) {
-        return windows::copyOut(held, size, buffer);
+        return copyOut(held, size, buffer);
     }
     return ::GetCurrentDirectoryW(size, wide(buffer));
 }
