@@ -10,7 +10,6 @@
 
 #include <limits.h>
 #include <poll.h>
-#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +19,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <type_traits>
@@ -71,13 +71,9 @@ StandardStream standardInput(STDIN_FILENO, false);
 StandardStream standardOutput(STDOUT_FILENO, true);
 StandardStream standardError(STDERR_FILENO, true);
 
-Handle handleOf(StandardStream& stream) {
-    return &stream;
-}
-
 StandardStream* streamOf(Handle handle) {
     for (StandardStream* stream : {&standardInput, &standardOutput, &standardError}) {
-        if (handle == handleOf(*stream)) {
+        if (handle == stream) {
             return stream;
         }
     }
@@ -102,11 +98,34 @@ void ignoreBrokenPipes() {
     static_cast<void>(ignored);
 }
 
-bool writeAll(int fd, const char* bytes, std::size_t size, std::size_t& written) {
+using Deadline = std::chrono::steady_clock::time_point;
+
+// Whether fd takes a write before the deadline.
+bool roomBefore(int fd, Deadline deadline) {
+    while (true) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd ready{fd, POLLOUT, 0};
+        const int polled = left.count() > 0 ? ::poll(&ready, 1, static_cast<int>(left.count())) : 0;
+        if (polled >= 0 || errno != EINTR) {
+            return polled > 0 && (ready.revents & POLLOUT) != 0;
+        }
+    }
+}
+
+// With a deadline, the writes never block past it: pieces no larger than a
+// pipe takes at once, each only when the descriptor says it has room.
+bool writeAll(int fd, const char* bytes, std::size_t size, std::size_t& written,
+              const Deadline* deadline = nullptr) {
     ignoreBrokenPipes();
     written = 0;
     while (written < size) {
-        const ssize_t n = ::write(fd, bytes + written, size - written);
+        if (deadline != nullptr && !roomBefore(fd, *deadline)) {
+            return false;
+        }
+        const std::size_t piece =
+            deadline != nullptr ? std::min<std::size_t>(size - written, PIPE_BUF) : size - written;
+        const ssize_t n = ::write(fd, bytes + written, piece);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -129,26 +148,15 @@ bool writeAll(int fd, const char* bytes, std::size_t size, std::size_t& written)
 constexpr std::size_t collectedCapacity = 64 * 1024;
 
 struct Collected {
-    pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+    std::mutex lock;
     std::size_t used = 0;
     bool ended = false;  // the last flush was made: write straight through
     bool flushedAtExit = false;
-    char bytes[collectedCapacity];
+    char bytes[collectedCapacity] = {};
 };
 static_assert(std::is_trivially_destructible_v<Collected>);
 
-Collected collected;
-
-class Holding {
-public:
-    explicit Holding(pthread_mutex_t& toHold) : lock(toHold) { pthread_mutex_lock(&lock); }
-    ~Holding() { pthread_mutex_unlock(&lock); }
-    Holding(const Holding&) = delete;
-    Holding& operator=(const Holding&) = delete;
-
-private:
-    pthread_mutex_t& lock;
-};
+constinit Collected collected;
 
 // With the lock held.
 bool writeCollected() {
@@ -174,7 +182,7 @@ void append(const char* bytes, std::size_t size) {
 }
 
 bool collect(const char* bytes, std::size_t size, std::size_t& taken) {
-    const Holding held(collected.lock);
+    const std::lock_guard<std::mutex> held(collected.lock);
     taken = 0;
     if (collected.ended) {
         return writeAll(STDOUT_FILENO, bytes, size, taken);
@@ -189,38 +197,6 @@ bool collect(const char* bytes, std::size_t size, std::size_t& taken) {
     }
     append(bytes, size);
     taken = size;
-    return true;
-}
-
-// Writes without ever blocking past the deadline: pieces no larger than a
-// pipe takes at once, each only when the descriptor says it has room.
-bool writeBefore(int fd, const char* bytes, std::size_t size,
-                 std::chrono::steady_clock::time_point deadline) {
-    ignoreBrokenPipes();
-    while (size > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            return false;
-        }
-        pollfd ready{fd, POLLOUT, 0};
-        const int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
-        if (polled < 0 && errno == EINTR) {
-            continue;
-        }
-        if (polled <= 0 || (ready.revents & POLLOUT) == 0) {
-            return false;
-        }
-        const ssize_t n = ::write(fd, bytes, std::min<std::size_t>(size, PIPE_BUF));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
-    }
     return true;
 }
 
@@ -257,13 +233,13 @@ void forgetStandardInputKind() {
 }
 
 bool flushStandardOutput() {
-    const Holding held(collected.lock);
+    const std::lock_guard<std::mutex> held(collected.lock);
     return writeCollected();
 }
 
 void flushStandardOutputForEnd(bool mayWait) {
     if (mayWait) {
-        const Holding held(collected.lock);
+        const std::lock_guard<std::mutex> held(collected.lock);
         writeCollected();
         collected.ended = true;
         return;
@@ -271,16 +247,17 @@ void flushStandardOutputForEnd(bool mayWait) {
     // The main thread may hold the lock while it waits in a write that will
     // never end; then what it collected cannot go out anyway.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (pthread_mutex_trylock(&collected.lock) != 0) {
+    while (!collected.lock.try_lock()) {
         if (std::chrono::steady_clock::now() >= deadline) {
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    writeBefore(STDOUT_FILENO, collected.bytes, collected.used, deadline);
+    std::size_t sent = 0;
+    writeAll(STDOUT_FILENO, collected.bytes, collected.used, sent, &deadline);
     collected.used = 0;
     collected.ended = true;
-    pthread_mutex_unlock(&collected.lock);
+    collected.lock.unlock();
 }
 
 }  // namespace platform::posix
@@ -290,11 +267,11 @@ namespace platform {
 Handle GetStdHandle(Dword which) {
     switch (which) {
         case stdInputHandle:
-            return posix::handleOf(posix::standardInput);
+            return &posix::standardInput;
         case stdOutputHandle:
-            return posix::handleOf(posix::standardOutput);
+            return &posix::standardOutput;
         case posix::stdErrorHandle:
-            return posix::handleOf(posix::standardError);
+            return &posix::standardError;
         default:
             posix::setLastError(errorInvalidParameter);
             return invalidHandleValue;
@@ -418,17 +395,13 @@ namespace system {
 // The line is written as the console writer's text would be there: for the
 // terminal's locale, or redirected as UTF-8.
 int MessageBoxW(void*, const char16_t* text, const char16_t* caption, Dword) {
-    std::string bytes;
-    if (posix::standardError.isTerminal()) {
-        posix::encodeForLocale(posix::oneLine(text, caption), bytes);
-    } else {
-        encodeText(posix::oneLine(text, caption), bytes);
-    }
-    posix::flushBefore(posix::standardError);
-    std::size_t sent = 0;
-    return posix::writeAll(posix::standardError.fd(), bytes.data(), bytes.size(), sent)
-               ? posix::messageBoxOk
-               : 0;
+    const std::u16string line = posix::oneLine(text, caption);
+    const auto size = static_cast<Dword>(line.size());
+    const Bool written =
+        posix::standardError.isTerminal()
+            ? WriteConsoleW(&posix::standardError, line.data(), size, nullptr)
+            : WriteRedirectedText(&posix::standardError, line.data(), size, nullptr);
+    return written != 0 ? posix::messageBoxOk : 0;
 }
 
 // A terminal is the shell's, or whatever started the program, and stays open

@@ -106,18 +106,13 @@ void joinLineEnd(char16_t& unit) {
     }
 }
 
-bool isConsoleName(const char16_t* path) {
-    for (std::u16string_view name : {u"CON", u"CONIN$"}) {
-        std::size_t i = 0;
-        while (i < name.size() && path[i] != 0 &&
-               (path[i] == name[i] || path[i] == name[i] - u'A' + u'a')) {
-            ++i;
-        }
-        if (i == name.size() && path[i] == 0) {
-            return true;
-        }
+// The console's names, in any case of their ASCII letters.
+bool isConsoleName(std::u16string_view path) {
+    std::u16string upper(path);
+    for (char16_t& c : upper) {
+        c = c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 0x20) : c;
     }
-    return false;
+    return upper == u"CON" || upper == u"CONIN$";
 }
 
 }  // namespace

@@ -35,12 +35,6 @@ locale_t caseLocale() {
     return locale;
 }
 
-// The length of a terminated text, its terminator included, as a length of
-// -1 asks for it.
-std::size_t terminatedLength(const char16_t* text) {
-    return std::char_traits<char16_t>::length(text) + 1;
-}
-
 unsigned pageNumber(unsigned codePage) {
     return codePage == cpAcp ? ansiCodePage() : codePage;
 }
@@ -132,8 +126,8 @@ int NormalizeString(int form, const char16_t* text, int length, char16_t* out, i
         posix::setLastError(errorInvalidParameter);
         return 0;
     }
-    const std::size_t units =
-        length == -1 ? posix::terminatedLength(text) : static_cast<std::size_t>(length);
+    const std::size_t units = length == -1 ? static_cast<std::size_t>(lstrlenW(text)) + 1
+                                           : static_cast<std::size_t>(length);
     if (units > static_cast<std::size_t>(INT_MAX) || !posix::isNormalizable(text, units)) {
         posix::setLastError(units > INT_MAX ? errorInvalidParameter : errorNoUnicodeTranslation);
         return 0;
@@ -166,8 +160,8 @@ Bool GetStringTypeW(Dword infoType, const char16_t* text, int length, Word* type
         posix::setLastError(errorInvalidParameter);
         return 0;
     }
-    const std::size_t units =
-        length == -1 ? posix::terminatedLength(text) : static_cast<std::size_t>(length);
+    const std::size_t units = length == -1 ? static_cast<std::size_t>(lstrlenW(text)) + 1
+                                           : static_cast<std::size_t>(length);
     for (std::size_t i = 0; i < units; ++i) {
         types[i] = posix::isNonspacing(text[i]) ? c3Nonspacing : Word{0};
     }
