@@ -228,8 +228,10 @@ std::u16string oneLine(const char16_t* text, const char16_t* caption) {
 
 }  // namespace
 
-void forgetStandardInputKind() {
-    standardInput.forgetKind();
+void forgetStandardStreamKinds() {
+    for (StandardStream* stream : {&standardInput, &standardOutput, &standardError}) {
+        stream->forgetKind();
+    }
 }
 
 bool flushStandardOutput() {

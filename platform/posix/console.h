@@ -17,9 +17,9 @@
 
 namespace platform::posix {
 
-// Standard input has been reopened: whether it is a terminal must be asked
-// again.
-void forgetStandardInputKind();
+// A standard stream has been reopened: whether each is a terminal must be
+// asked again.
+void forgetStandardStreamKinds();
 
 // Writes out what standard output collected. False, with the last error set,
 // when that write failed; the collected bytes are gone either way.

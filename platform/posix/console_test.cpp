@@ -29,11 +29,13 @@ public:
         ::fcntl(pipe[0], F_SETPIPE_SZ, 1024 * 1024);  // room for more than one block
         ::dup2(pipe[1], fd);
         ::close(pipe[1]);
+        posix::forgetStandardStreamKinds();
     }
     ~Captured() {
         posix::flushStandardOutput();
         ::dup2(saved, fd);
         ::close(saved);
+        posix::forgetStandardStreamKinds();
         if (pipe[0] >= 0) {
             ::close(pipe[0]);
         }
@@ -61,8 +63,7 @@ private:
     int pipe[2] = {-1, -1};
 };
 
-// Standard error on a pseudo-terminal: nothing else asks whether standard
-// error is a terminal, so its handle is still free to learn it here.
+// Standard error on a pseudo-terminal, for one test.
 class OnTerminal {
 public:
     OnTerminal() : saved(::dup(STDERR_FILENO)), master(::posix_openpt(O_RDWR | O_NOCTTY)) {
@@ -76,10 +77,12 @@ public:
         ::tcsetattr(terminal, TCSANOW, &raw);
         ::dup2(terminal, STDERR_FILENO);
         ::close(terminal);
+        posix::forgetStandardStreamKinds();
     }
     ~OnTerminal() {
         ::dup2(saved, STDERR_FILENO);
         ::close(saved);
+        posix::forgetStandardStreamKinds();
         ::close(master);
     }
     OnTerminal(const OnTerminal&) = delete;

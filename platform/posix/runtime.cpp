@@ -224,7 +224,7 @@ Bool _wfreopen(const char16_t* path, const char16_t* mode) {
         return 0;
     }
     input.forget();
-    posix::forgetStandardInputKind();
+    posix::forgetStandardStreamKinds();
     return std::freopen(file.c_str(), narrow.c_str(), stdin) != nullptr;
 }
 
